@@ -1,0 +1,210 @@
+#include "check_run.h"
+
+#include <cstring>
+#include <string>
+
+#include "console.h"
+#include "ldap_settings.h"
+
+namespace {
+
+const char* const kExpected = "Yes";
+
+// Longest value that a later read can take back: the read buffer holds 512
+// bytes, and the registry may add a terminating NUL.
+const size_t kMaxEnteredLength = kValueBufferCapacity - 1;
+
+const char* const kInformationQuestion =
+    "Do you want some information about this program? Press (Y)es/(N)o";
+const char* const kValuePrompt = "Please enter the value you want written to these keys";
+const char* const kValueTooLong =
+    "ERROR - value is longer than 511 characters, please enter a shorter value";
+const char* const kConfirmQuestion =
+    "Do you want to write this value into the two reg keys above? Press key "
+    "((Y)es/(N)o/(Q)uit/(H)elp)";
+
+const char* const kHelpBlock[] = {
+    "--------------------------------------------------------------",
+    "HELP START",
+    "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
+    "These registry key are of type (string) REG_SZ",
+    "As an example - when these keys are viewed with regedit, you will see",
+    "something that looks like dc=example,dc=com",
+    "HELP END",
+    "-------------------------------------------------------------",
+};
+
+void ShowInformationScreen() {
+    PrintLine("---------------------USAGE NOTES- START -------------------------------------");
+    PrintLine("DOS> Sorvane - terse mode");
+    PrintLine("DOS> Sorvane 1 - verbose mode");
+    PrintLine("---------------------USAGE NOTES - END --------------------------------------");
+    PrintLine("");
+    PrintLine("---------------------WHAT THE PROGRAM DOES -START----------------------------");
+    PrintLine("This program checks/alters the following LDAP server registry values");
+    PrintLine("");
+    PrintLine("** KEYS/VALUES CHECKED *********************");
+    PrintLine(std::string("LDAP Server Key = ") + ServerKeyPath);
+    PrintLine(std::string("1) --") + ServerValueNames[0]);
+    PrintLine(std::string("2) --") + ServerValueNames[1]);
+    PrintLine(std::string("3) --") + ServerValueNames[2]);
+    PrintLine("");
+    PrintLine(std::string("LDAP Client Key = ") + ClientKeyPath);
+    PrintLine(std::string("4) --") + ClientValueName);
+    PrintLine("");
+    PrintLine("** RULES ENFORCED FOR THE CHECK ************");
+    PrintLine("Rule One - 1) and 2) must equal \"Yes\"");
+    PrintLine("Rule Two - 3) must have the same value as 4)");
+    PrintLine("");
+    PrintLine("** ACTIONS TAKEN IF RULES DO NOT PASS ******");
+    PrintLine("If Rule One fails - this program will write \"Yes\"");
+    PrintLine("                  - into the reg key/value");
+    PrintLine("If Rule Two fails - this program will prompt for user input");
+    PrintLine("                  - then write user input into reg key/value");
+    PrintLine("----------------------WHAT THE PROGRAM DOES -END----------------------------");
+    PrintLine("");
+    PrintLine("");
+}
+
+// Asks until the operator answers yes or no. False at end of input.
+bool AskForInformation(char* infoAnswer) {
+    for (;;) {
+        PrintLine(kInformationQuestion);
+        if (!ReadAnswer(infoAnswer)) return false;
+        if (*infoAnswer == 'Y' || *infoAnswer == 'y') {
+            ShowInformationScreen();
+            return true;
+        }
+        if (*infoAnswer == 'N' || *infoAnswer == 'n') return true;
+    }
+}
+
+// Rule One for one server value: anything but "Yes" is overwritten with "Yes".
+// False when the write failed and the run must end.
+bool ApplyRuleOne(int index, const std::string& value, int* changeCount) {
+    const char* name = ServerValueNames[index];
+    if (value == kExpected) {
+        if (VerboseMode) PrintLine(std::string("Check OK - ") + name + " = " + value);
+        return true;
+    }
+    if (index == 1) PrintLine("");
+    PrintLine(std::string("CORRECTION NEEDED - ") + ServerKeyPath + " = " + name +
+              " is currently = " + value);
+    PrintLine(std::string("SHOULD BE - ") + kExpected);
+    PrintLine("WRITING CORRECT VALUE into registry");
+    // The stored data carries no terminating NUL: the count is the length.
+    if (!WriteLdapSetting(ServerKeyPath, name, kExpected, std::strlen(kExpected))) return false;
+    ++*changeCount;
+    return true;
+}
+
+// The Rule Two dialogue. True when the operator confirmed `enteredValue`;
+// false when the operator quit, or input ended, which counts as quitting.
+bool AskForSuffix(std::string* enteredValue) {
+    for (;;) {
+        PrintLine("");
+        PrintLine(kValuePrompt);
+        PrintPrompt(">>");
+        if (!ReadWord(enteredValue)) {
+            PrintLine("");  // end the prompt's line before the summary
+            return false;
+        }
+        if (enteredValue->size() > kMaxEnteredLength) {
+            PrintLine(kValueTooLong);
+            continue;
+        }
+        PrintLine("You entered " + *enteredValue);
+        bool askAgain = true;
+        while (askAgain) {
+            PrintLine(kConfirmQuestion);
+            char answer;
+            if (!ReadAnswer(&answer)) return false;
+            switch (answer) {
+                case 'Y':
+                case 'y':
+                    return true;
+                case 'Q':
+                case 'q':
+                    return false;
+                case 'H':
+                case 'h':
+                    for (const char* line : kHelpBlock) PrintLine(line);
+                    askAgain = false;
+                    break;
+                case 'N':
+                case 'n':
+                    askAgain = false;
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+}
+
+// Rule Two: the server's LdapSuffix must equal the client's DNSuffix. False
+// when a write failed and the run must end.
+bool ApplyRuleTwo(const std::string& serverSuffix, const std::string& clientSuffix,
+                  int* changeCount) {
+    const char* serverName = ServerValueNames[2];
+    if (serverSuffix == clientSuffix) {
+        if (VerboseMode) {
+            PrintLine(std::string("Check OK - ") + serverName + " = " + ClientValueName + " = " +
+                      serverSuffix);
+        }
+        return true;
+    }
+    PrintLine("");
+    PrintLine("CORRECTION NEEDED - two registry key/values below do not match");
+    PrintLine(std::string(ServerKeyPath) + " = " + serverName + " is currently = " + serverSuffix);
+    PrintLine(std::string(ClientKeyPath) + " = " + ClientValueName +
+              " is currently = " + clientSuffix);
+    PrintLine("These two values MUST match!");
+
+    std::string enteredValue;
+    if (!AskForSuffix(&enteredValue)) return true;
+    PrintLine("WRITING " + enteredValue + " to registry");
+    const DWORD length = static_cast<DWORD>(enteredValue.size());
+    if (!WriteLdapSetting(ServerKeyPath, serverName, enteredValue.c_str(), length)) return false;
+    ++*changeCount;
+    if (!WriteLdapSetting(ClientKeyPath, ClientValueName, enteredValue.c_str(), length)) {
+        return false;
+    }
+    ++*changeCount;
+    return true;
+}
+
+void PrintFinished() {
+    PrintLine("");
+    PrintLine("Program has finished");
+    PrintLine("");
+}
+
+}  // namespace
+
+int RunCheck(int argumentCount) {
+    VerboseMode = argumentCount > 1;
+    std::string serverValues[3] = {"Empty", "Empty", "Empty"};
+    std::string clientValue = "Empty";
+    int changeCount = 0;
+    char infoAnswer = 'A';
+
+    // End of input here ends the run before anything is read or written.
+    if (!AskForInformation(&infoAnswer)) {
+        PrintFinished();
+        return 0;
+    }
+    if (ReadLdapSettings(serverValues, ClientValueName, &clientValue) != 0) return 0;
+    for (int index = 0; index < 2; ++index) {
+        if (!ApplyRuleOne(index, serverValues[index], &changeCount)) return 0;
+    }
+    if (!ApplyRuleTwo(serverValues[2], clientValue, &changeCount)) return 0;
+
+    if (changeCount > 0) {
+        PrintLine("");
+        PrintLine("Program needed to make " + std::to_string(changeCount) +
+                  " changes to registry values");
+    }
+    PrintFinished();
+    return 0;
+}

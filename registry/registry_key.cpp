@@ -1,0 +1,151 @@
+// RegistryKey core: construction, root names, opening by full path, key
+// information, and string values.
+#include "registry_key.h"
+
+#include <cstring>
+
+#include "registry_internal.h"
+
+using registry_internal::Report;
+
+namespace {
+
+struct RootName {
+    const char* name;
+    HKEY key;
+};
+
+// Parsing order; the path-from-root direction uses its own order below.
+const RootName kParseOrder[] = {
+    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {"HKEY_USERS", HKEY_USERS},
+    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+};
+
+const RootName kNameOrder[] = {
+    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {"HKEY_USERS", HKEY_USERS},
+    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},     {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+};
+
+}  // namespace
+
+namespace registry_internal {
+
+const char* FindFirstBackslash(const char* text) {
+    for (const char* p = text; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\') return p;
+    }
+    return nullptr;
+}
+
+const char* FindLastBackslash(const char* text) {
+    const char* last = nullptr;
+    for (const char* p = text; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\') last = p;
+    }
+    return last;
+}
+
+}  // namespace registry_internal
+
+RegistryKey::RegistryKey()
+    : rootKey(nullptr),
+      currentKey(nullptr),
+      subKeyNameBuffer(nullptr),
+      valueNameBuffer(nullptr),
+      subKeyIndex(0),
+      valueIndex(0),
+      subKeyCount(0),
+      maxSubKeyNameLength(0),
+      maxClassLength(0),
+      valueCount(0),
+      maxValueNameLength(0),
+      maxValueDataLength(0),
+      securityDescriptorSize(0),
+      lastWriteTime() {
+    // Nothing is open yet: an empty path and class text rather than garbage.
+    path[0] = '\0';
+    className[0] = '\0';
+}
+
+RegistryKey::~RegistryKey() {
+    if (currentKey != nullptr) RegCloseKey(currentKey);
+    if (rootKey != nullptr) RegCloseKey(rootKey);
+    delete[] subKeyNameBuffer;
+    delete[] valueNameBuffer;
+}
+
+// Root names match byte for byte: no other letter case, no short forms. The
+// names are plain ASCII, so a byte comparison is the exact multibyte comparison.
+bool RegistryKey::ParseRootName(const char* name, HKEY* root) {
+    *root = nullptr;
+    for (const RootName& entry : kParseOrder) {
+        if (std::strcmp(name, entry.name) == 0) {
+            *root = entry.key;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Handles outside the five predefined keys leave `path` as it is.
+void RegistryKey::SetPathToRoot() {
+    for (const RootName& entry : kNameOrder) {
+        if (rootKey == entry.key) {
+            std::strcpy(path, entry.name);
+            return;
+        }
+    }
+}
+
+bool RegistryKey::Open(const char* fullPath) {
+    if (fullPath == nullptr || std::strlen(fullPath) > MaxPathLength) {
+        return Report(ERROR_INVALID_PARAMETER);
+    }
+    char work[MaxPathLength + 1];
+    std::strcpy(work, fullPath);
+    char* separator = const_cast<char*>(registry_internal::FindFirstBackslash(work));
+    if (separator == nullptr) return Report(ERROR_INVALID_PARAMETER);
+    *separator = '\0';
+    HKEY root;
+    if (!ParseRootName(work, &root)) return Report(ERROR_INVALID_PARAMETER);
+    rootKey = root;
+
+    // Every open asks for full access, so the same object can read and write
+    // whatever the caller does next.
+    HKEY opened = nullptr;
+    LONG result = RegOpenKeyExA(root, separator + 1, 0, KEY_ALL_ACCESS, &opened);
+    if (result != ERROR_SUCCESS) return Report(result);
+
+    if (currentKey != nullptr) RegCloseKey(currentKey);
+    currentKey = opened;
+    std::strcpy(path, fullPath);
+    RefreshInfo();
+    return true;
+}
+
+bool RegistryKey::RefreshInfo() {
+    char classText[256];
+    DWORD classSize = sizeof classText;
+    LONG result =
+        RegQueryInfoKeyA(currentKey, classText, &classSize, nullptr, &subKeyCount,
+                         &maxSubKeyNameLength, &maxClassLength, &valueCount, &maxValueNameLength,
+                         &maxValueDataLength, &securityDescriptorSize, &lastWriteTime);
+    if (result == ERROR_SUCCESS) {
+        classText[classSize < sizeof classText ? classSize : sizeof classText - 1] = '\0';
+        std::strcpy(className, classText);
+    }
+    return Report(result);
+}
+
+bool RegistryKey::ReadValue(const char* valueName, BYTE* data, DWORD* dataSize) {
+    return Report(RegQueryValueExA(currentKey, valueName, nullptr, nullptr, data, dataSize));
+}
+
+// The caller decides whether `byteCount` covers a terminating NUL.
+bool RegistryKey::WriteString(const char* valueName, const BYTE* data, DWORD byteCount) {
+    return Report(RegSetValueExA(currentKey, valueName, 0, REG_SZ, data, byteCount));
+}

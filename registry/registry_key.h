@@ -1,0 +1,83 @@
+// RegistryKey: one open registry key, named by a full textual path such as
+// "HKEY_LOCAL_MACHINE\SOFTWARE\Vendor". Every public operation returns a result
+// and leaves the platform's error code in the calling thread's last-error value
+// (GetLastError): the registry call's own code where one was made,
+// ERROR_INVALID_PARAMETER for arguments the object refuses itself.
+#pragma once
+
+#include <windows.h>
+
+class RegistryKey {
+  public:
+    RegistryKey();
+    ~RegistryKey();
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    // Core: open by full path, key information, string values.
+    bool Open(const char* fullPath);
+    bool RefreshInfo();
+    bool ReadValue(const char* valueName, BYTE* data, DWORD* dataSize);
+    bool WriteString(const char* valueName, const BYTE* data, DWORD byteCount);
+
+    // Creation and navigation.
+    bool Create(const char* fullPath, const char* classText);
+    bool OpenSubKey(const char* subKey);
+    bool CreateSubKey(const char* subKey, const char* classText);
+    bool OpenParent();
+    bool AttachRoot(HKEY root);
+
+    // Typed values, deletion and enumeration.
+    bool ReadDword(const char* valueName, DWORD* value);
+    bool WriteDword(const char* valueName, DWORD value);
+    bool WriteMultiString(const char* valueName, const BYTE* data, DWORD byteCount);
+    bool DeleteValue(const char* valueName);
+    bool DeleteSubKey(const char* subKey);
+    const char* NextSubKey(bool restart);
+    const char* NextValue(DWORD* type, BYTE* data, DWORD* dataSize, bool restart);
+
+    // Hive files, with the backup or restore privilege on around the call.
+    bool SaveToFile(const char* fileName, HKEY key);
+    bool LoadFromFile(const char* subKey, const char* fileName, HKEY key);
+
+    const char* Path() const { return path; }
+    const char* ClassName() const { return className; }
+    HKEY CurrentKey() const { return currentKey; }
+    HKEY RootKey() const { return rootKey; }
+    DWORD SubKeyCount() const { return subKeyCount; }
+    DWORD MaxSubKeyNameLength() const { return maxSubKeyNameLength; }
+    DWORD MaxClassLength() const { return maxClassLength; }
+    DWORD ValueCount() const { return valueCount; }
+    DWORD MaxValueNameLength() const { return maxValueNameLength; }
+    DWORD MaxValueDataLength() const { return maxValueDataLength; }
+    DWORD SecurityDescriptorSize() const { return securityDescriptorSize; }
+    FILETIME LastWriteTime() const { return lastWriteTime; }
+
+    // Longest full path the object holds, in bytes without the NUL.
+    static const size_t MaxPathLength = 255;
+
+  private:
+    static bool ParseRootName(const char* name, HKEY* root);
+    void SetPathToRoot();
+
+    HKEY rootKey;
+    HKEY currentKey;
+    char path[MaxPathLength + 1];
+    char className[256];
+    char* subKeyNameBuffer;
+    char* valueNameBuffer;
+    DWORD subKeyIndex;
+    DWORD valueIndex;
+    DWORD subKeyCount;
+    DWORD maxSubKeyNameLength;
+    DWORD maxClassLength;
+    DWORD valueCount;
+    DWORD maxValueNameLength;
+    DWORD maxValueDataLength;
+    DWORD securityDescriptorSize;
+    FILETIME lastWriteTime;
+};
+
+// Switches one named privilege of the process's own token on (any non-zero
+// `enable`) or off. Prints one line on standard output when a step fails.
+bool SetPrivilege(const char* privilegeName, BOOL enable);

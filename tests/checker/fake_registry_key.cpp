@@ -1,0 +1,71 @@
+#include "fake_registry_key.h"
+
+#include <cstring>
+
+#include "registry/registry_key.h"
+
+FakeRegistry fakeRegistry;
+
+namespace {
+
+bool Report(LONG code) {
+    SetLastError(static_cast<DWORD>(code));
+    return code == ERROR_SUCCESS;
+}
+
+// Any non-null handle will do; the fake finds the key through `path`.
+HKEY const kOpenHandle = reinterpret_cast<HKEY>(0x1234);
+
+}  // namespace
+
+RegistryKey::RegistryKey()
+    : rootKey(nullptr),
+      currentKey(nullptr),
+      subKeyNameBuffer(nullptr),
+      valueNameBuffer(nullptr),
+      subKeyIndex(0),
+      valueIndex(0) {
+    path[0] = '\0';
+}
+
+RegistryKey::~RegistryKey() {
+    if (currentKey != nullptr) --fakeRegistry.openNow;
+}
+
+bool RegistryKey::Open(const char* fullPath) {
+    if (fakeRegistry.keys.count(fullPath) == 0 || fakeRegistry.failingOpens.count(fullPath) != 0) {
+        return Report(ERROR_FILE_NOT_FOUND);
+    }
+    if (currentKey == nullptr) {
+        fakeRegistry.openMost = std::max(fakeRegistry.openMost, ++fakeRegistry.openNow);
+    }
+    currentKey = kOpenHandle;
+    std::strcpy(path, fullPath);
+    fakeRegistry.opens.push_back(fullPath);
+    return Report(ERROR_SUCCESS);
+}
+
+bool RegistryKey::ReadValue(const char* valueName, BYTE* data, DWORD* dataSize) {
+    const auto& values = fakeRegistry.keys[path];
+    auto found = values.find(valueName);
+    if (found == values.end()) return Report(ERROR_FILE_NOT_FOUND);
+    const std::string& bytes = found->second;
+    DWORD needed = static_cast<DWORD>(bytes.size());
+    if (needed > *dataSize) {
+        *dataSize = needed;
+        return Report(ERROR_MORE_DATA);
+    }
+    std::memcpy(data, bytes.data(), needed);
+    *dataSize = needed;
+    return Report(ERROR_SUCCESS);
+}
+
+bool RegistryKey::WriteString(const char* valueName, const BYTE* data, DWORD byteCount) {
+    std::string bytes(reinterpret_cast<const char*>(data), byteCount);
+    fakeRegistry.writes.push_back({path, valueName, bytes});
+    if (fakeRegistry.failingWrites.count(std::string(path) + "|" + valueName) != 0) {
+        return Report(ERROR_ACCESS_DENIED);
+    }
+    fakeRegistry.keys[path][valueName] = bytes;
+    return Report(ERROR_SUCCESS);
+}

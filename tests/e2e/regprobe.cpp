@@ -1,0 +1,170 @@
+// Seeds and inspects the registry for the end-to-end tests with raw API calls,
+// independent of RegistryKey. Commands run in order, each with its arguments:
+//   delete KEY              delete KEY and everything below it (missing is fine)
+//   create KEY              create KEY
+//   set KEY NAME TYPE HEX   store the bytes HEX (may be "-" for none) with TYPE
+//                           (sz, dword, multi_sz, binary)
+//   dump KEY NAME           print "TYPE HEX" or "missing"
+//   dacl KEY SDDL           replace KEY's access list
+// KEY is a full path whose root is HKLM, HKCU or HKU. Exits 1 on the first
+// failing command, after printing why.
+#define _WIN32_WINNT 0x0601
+#include <windows.h>
+#include <sddl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool SplitKey(const std::string& full, HKEY* root, std::string* sub) {
+    size_t slash = full.find('\\');
+    std::string head = full.substr(0, slash);
+    *sub = slash == std::string::npos ? "" : full.substr(slash + 1);
+    if (head == "HKLM")
+        *root = HKEY_LOCAL_MACHINE;
+    else if (head == "HKCU")
+        *root = HKEY_CURRENT_USER;
+    else if (head == "HKU")
+        *root = HKEY_USERS;
+    else
+        return false;
+    return true;
+}
+
+bool ParseHex(const std::string& hex, std::vector<BYTE>* bytes) {
+    bytes->clear();
+    if (hex == "-") return true;
+    if (hex.size() % 2 != 0) return false;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        bytes->push_back(static_cast<BYTE>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    }
+    return true;
+}
+
+const char* TypeName(DWORD type) {
+    switch (type) {
+        case REG_SZ:
+            return "sz";
+        case REG_DWORD:
+            return "dword";
+        case REG_MULTI_SZ:
+            return "multi_sz";
+        case REG_BINARY:
+            return "binary";
+        default:
+            return "other";
+    }
+}
+
+bool TypeCode(const std::string& name, DWORD* type) {
+    if (name == "sz")
+        *type = REG_SZ;
+    else if (name == "dword")
+        *type = REG_DWORD;
+    else if (name == "multi_sz")
+        *type = REG_MULTI_SZ;
+    else if (name == "binary")
+        *type = REG_BINARY;
+    else
+        return false;
+    return true;
+}
+
+int Fail(const std::string& what, LONG code) {
+    std::printf("regprobe: %s failed (%ld)\n", what.c_str(), code);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    size_t i = 0;
+    auto need = [&](size_t count) { return i + count <= args.size(); };
+    while (i < args.size()) {
+        const std::string command = args[i++];
+        HKEY root;
+        std::string sub;
+        if (!need(1) || !SplitKey(args[i], &root, &sub)) return Fail(command + " key", 0);
+        ++i;
+        if (command == "delete") {
+            LONG r = RegDeleteTreeA(root, sub.c_str());
+            if (r == ERROR_SUCCESS) r = RegDeleteKeyA(root, sub.c_str());
+            if (r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND) return Fail("delete", r);
+        } else if (command == "create") {
+            HKEY key;
+            LONG r = RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                     &key, nullptr);
+            if (r != ERROR_SUCCESS) return Fail("create", r);
+            RegCloseKey(key);
+        } else if (command == "set") {
+            if (!need(3)) return Fail("set arguments", 0);
+            const std::string name = args[i++];
+            DWORD type;
+            std::vector<BYTE> bytes;
+            if (!TypeCode(args[i++], &type) || !ParseHex(args[i++], &bytes)) {
+                return Fail("set arguments", 0);
+            }
+            HKEY key;
+            LONG r = RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                     &key, nullptr);
+            if (r != ERROR_SUCCESS) return Fail("set open", r);
+            // One spare byte that is not zero after the data, so the registry
+            // cannot mistake it for a terminator and store it.
+            bytes.push_back(0xAA);
+            r = RegSetValueExA(key, name.c_str(), 0, type, bytes.data(),
+                               static_cast<DWORD>(bytes.size() - 1));
+            RegCloseKey(key);
+            if (r != ERROR_SUCCESS) return Fail("set", r);
+        } else if (command == "dump") {
+            if (!need(1)) return Fail("dump arguments", 0);
+            const std::string name = args[i++];
+            HKEY key;
+            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, KEY_READ, &key);
+            if (r == ERROR_FILE_NOT_FOUND) {
+                std::printf("missing\n");
+                continue;
+            }
+            if (r != ERROR_SUCCESS) return Fail("dump open", r);
+            std::vector<BYTE> data(70000);
+            DWORD type = 0;
+            DWORD size = static_cast<DWORD>(data.size());
+            r = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+            RegCloseKey(key);
+            if (r == ERROR_FILE_NOT_FOUND) {
+                std::printf("missing\n");
+                continue;
+            }
+            if (r != ERROR_SUCCESS) return Fail("dump", r);
+            std::string hex;
+            char pair[3];
+            for (DWORD b = 0; b < size; ++b) {
+                std::snprintf(pair, sizeof pair, "%02x", data[b]);
+                hex += pair;
+            }
+            std::printf("%s %s\n", TypeName(type), hex.empty() ? "-" : hex.c_str());
+        } else if (command == "dacl") {
+            if (!need(1)) return Fail("dacl arguments", 0);
+            PSECURITY_DESCRIPTOR descriptor = nullptr;
+            if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                    args[i++].c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+                return Fail("dacl parse", static_cast<LONG>(GetLastError()));
+            }
+            HKEY key;
+            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, WRITE_DAC, &key);
+            if (r == ERROR_SUCCESS) {
+                r = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+                RegCloseKey(key);
+            }
+            LocalFree(descriptor);
+            if (r != ERROR_SUCCESS) return Fail("dacl", r);
+        } else {
+            return Fail("unknown command " + command, 0);
+        }
+    }
+    std::fflush(stdout);
+    return 0;
+}

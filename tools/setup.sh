@@ -1,0 +1,20 @@
+# Sourced by the tools: installs what the build and the tests need when it is
+# missing (Debian 12, as root), and is quick when everything is there.
+need=()
+command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686)
+command -v cmake >/dev/null 2>&1 || need+=(cmake)
+command -v make >/dev/null 2>&1 || need+=(make)
+command -v python3 >/dev/null 2>&1 || need+=(python3)
+command -v zip >/dev/null 2>&1 || need+=(zip)
+command -v unzip >/dev/null 2>&1 || need+=(unzip)
+[ -d /usr/src/googletest/googletest ] || need+=(googletest)
+command -v wine >/dev/null 2>&1 || need+=(wine)
+dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+if [ ${#need[@]} -gt 0 ]; then
+    echo "Installing: ${need[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
+fi

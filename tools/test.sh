@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the tool and its tests and runs the whole suite under Wine, in a
+# prefix private to the build tree. Exits non-zero on any failure.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+. "$root/tools/setup.sh"
+
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+. "$root/tools/wine-env.sh" "$build/wineprefix"
+trap wine_prefix_stop EXIT
+wine_prefix_ready
+cd "$build"
+ctest --output-on-failure --timeout 600 -j2 "$@"

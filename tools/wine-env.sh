@@ -1,0 +1,40 @@
+# Sourced with the prefix folder as $1: points Wine at that private prefix,
+# boots it once (non-interactively), keeps its wineserver alive, and starts the
+# background services detached so they never hold a caller's captured output
+# (nor the boot lock: every Wine process started under it has fd 9 closed).
+export WINEPREFIX="$(realpath -m "$1")"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset DISPLAY WAYLAND_DISPLAY
+
+wine_server_binary() {
+    if [ -x /usr/lib/wine/wineserver ]; then
+        echo /usr/lib/wine/wineserver
+    else
+        command -v wineserver
+    fi
+}
+
+wine_prefix_ready() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.booted" ]; then
+            rm -rf "$WINEPREFIX"
+            if ! wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1 9>&-; then
+                echo "wine prefix boot failed; see $WINEPREFIX.boot.log" >&2
+                exit 1
+            fi
+            "$(wine_server_binary)" -w 9>&-
+            touch "$WINEPREFIX/.booted"
+        fi
+        # Exits 2 when the server is already up, which is just as good.
+        "$(wine_server_binary)" -p 120 </dev/null >/dev/null 2>&1 9>&- || true
+        wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+    ) 9>"$WINEPREFIX.lock"
+}
+
+wine_prefix_stop() {
+    "$(wine_server_binary)" -k >/dev/null 2>&1 || true
+}
