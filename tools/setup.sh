@@ -1,5 +1,5 @@
 # Sourced by the tools: installs what the build and the tests need when it is
-# missing (Debian 12, as root), and is quick when everything is there.
+# missing (Debian 12, as root), quick when everything is there; and build_tree.
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686)
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
