@@ -7,9 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 . "$root/tools/setup.sh"
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target Sorvane -j"$(nproc)" >/dev/null
+build_tree "$build" --target Sorvane >/dev/null
 
 . "$root/tools/wine-env.sh" "$build/demo-prefix"
 trap wine_prefix_stop EXIT

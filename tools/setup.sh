@@ -1,5 +1,5 @@
 # Sourced by the tools: installs what the build and the tests need when it is
-# missing (Debian 12, as root), and is quick when everything is there.
+# missing (Debian 12, as root), quick when everything is there; and build_tree.
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686)
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
@@ -18,3 +18,15 @@ if [ ${#need[@]} -gt 0 ]; then
     apt-get update -q >/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
 fi
+
+# Configures (once) and builds the tree in $1 with the cross toolchain; any
+# further arguments go to `cmake --build` (for example --target Sorvane).
+build_tree() {
+    local source
+    source=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    local build=$1
+    shift
+    cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-i686.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j"$(nproc)" "$@"
+}
