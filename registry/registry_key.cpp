@@ -35,7 +35,7 @@ const RootName kNameOrder[] = {
 namespace registry_internal {
 
 const char* FindFirstBackslash(const char* text) {
-    for (const char* p = text; *p != '\0'; p = CharNextA(p)) {
+    for (const char* p = text; *p != '\0'; p = NextChar(p)) {
         if (*p == '\\') return p;
     }
     return nullptr;
@@ -43,7 +43,7 @@ const char* FindFirstBackslash(const char* text) {
 
 const char* FindLastBackslash(const char* text) {
     const char* last = nullptr;
-    for (const char* p = text; *p != '\0'; p = CharNextA(p)) {
+    for (const char* p = text; *p != '\0'; p = NextChar(p)) {
         if (*p == '\\') last = p;
     }
     return last;
