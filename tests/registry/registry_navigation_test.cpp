@@ -116,8 +116,12 @@ TEST_F(RegistryKeyNavigation, SubKeyOperationsNeedAKeyAndLeaveTheObjectUntouched
     EXPECT_FALSE(key.CreateSubKey("Software", nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
 
-    // Never held a key: nothing to climb from. A failed Open has set the root
-    // but still no key is held.
+    // Never held a key: nothing to climb from, even once a failed Open has set
+    // the root.
+    SetLastError(kUntouched);
+    EXPECT_FALSE(key.OpenParent());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_EQ(nullptr, key.RootKey());
     EXPECT_FALSE(key.Open("HKEY_LOCAL_MACHINE\\SorvaneNoSuchKey"));
     SetLastError(kUntouched);
     EXPECT_FALSE(key.OpenParent());
