@@ -1,2 +1,199 @@
+// The checker's run over a scripted registry: the byte counts it hands over,
+// writes that fail part way, and reads that return unterminated data.
+#include <iostream>
+#include <sstream>
+#include <string>
+
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) {}
+
+#include "check_run.h"
+#include "fake_registry_key.h"
+#include "ldap_settings.h"
+
+namespace {
+
+const std::string kServer = ServerKeyPath;
+const std::string kClient = ClientKeyPath;
+const char* const kFinished = "\nProgram has finished\n\n";
+
+// Runs `body` with `input` as standard input; returns what it printed.
+template <typename Body>
+std::string WithConsole(const std::string& input, Body body, std::string* leftOver = nullptr) {
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::streambuf* oldIn = std::cin.rdbuf(in.rdbuf());
+    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
+    std::cin.clear();
+    body();
+    std::cin.rdbuf(oldIn);
+    std::cout.rdbuf(oldOut);
+    std::cin.clear();
+    if (leftOver != nullptr) {
+        in.clear();
+        *leftOver = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return out.str();
+}
+
+std::string RunTool(const std::string& input, bool verbose = false) {
+    return WithConsole(input, [verbose] { RunCheck(verbose ? 2 : 1); });
+}
+
+class CheckRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fakeRegistry.Reset();
+        Seed("no", "no", "dc=old", "dc=new");
+    }
+    void TearDown() override {
+        EXPECT_EQ(0, fakeRegistry.openNow) << "every key object was destroyed";
+        EXPECT_LE(fakeRegistry.openMost, 1) << "never two keys open at once";
+    }
+    // Values stored as the tool itself stores them: no terminating NUL.
+    void Seed(const std::string& login, const std::string& cr, const std::string& serverSuffix,
+              const std::string& clientSuffix) {
+        fakeRegistry.keys[kServer] = {
+            {"Enable Login Auth", login}, {"Enable CR Auth", cr}, {"LdapSuffix", serverSuffix}};
+        fakeRegistry.keys[kClient] = {{"DNSuffix", clientSuffix}};
+    }
+};
+
+TEST_F(CheckRun, HandsTheRegistryExactlyTheTextsBytes) {
+    std::string out = RunTool("n\ndc=brimsek,dc=com\ny\n");
+    ASSERT_EQ(4u, fakeRegistry.writes.size()) << out;
+    const struct {
+        std::string path, name, bytes;
+    } expected[] = {
+        {kServer, "Enable Login Auth", "Yes"},
+        {kServer, "Enable CR Auth", "Yes"},
+        {kServer, "LdapSuffix", "dc=brimsek,dc=com"},
+        {kClient, "DNSuffix", "dc=brimsek,dc=com"},
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        const FakeWrite& write = fakeRegistry.writes[i];
+        EXPECT_EQ(expected[i].path, write.path) << i;
+        EXPECT_EQ(expected[i].name, write.name) << i;
+        // No terminating NUL: the count is the text's length.
+        EXPECT_EQ(expected[i].bytes, write.bytes) << i;
+    }
+    EXPECT_NE(std::string::npos, out.find("Program needed to make 4 changes to registry values"));
+}
+
+TEST_F(CheckRun, FailedWritesEndTheRunWhereTheyHappen) {
+    const struct {
+        const char* failing;
+        size_t writesTried;
+        const char* errorLine;
+    } cases[] = {
+        {"Enable Login Auth", 1,
+         "ERROR - problem writing HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV = Enable "
+         "Login Auth = Yes\n"},
+        {"LdapSuffix", 3,
+         "ERROR - problem writing HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV = "
+         "LdapSuffix = dc=x\n"},
+        {"DNSuffix", 4,
+         "ERROR - problem writing HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient = "
+         "DNSuffix = dc=x\n"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        const std::string& key = std::string(c.failing) == "DNSuffix" ? kClient : kServer;
+        fakeRegistry.failingWrites.insert(key + "|" + c.failing);
+        std::string out = RunTool("n\ndc=x\ny\nQ\n");
+        EXPECT_EQ(c.writesTried, fakeRegistry.writes.size()) << c.failing << "\n" << out;
+        EXPECT_NE(std::string::npos, out.find(c.errorLine)) << out;
+        EXPECT_NE(std::string::npos,
+                  out.find("\nThis program cannot write to one of the four LDAP registry "
+                           "key/values it requires\nRecord information (i.e. screen capture) and "
+                           "contact your next level of support\nPress Q to Quit\n"))
+            << out;
+        EXPECT_EQ(std::string::npos, out.find("Program has finished")) << out;
+        EXPECT_EQ(std::string::npos, out.find("Program needed")) << out;
+    }
+    // The last case failed on the client: the server's suffix stays written.
+    EXPECT_EQ("dc=x", fakeRegistry.keys[kServer]["LdapSuffix"]);
+    EXPECT_EQ("dc=new", fakeRegistry.keys[kClient]["DNSuffix"]);
+}
+
+TEST_F(CheckRun, KeyThatWillNotOpenForWritingShowsTheWriteNotice) {
+    Seed("Yes", "no", "s", "s");
+    fakeRegistry.opensBeforeFailure = 2;  // both reads open; the write's open fails
+    std::string out = RunTool("n\nq\n");
+    EXPECT_NE(std::string::npos,
+              out.find(" ERROR - could not open HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\"
+                       "QXLDAPSRV\n\nThis program cannot write"))
+        << out;
+    EXPECT_TRUE(fakeRegistry.writes.empty());
+    EXPECT_EQ(std::string::npos, out.find("Program has finished")) << out;
+}
+
+TEST_F(CheckRun, UnterminatedDataNeverRunsOnIntoAnEarlierLongerValue) {
+    // Every value is stored without a NUL, the client one shorter than the
+    // server suffix read just before it into the same buffer.
+    Seed("Yes", "Yes", "dc=a-long-server-suffix,dc=example", "dc=short");
+    std::string out = RunTool("n\n", true);
+    EXPECT_NE(std::string::npos, out.find("QXLDAPClient = DNSuffix = dc=short\n")) << out;
+    EXPECT_NE(std::string::npos, out.find("is currently = dc=short\n")) << out;
+}
+
+TEST_F(CheckRun, FullBufferOfUnterminatedDataIsTakenWhole) {
+    const std::string full(512, 'z');
+    Seed("Yes", "Yes", full, full);
+    std::string out = RunTool("n\n", true);
+    EXPECT_NE(std::string::npos, out.find("Check OK - LdapSuffix = DNSuffix = " + full + "\n"));
+    // A byte more than the buffer holds is a read failure, not an overrun.
+    Seed("Yes", "Yes", full + "z", full);
+    out = RunTool("n\nq\n");
+    EXPECT_NE(std::string::npos, out.find("ERROR - problem reading HKEY_LOCAL_MACHINE\\SOFTWARE\\"
+                                          "Brimsek\\vexa\\QXLDAPSRV = LdapSuffix\n"))
+        << out;
+}
+
+TEST_F(CheckRun, TerminatedDataEndsAtItsNul) {
+    Seed(std::string("Yes\0junk", 8), "Yes", std::string("s\0", 2), "s");
+    std::string out = RunTool("n\n", true);
+    EXPECT_NE(std::string::npos, out.find("Check OK - Enable Login Auth = Yes\n")) << out;
+    EXPECT_NE(std::string::npos, out.find("Check OK - LdapSuffix = DNSuffix = s\n")) << out;
+}
+
+TEST_F(CheckRun, OnlyTheFirstFailingReadIsReportedAndNothingIsWritten) {
+    fakeRegistry.keys[kServer].erase("Enable CR Auth");
+    std::string out = RunTool("n\nq\n", true);
+    EXPECT_EQ(std::vector<std::string>{kServer}, fakeRegistry.opens) << "client never opened";
+    EXPECT_TRUE(fakeRegistry.writes.empty());
+}
+
+class FatalNotice : public ::testing::Test {};
+
+TEST_F(FatalNotice, UnknownKindPrintsNothingAndDoesNotWait) {
+    std::string left;
+    std::string out = WithConsole(
+        "7\n", [] { ShowFatalNotice(3); }, &left);
+    EXPECT_EQ("", out);
+    EXPECT_EQ("7\n", left);
+}
+
+TEST_F(FatalNotice, AnyTokenEndsTheWaitButBlankLinesDoNot) {
+    const struct {
+        const char* input;
+        const char* left;
+    } cases[] = {
+        {"Q\nnext", "Q\nnext"},  // the failed number leaves Q unread; the run ends anyway
+        {"7\nnext", "\nnext"},
+        {"\n\n  7\nnext", "\nnext"},
+        {"", ""},  // end of input ends the wait
+    };
+    for (const auto& c : cases) {
+        std::string left;
+        std::string out = WithConsole(
+            c.input, [] { ShowFatalNotice(1); }, &left);
+        EXPECT_EQ(
+            "\nThis program cannot read one or more of the four LDAP registry key/values it "
+            "requires\nRecord information (i.e. screen capture) and contact your next level of "
+            "support\nPress Q to Quit\n",
+            out);
+        EXPECT_EQ(c.left, left) << c.input;
+    }
+}
+
+}  // namespace

@@ -33,7 +33,11 @@ RegistryKey::~RegistryKey() {
 }
 
 bool RegistryKey::Open(const char* fullPath) {
-    if (fakeRegistry.keys.count(fullPath) == 0 || fakeRegistry.failingOpens.count(fullPath) != 0) {
+    const bool refused =
+        fakeRegistry.failingOpens.count(fullPath) != 0 ||
+        (fakeRegistry.opensBeforeFailure >= 0 &&
+         static_cast<int>(fakeRegistry.opens.size()) >= fakeRegistry.opensBeforeFailure);
+    if (fakeRegistry.keys.count(fullPath) == 0 || refused) {
         return Report(ERROR_FILE_NOT_FOUND);
     }
     if (currentKey == nullptr) {

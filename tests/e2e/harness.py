@@ -1,0 +1,200 @@
+"""Runs the real Sorvane.exe under Wine through plain pipes, and seeds and
+inspects the registry of the test prefix with regprobe.exe (raw API calls,
+independent of the tool)."""
+
+import os
+import select
+import subprocess
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+BUILD = os.environ.get("SORVANE_BUILD", os.path.join(ROOT, "build"))
+EXE = os.environ.get("SORVANE_EXE", os.path.join(BUILD, "Sorvane.exe"))
+PROBE = os.environ.get("REGPROBE_EXE", os.path.join(BUILD, "tests", "regprobe.exe"))
+PREFIX = os.environ.get("SORVANE_PREFIX", os.path.join(BUILD, "wineprefix"))
+TOOLS = os.path.join(ROOT, "tools")
+TRANSCRIPTS = os.path.join(HERE, "transcripts")
+
+SERVER = r"HKLM\SOFTWARE\Brimsek\vexa\QXLDAPSRV"
+CLIENT = r"HKLM\SOFTWARE\Brimsek\vexa\QXLDAPClient"
+SERVER_PATH = r"HKEY_LOCAL_MACHINE\SOFTWARE\Brimsek\vexa\QXLDAPSRV"
+CLIENT_PATH = r"HKEY_LOCAL_MACHINE\SOFTWARE\Brimsek\vexa\QXLDAPClient"
+
+# A run that does not end within this many seconds is a hang.
+RUN_TIMEOUT = 30
+
+
+def _wine_env():
+    env = dict(os.environ)
+    env.update(WINEPREFIX=os.path.realpath(PREFIX), WINEARCH="win32", WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+    env.pop("DISPLAY", None)
+    return env
+
+
+_ready = False
+
+
+def wine_ready():
+    """Boots the prefix if needed and starts its server and background services
+    detached, so none of them holds a pipe this module captures."""
+    global _ready
+    if not _ready:
+        subprocess.run(["bash", "-c", '. "$0/wine-env.sh" "$1" && wine_prefix_ready',
+                        TOOLS, PREFIX], check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        _ready = True
+    return _wine_env()
+
+
+def probe(*args):
+    """Runs regprobe with the given commands; returns its output lines."""
+    result = subprocess.run(["wine", PROBE, *args], env=wine_ready(),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+    out = result.stdout.decode("latin-1").replace("\r\n", "\n")
+    if result.returncode != 0:
+        raise AssertionError("regprobe %s failed: %s" % (" ".join(args), out))
+    return out.splitlines()
+
+
+def _encode(value):
+    """A seed value as (type, hex): str is REG_SZ with its NUL, bytes is REG_SZ
+    exactly as given, int is REG_DWORD."""
+    if isinstance(value, int):
+        return "dword", value.to_bytes(4, "little").hex()
+    if isinstance(value, str):
+        value = value.encode("latin-1") + b"\0"
+    return "sz", value.hex() or "-"
+
+
+GOOD_SERVER = {"Enable Login Auth": "Yes", "Enable CR Auth": "Yes",
+               "LdapSuffix": "dc=brimsek,dc=com"}
+GOOD_CLIENT = {"DNSuffix": "dc=brimsek,dc=com"}
+
+
+def seed(server=None, client=None):
+    """Replaces both LDAP keys with exactly these values; a key given as None
+    does not exist afterwards. With no arguments, every rule is met."""
+    if server is None and client is None:
+        server, client = GOOD_SERVER, GOOD_CLIENT
+    args = ["delete", r"HKLM\SOFTWARE\Brimsek"]
+    for key, values in ((SERVER, server), (CLIENT, client)):
+        if values is None:
+            continue
+        args += ["create", key]
+        for name, value in values.items():
+            args += ["set", key, name, *_encode(value)]
+    probe(*args)
+
+
+def values():
+    """The four values as (type, bytes), or None where missing."""
+    names = [(SERVER, "Enable Login Auth"), (SERVER, "Enable CR Auth"),
+             (SERVER, "LdapSuffix"), (CLIENT, "DNSuffix")]
+    args = []
+    for key, name in names:
+        args += ["dump", key, name]
+    result = {}
+    for (key, name), line in zip(names, probe(*args)):
+        if line == "missing":
+            result[name] = None
+        else:
+            kind, hexdata = line.split(" ")
+            result[name] = (kind, b"" if hexdata == "-" else bytes.fromhex(hexdata))
+    return result
+
+
+def text_of(stored):
+    """The text a REG_SZ value holds: its bytes up to the first NUL."""
+    kind, data = stored
+    return data.split(b"\0")[0].decode("latin-1")
+
+
+def run_tool(stdin, verbose=False, timeout=RUN_TIMEOUT):
+    """Runs the tool with `stdin` (bytes or str) as its whole standard input;
+    returns its standard output, CRLF line ends and all."""
+    if isinstance(stdin, str):
+        stdin = stdin.encode("latin-1")
+    args = ["wine", EXE] + (["1"] if verbose else [])
+    result = subprocess.run(args, env=wine_ready(), input=stdin, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, timeout=timeout)
+    return result.stdout
+
+
+def transcript(name):
+    """An expected transcript, kept with plain line ends, as the console writes it."""
+    with open(os.path.join(TRANSCRIPTS, name), "rb") as f:
+        return f.read().replace(b"\n", b"\r\n")
+
+
+class Session:
+    """The tool running with its standard input and output on pipes, answered
+    step by step: each answer is sent only after its prompt has been seen."""
+
+    def __init__(self, verbose=False):
+        args = ["wine", EXE] + (["1"] if verbose else [])
+        self.proc = subprocess.Popen(args, env=wine_ready(), stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.output = b""
+        self.seen = 0
+
+    def expect(self, text, timeout=RUN_TIMEOUT):
+        """Waits until `text` appears in the output after what was last expected."""
+        want = text.encode("latin-1") if isinstance(text, str) else text
+        deadline = time.monotonic() + timeout
+        while True:
+            at = self.output.find(want, self.seen)
+            if at >= 0:
+                self.seen = at + len(want)
+                return
+            left = deadline - time.monotonic()
+            if left <= 0:
+                raise AssertionError("no %r in output %r" % (want, self.output[self.seen:]))
+            ready, _, _ = select.select([self.proc.stdout], [], [], left)
+            if ready:
+                chunk = os.read(self.proc.stdout.fileno(), 65536)
+                if not chunk:
+                    raise AssertionError("output ended without %r: %r" %
+                                         (want, self.output[self.seen:]))
+                self.output += chunk
+
+    def quiet_for(self, seconds):
+        """True when the tool writes nothing more for `seconds`: it is waiting."""
+        ready, _, _ = select.select([self.proc.stdout], [], [], seconds)
+        return not ready
+
+    def send(self, text):
+        self.proc.stdin.write(text.encode("latin-1"))
+        self.proc.stdin.flush()
+
+    def finish(self, timeout=RUN_TIMEOUT):
+        """Closes standard input and returns the whole output once the tool ends."""
+        if not self.proc.stdin.closed:
+            self.proc.stdin.close()
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            ready, _, _ = select.select([self.proc.stdout], [], [], max(left, 0))
+            if not ready:
+                self.proc.kill()
+                raise AssertionError("the tool did not end: %r" % self.output[self.seen:])
+            chunk = os.read(self.proc.stdout.fileno(), 65536)
+            if not chunk:
+                break
+            self.output += chunk
+        self.proc.wait(timeout=max(deadline - time.monotonic(), 1))
+        return self.output
+
+
+class ToolTestCase(unittest.TestCase):
+    maxDiff = None
+
+    def assertTranscript(self, name, output):
+        expected = transcript(name)
+        if output != expected:
+            self.assertEqual(expected.decode("latin-1").splitlines(True),
+                             output.decode("latin-1").splitlines(True), name)
+            self.assertEqual(expected, output, name)

@@ -1,0 +1,234 @@
+"""The real tool under Wine: whole runs with scripted standard input, compared
+byte for byte with expected transcripts, and the registry checked afterwards."""
+
+import unittest
+
+from harness import (CLIENT, GOOD_CLIENT, GOOD_SERVER, SERVER, Session, ToolTestCase, probe,
+                     run_tool, seed, text_of, transcript, values)
+
+BROKEN_SERVER = {"Enable Login Auth": "no", "Enable CR Auth": "YES",
+                 "LdapSuffix": "dc=old,dc=com"}
+BROKEN_CLIENT = {"DNSuffix": "dc=new,dc=com"}
+MISMATCHED_SERVER = dict(GOOD_SERVER, LdapSuffix="dc=old,dc=com")
+QUESTION = b"Do you want to write this value into the two reg keys above?"
+
+
+class AllRulesMet(ToolTestCase):
+    def setUp(self):
+        seed()
+
+    def test_terse_run_prints_only_the_question_and_the_end(self):
+        self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
+
+    def test_verbose_run_shows_progress_and_checks(self):
+        self.assertTranscript("verbose_all_ok.txt", run_tool("n\n", verbose=True))
+
+    def test_any_argument_selects_verbose(self):
+        out = run_tool("N\n", verbose=True)
+        self.assertIn(b"Check OK - Enable Login Auth = Yes\r\n", out)
+
+    def test_information_question_reasks_until_yes(self):
+        # "maybe": m and a re-ask, y shows the screen, b and e stay pending.
+        self.assertTranscript("information_screen.txt", run_tool("maybe\n"))
+
+    def test_nothing_is_written(self):
+        before = values()
+        run_tool("n\n", verbose=True)
+        self.assertEqual(before, values())
+
+
+class RuleOne(ToolTestCase):
+    def test_lower_case_and_trailing_blank_are_corrected(self):
+        seed(dict(GOOD_SERVER, **{"Enable Login Auth": "yes", "Enable CR Auth": "Yes "}),
+             GOOD_CLIENT)
+        self.assertTranscript("rule_one_terse.txt", run_tool("n\n"))
+        after = values()
+        for name in ("Enable Login Auth", "Enable CR Auth"):
+            self.assertEqual("sz", after[name][0])
+            self.assertEqual("Yes", text_of(after[name]))
+
+    def test_dword_in_place_of_a_string_reads_as_its_bytes(self):
+        # A DWORD 0 reads as an empty text, which is not "Yes".
+        seed(dict(GOOD_SERVER, **{"Enable CR Auth": 0}), GOOD_CLIENT)
+        self.assertTranscript("dword_in_place_of_string.txt", run_tool("n\n"))
+        self.assertEqual(("sz", "Yes"), (values()["Enable CR Auth"][0],
+                                         text_of(values()["Enable CR Auth"])))
+
+    def test_dword_whose_bytes_spell_yes_passes(self):
+        seed(dict(GOOD_SERVER, **{"Enable Login Auth": int.from_bytes(b"Yes\0", "little")}),
+             GOOD_CLIENT)
+        self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
+
+
+class RuleTwo(ToolTestCase):
+    def test_both_rules_broken_and_confirmed_makes_four_changes(self):
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        out = run_tool("n\ndc=brimsek,dc=com\ny\n", verbose=True)
+        self.assertTranscript("both_rules_verbose.txt", out)
+        after = values()
+        self.assertEqual("dc=brimsek,dc=com", text_of(after["LdapSuffix"]))
+        self.assertEqual("dc=brimsek,dc=com", text_of(after["DNSuffix"]))
+        self.assertEqual("Yes", text_of(after["Enable CR Auth"]))
+
+    def test_no_help_and_quit_write_nothing(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        before = values()
+        out = run_tool("n\nfirst\nn\nsecond\nh\nthird\nq\n")
+        self.assertTranscript("dialogue_no_help_quit.txt", out)
+        self.assertEqual(before, values())
+
+    def test_value_with_blanks_is_cut_and_the_rest_answers_the_question(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        out = run_tool("n\ndc=a, dc=b\ny\n")
+        self.assertTranscript("dialogue_two_words.txt", out)
+        self.assertEqual("dc=a,", text_of(values()["DNSuffix"]))
+
+    def test_value_too_long_to_read_back_is_refused_at_the_prompt(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        longest = "d" * 511
+        out = run_tool("n\n" + "x" * 512 + "\n" + longest + "\ny\n")
+        self.assertIn(b">>ERROR - value is longer than 511 characters, please enter a shorter "
+                      b"value\r\n\r\nPlease enter the value you want written to these keys\r\n>>"
+                      b"You entered " + longest.encode() + b"\r\n", out)
+        self.assertEqual(1, out.count(b"You entered "))
+        self.assertEqual(longest, text_of(values()["LdapSuffix"]))
+        # The longest accepted value reads back: a second run is clean.
+        self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
+
+    def test_repaired_settings_need_no_change_on_the_next_run(self):
+        seed(BROKEN_SERVER, dict(DNSuffix="dc=a-much-longer-suffix,dc=example,dc=com"))
+        run_tool("n\ndc=x,dc=y\ny\n")
+        # The tool stores values without a NUL; nothing stale may follow them.
+        self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
+        out = run_tool("n\n", verbose=True)
+        self.assertIn(b"Check OK - LdapSuffix = DNSuffix = dc=x,dc=y\r\n", out)
+        self.assertNotIn(b"CORRECTION", out)
+
+
+class EndOfInput(ToolTestCase):
+    def test_at_the_information_question_nothing_is_read_or_written(self):
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        before = values()
+        for stdin in ("", "\n\n  \n"):
+            self.assertTranscript("terse_all_ok.txt", run_tool(stdin))
+        # Two answers that are neither yes nor no re-ask twice, then input ends.
+        expected = transcript("terse_all_ok.txt")
+        question = expected.split(b"\r\n")[0] + b"\r\n"
+        self.assertEqual(question * 2 + expected, run_tool("x z\n"))
+        self.assertEqual(before, values())
+
+    def test_at_the_value_prompt_rule_two_is_left_alone(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        before = values()
+        self.assertTranscript("dialogue_end_at_value_prompt.txt", run_tool("n\n"))
+        self.assertEqual(before, values())
+
+    def test_at_the_question_rule_two_is_left_alone(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        before = values()
+        self.assertTranscript("dialogue_end_at_question.txt", run_tool("n\ndc=x\n"))
+        self.assertEqual(before, values())
+
+    def test_at_the_question_after_rule_one_writes_the_summary_counts_them(self):
+        seed(dict(MISMATCHED_SERVER, **{"Enable Login Auth": "No"}), BROKEN_CLIENT)
+        out = run_tool("n\ndc=x\nx x x")
+        self.assertTrue(out.endswith(QUESTION + b" Press key ((Y)es/(N)o/(Q)uit/(H)elp)\r\n"
+                                     b"\r\nProgram needed to make 1 changes to registry values"
+                                     b"\r\n\r\nProgram has finished\r\n\r\n"), out)
+        after = values()
+        self.assertEqual("Yes", text_of(after["Enable Login Auth"]))
+        self.assertEqual("dc=old,dc=com", text_of(after["LdapSuffix"]))
+        self.assertEqual("dc=new,dc=com", text_of(after["DNSuffix"]))
+
+    def test_in_the_notice_wait_the_run_ends(self):
+        seed(None, GOOD_CLIENT)
+        self.assertTranscript("missing_server_key.txt", run_tool("n\n"))
+
+
+class ReadFailures(ToolTestCase):
+    def test_missing_keys(self):
+        seed(None, GOOD_CLIENT)
+        self.assertTranscript("missing_server_key.txt", run_tool("n\nQ\n"))
+        seed(GOOD_SERVER, None)
+        self.assertTranscript("missing_client_key.txt", run_tool("n\n7\n"))
+
+    def test_missing_server_value_stops_before_the_client_key(self):
+        server = dict(GOOD_SERVER)
+        del server["Enable CR Auth"]
+        seed(server, GOOD_CLIENT)
+        self.assertTranscript("missing_server_value_verbose.txt",
+                              run_tool("n\nq\n", verbose=True))
+
+    def test_missing_client_value(self):
+        seed(GOOD_SERVER, {})
+        self.assertTranscript("missing_client_value.txt", run_tool("n\nq\n"))
+
+    def test_value_of_511_characters_reads_and_512_does_not(self):
+        suffix = "s" * 511
+        seed(dict(GOOD_SERVER, LdapSuffix=suffix), dict(DNSuffix=suffix))
+        self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
+        seed(dict(GOOD_SERVER, LdapSuffix=suffix + "s"), dict(DNSuffix=suffix))
+        self.assertTranscript("suffix_too_long_to_read.txt", run_tool("n\nq\n"))
+
+    def test_failed_read_writes_nothing(self):
+        server = dict(BROKEN_SERVER)
+        del server["LdapSuffix"]
+        seed(server, BROKEN_CLIENT)
+        before = values()
+        out = run_tool("n\nq\n")
+        self.assertNotIn(b"CORRECTION", out)
+        self.assertEqual(before, values())
+
+
+class Interactive(ToolTestCase):
+    """Each answer goes in only after its prompt is on screen: the tool must
+    flush before every read, or these sessions stall."""
+
+    def test_each_prompt_is_visible_while_the_tool_waits(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        session = Session()
+        session.expect("Press (Y)es/(N)o\r\n")
+        self.assertTrue(session.quiet_for(0.3))
+        session.send("n\n")
+        session.expect("These two values MUST match!\r\n")
+        session.expect("\r\n>>")
+        self.assertTrue(session.quiet_for(0.3))
+        session.send("dc=s,dc=t\n")
+        session.expect("You entered dc=s,dc=t\r\n")
+        session.expect(QUESTION)
+        self.assertTrue(session.quiet_for(0.3))
+        session.send("y\n")
+        out = session.finish()
+        self.assertTrue(out.endswith(b"Program needed to make 2 changes to registry values"
+                                     b"\r\n\r\nProgram has finished\r\n\r\n"), out)
+        self.assertEqual("dc=s,dc=t", text_of(values()["DNSuffix"]))
+
+    def test_yes_leaves_es_pending_for_the_value_prompt(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        session = Session()
+        session.expect("Press (Y)es/(N)o\r\n")
+        session.send("yes\n")
+        session.expect(">>You entered es\r\n")
+        session.expect(QUESTION)
+        self.assertTrue(session.quiet_for(0.3))
+        session.send("q\n")
+        out = session.finish()
+        self.assertTrue(out.endswith(b"\r\nProgram has finished\r\n\r\n"))
+
+    def test_the_notice_waits_for_an_entry(self):
+        seed(None, GOOD_CLIENT)
+        session = Session()
+        session.expect("Press (Y)es/(N)o\r\n")
+        session.send("n\n")
+        session.expect("Press Q to Quit\r\n")
+        session.send("\n\n")  # empty lines do not end the wait
+        self.assertTrue(session.quiet_for(0.3))
+        self.assertIsNone(session.proc.poll())
+        session.send("Q\n")
+        session.proc.stdin.close()
+        session.proc.wait(timeout=10)
+        self.assertEqual(transcript("missing_server_key.txt"), session.finish())
+
+
+if __name__ == "__main__":
+    unittest.main()
