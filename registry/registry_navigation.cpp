@@ -26,24 +26,18 @@ void AppendSubKey(char* path, const char* subKey) {
 }  // namespace
 
 bool RegistryKey::Create(const char* fullPath, const char* classText) {
-    if (fullPath == nullptr || std::strlen(fullPath) > MaxPathLength) {
-        return Report(ERROR_INVALID_PARAMETER);
-    }
     char work[MaxPathLength + 1];
-    std::strcpy(work, fullPath);
-    char* separator = const_cast<char*>(registry_internal::FindFirstBackslash(work));
-    if (separator == nullptr) return Report(ERROR_INVALID_PARAMETER);
-    *separator = '\0';
     HKEY root;
-    if (!ParseRootName(work, &root)) return Report(ERROR_INVALID_PARAMETER);
+    const char* subKey;
+    if (!SplitFullPath(fullPath, work, &root, &subKey)) return Report(ERROR_INVALID_PARAMETER);
     rootKey = root;
 
     // The disposition (created or merely opened) is of no use to callers: an
     // existing key is simply opened, and its class text stays what it was.
     HKEY created = nullptr;
     LONG result =
-        RegCreateKeyExA(root, separator + 1, 0, const_cast<char*>(classText),
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created, nullptr);
+        RegCreateKeyExA(root, subKey, 0, const_cast<char*>(classText), REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &created, nullptr);
     if (result != ERROR_SUCCESS) return Report(result);
 
     if (currentKey != nullptr) RegCloseKey(currentKey);
