@@ -101,23 +101,31 @@ void RegistryKey::SetPathToRoot() {
     }
 }
 
-bool RegistryKey::Open(const char* fullPath) {
-    if (fullPath == nullptr || std::strlen(fullPath) > MaxPathLength) {
-        return Report(ERROR_INVALID_PARAMETER);
-    }
-    char work[MaxPathLength + 1];
+// Cuts a full path, in the caller's working copy `work` (MaxPathLength + 1
+// bytes), into its root key and the sub-key path after the first backslash
+// (possibly empty). False for what the object refuses itself: a path too long
+// for `path`, no backslash, a root name outside the table.
+bool RegistryKey::SplitFullPath(const char* fullPath, char* work, HKEY* root, const char** subKey) {
+    if (fullPath == nullptr || std::strlen(fullPath) > MaxPathLength) return false;
     std::strcpy(work, fullPath);
     char* separator = const_cast<char*>(registry_internal::FindFirstBackslash(work));
-    if (separator == nullptr) return Report(ERROR_INVALID_PARAMETER);
+    if (separator == nullptr) return false;
     *separator = '\0';
+    *subKey = separator + 1;
+    return ParseRootName(work, root);
+}
+
+bool RegistryKey::Open(const char* fullPath) {
+    char work[MaxPathLength + 1];
     HKEY root;
-    if (!ParseRootName(work, &root)) return Report(ERROR_INVALID_PARAMETER);
+    const char* subKey;
+    if (!SplitFullPath(fullPath, work, &root, &subKey)) return Report(ERROR_INVALID_PARAMETER);
     rootKey = root;
 
     // Every open asks for full access, so the same object can read and write
     // whatever the caller does next.
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(root, separator + 1, 0, KEY_ALL_ACCESS, &opened);
+    LONG result = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
     if (currentKey != nullptr) RegCloseKey(currentKey);

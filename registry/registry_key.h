@@ -58,6 +58,7 @@ class RegistryKey {
 
   private:
     static bool ParseRootName(const char* name, HKEY* root);
+    static bool SplitFullPath(const char* fullPath, char* work, HKEY* root, const char** subKey);
     void SetPathToRoot();
 
     HKEY rootKey;

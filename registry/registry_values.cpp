@@ -1,0 +1,89 @@
+// RegistryKey values and walks: 32-bit and multi-string values, deletion, and
+// stepping through the sub-keys and the values of the current key. None of the
+// value operations checks that a key is open: with none, the registry refuses
+// the null handle and its code is what the caller gets.
+#include <new>
+
+#include "registry_internal.h"
+#include "registry_key.h"
+
+using registry_internal::Report;
+
+namespace {
+
+// The registry reports the longest name in characters, but the "A" functions
+// write the name in the ANSI code page, where a double-byte character takes two
+// bytes. Two bytes per character, plus the NUL, holds any name of that length.
+DWORD NameBufferBytes(DWORD longestNameInCharacters) { return 2 * longestNameInCharacters + 1; }
+
+// Replaces `*buffer` by a fresh one of `bytes`; false, with no buffer left
+// behind, when the heap cannot give it.
+bool Reallocate(char** buffer, DWORD bytes) {
+    delete[] * buffer;
+    *buffer = new (std::nothrow) char[bytes];
+    return *buffer != nullptr;
+}
+
+}  // namespace
+
+// Reads at most four bytes whatever the type; shorter data fills only its own
+// bytes of `*value`.
+bool RegistryKey::ReadDword(const char* valueName, DWORD* value) {
+    DWORD size = sizeof(DWORD);
+    return Report(RegQueryValueExA(currentKey, valueName, nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(value), &size));
+}
+
+bool RegistryKey::WriteDword(const char* valueName, DWORD value) {
+    return Report(RegSetValueExA(currentKey, valueName, 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&value), sizeof value));
+}
+
+// The caller builds the list (each text with its NUL, then the closing NUL)
+// and counts it; the bytes are stored as they are.
+bool RegistryKey::WriteMultiString(const char* valueName, const BYTE* data, DWORD byteCount) {
+    return Report(RegSetValueExA(currentKey, valueName, 0, REG_MULTI_SZ, data, byteCount));
+}
+
+bool RegistryKey::DeleteValue(const char* valueName) {
+    return Report(RegDeleteValueA(currentKey, valueName));
+}
+
+bool RegistryKey::DeleteSubKey(const char* subKey) {
+    return Report(RegDeleteKeyA(currentKey, subKey));
+}
+
+// Each step refreshes the key's information first, so the buffer fits the
+// longest name the key has now, not when it was opened. The index moves on
+// before the registry is asked: a failed step (a name that grew meanwhile, a
+// missing key) is passed over, and the next step reports the following entry.
+// A buffer the heap cannot give ends the step before the index moves, so the
+// same entry is asked for again by the next step.
+const char* RegistryKey::NextSubKey(bool restart) {
+    if (restart) subKeyIndex = 0;
+    RefreshInfo();
+    DWORD size = NameBufferBytes(maxSubKeyNameLength);
+    if (!Reallocate(&subKeyNameBuffer, size)) {
+        Report(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    DWORD index = subKeyIndex++;
+    FILETIME dropped;
+    LONG result = RegEnumKeyExA(currentKey, index, subKeyNameBuffer, &size, nullptr, nullptr,
+                                nullptr, &dropped);
+    return Report(result) ? subKeyNameBuffer : nullptr;
+}
+
+const char* RegistryKey::NextValue(DWORD* type, BYTE* data, DWORD* dataSize, bool restart) {
+    if (restart) valueIndex = 0;
+    RefreshInfo();
+    DWORD size = NameBufferBytes(maxValueNameLength);
+    if (!Reallocate(&valueNameBuffer, size)) {
+        Report(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    DWORD index = valueIndex++;
+    LONG result =
+        RegEnumValueA(currentKey, index, valueNameBuffer, &size, nullptr, type, data, dataSize);
+    return Report(result) ? valueNameBuffer : nullptr;
+}

@@ -1,0 +1,83 @@
+"""The release zip a technician carries to a server: tools/package.sh builds
+it, and the exe inside runs under Wine straight from the unpacked folder."""
+
+import hashlib
+import os
+import subprocess
+import tempfile
+import unittest
+import zipfile
+
+from harness import EXE, PROBE, ROOT, ToolTestCase, seed, wine_ready
+
+
+def version():
+    with open(os.path.join(os.path.dirname(EXE), "version.txt")) as f:
+        return f.read().strip()
+
+
+class ReleaseZip(ToolTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = tempfile.TemporaryDirectory()
+        dist = os.path.join(cls.scratch.name, "dist")
+        env = dict(os.environ, DIST_DIR=dist,
+                   BUILD_DIR=os.path.join(os.path.dirname(EXE), "package-build"))
+        result = subprocess.run(["bash", os.path.join(ROOT, "tools", "package.sh")], env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, timeout=600)
+        if result.returncode != 0:
+            raise AssertionError("package.sh failed:\n" + result.stdout.decode())
+        cls.name = "Sorvane-" + version()
+        cls.zip_path = os.path.join(dist, cls.name + ".zip")
+        cls.unpacked = os.path.join(cls.scratch.name, "unpacked")
+        subprocess.run(["unzip", "-q", cls.zip_path, "-d", cls.unpacked], check=True)
+        cls.folder = os.path.join(cls.unpacked, cls.name)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.scratch.cleanup()
+
+    def read(self, name):
+        with open(os.path.join(self.folder, name), "rb") as f:
+            return f.read()
+
+    def test_zip_is_named_with_the_version_and_holds_three_files(self):
+        with zipfile.ZipFile(self.zip_path) as z:
+            files = sorted(n for n in z.namelist() if not n.endswith("/"))
+        self.assertEqual([self.name + "/GUIDE.txt", self.name + "/Sorvane.exe",
+                          self.name + "/Sorvane.exe.sha256"], files)
+
+    def test_guide_has_crlf_line_ends_and_covers_what_a_technician_needs(self):
+        guide = self.read("GUIDE.txt")
+        self.assertTrue(guide.endswith(b"\r\n"))
+        self.assertEqual(guide.count(b"\n"), guide.count(b"\r\n"), "no bare line feeds")
+        self.assertNotIn(b"\r\r", guide)
+        text = guide.decode("ascii")
+        for needed in ("elevated", "Sorvane 1", "Rule One", "Rule Two",
+                       "cannot read one or more", "cannot write to one",
+                       "screen capture"):
+            self.assertIn(needed, text)
+
+    def test_sum_is_the_sha256_of_the_exe(self):
+        digest = hashlib.sha256(self.read("Sorvane.exe")).hexdigest()
+        self.assertEqual(digest + "  Sorvane.exe\n", self.read("Sorvane.exe.sha256").decode())
+
+    def test_exe_from_the_zip_runs_under_wine(self):
+        seed()
+        result = subprocess.run(["wine", os.path.join(self.folder, "Sorvane.exe")],
+                                env=wine_ready(), cwd=self.folder, input=b"n\n",
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30)
+        self.assertTranscript("terse_all_ok.txt", result.stdout)
+
+    def test_exe_from_the_zip_carries_its_manifest_and_version_record(self):
+        probe = os.path.join(os.path.dirname(PROBE), "exe_resources_tests.exe")
+        env = dict(wine_ready(), SORVANE_EXE="Sorvane.exe")
+        result = subprocess.run(["wine", probe], env=env, cwd=self.folder,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, timeout=60)
+        self.assertEqual(0, result.returncode, result.stdout.decode("latin-1"))
+
+
+if __name__ == "__main__":
+    unittest.main()

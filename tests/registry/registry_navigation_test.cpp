@@ -1,0 +1,369 @@
+// RegistryKey navigation against the real registry: creating keys by path,
+// sub-keys one or several levels down, climbing to the parent and to the root,
+// standing on a root (predefined or not), and what failures leave behind.
+#include <string>
+
+#include "registry/registry_key.h"
+#include "scratch_key.h"
+
+namespace {
+
+class RegistryKeyNavigation : public ScratchKeyTest {};
+
+const DWORD kUntouched = 12345;
+
+// The registry no longer knows a handle that has been closed.
+bool IsOpenHandle(HKEY key) {
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+DWORD LastError() { return GetLastError(); }
+
+// What a failed or refused call must leave as it was.
+struct Snapshot {
+    explicit Snapshot(const RegistryKey& key)
+        : root(key.RootKey()),
+          current(key.CurrentKey()),
+          path(key.Path()),
+          subKeys(key.SubKeyCount()) {}
+    HKEY root;
+    HKEY current;
+    std::string path;
+    DWORD subKeys;
+};
+
+void ExpectUnchanged(const Snapshot& before, const RegistryKey& key, const std::string& what) {
+    EXPECT_EQ(before.root, key.RootKey()) << what;
+    EXPECT_EQ(before.current, key.CurrentKey()) << what;
+    EXPECT_EQ(before.path, key.Path()) << what;
+    EXPECT_EQ(before.subKeys, key.SubKeyCount()) << what;
+}
+
+TEST_F(RegistryKeyNavigation, CreateMakesMissingLevelsAndOpensAnExistingKeyAsItIs) {
+    ASSERT_TRUE(MakeKey("old\\kept"));
+    ASSERT_TRUE(SetRaw("old", "kept", REG_DWORD, "\x09\0\0\0", 4));
+    RegistryKey key;
+    // The class text is only handed to the registry. Windows keeps an existing
+    // key's class; Wine replaces it, so it is not examined here.
+    ASSERT_TRUE(key.Create((full + "\\old").c_str(), "NewClass"));
+    EXPECT_EQ(1u, key.SubKeyCount()) << "the existing key is opened, not replaced";
+    EXPECT_EQ(1u, key.ValueCount());
+    EXPECT_EQ(full + "\\old", key.Path());
+    HKEY first = key.CurrentKey();
+
+    SetLastError(kUntouched);
+    ASSERT_TRUE(key.Create((full + "\\new\\deeper").c_str(), "NewClass"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+    EXPECT_TRUE(KeyExists("new\\deeper"));
+    EXPECT_STREQ("NewClass", key.ClassName());
+    EXPECT_EQ(full + "\\new\\deeper", key.Path());
+    EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
+    EXPECT_FALSE(IsOpenHandle(first)) << "the previous key is closed";
+
+    ASSERT_TRUE(key.Create((full + "\\plain").c_str(), nullptr));
+    EXPECT_STREQ("", key.ClassName());
+}
+
+TEST_F(RegistryKeyNavigation, CreateRefusesMalformedPathsWithoutAskingTheRegistry) {
+    const std::string tooLong = full + "\\" + std::string(256 - full.size() - 1, 'k');
+    ASSERT_EQ(256u, tooLong.size());
+    const char* refused[] = {"HKEY_CURRENT_USER", "HKCU\\Software\\SorvaneNav",
+                             "hkey_current_user\\Software\\SorvaneNav", tooLong.c_str(), nullptr};
+    for (const char* path : refused) {
+        RegistryKey key;
+        SetLastError(kUntouched);
+        EXPECT_FALSE(key.Create(path, nullptr)) << (path ? path : "(null)");
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+        EXPECT_EQ(nullptr, key.RootKey());
+        EXPECT_EQ(nullptr, key.CurrentKey());
+    }
+    EXPECT_FALSE(KeyExists(std::string(256 - full.size() - 1, 'k')));
+}
+
+TEST_F(RegistryKeyNavigation, SubKeysOpenAndCreateOneOrSeveralLevelsDown) {
+    ASSERT_TRUE(MakeKey("a\\b"));
+    ASSERT_TRUE(MakeKey("a\\b\\c1"));
+    ASSERT_TRUE(MakeKey("a\\b\\c2"));
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(full.c_str()));
+    HKEY top = key.CurrentKey();
+
+    SetLastError(kUntouched);
+    ASSERT_TRUE(key.OpenSubKey("a\\b"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+    EXPECT_EQ(full + "\\a\\b", key.Path());
+    EXPECT_EQ(2u, key.SubKeyCount()) << "counters describe the new key";
+    EXPECT_FALSE(IsOpenHandle(top));
+
+    ASSERT_TRUE(key.CreateSubKey("x\\y", "Made"));
+    EXPECT_TRUE(KeyExists("a\\b\\x\\y"));
+    EXPECT_EQ(full + "\\a\\b\\x\\y", key.Path());
+    EXPECT_STREQ("Made", key.ClassName());
+
+    // An existing sub-key is opened, not replaced.
+    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.CreateSubKey("a", nullptr));
+    EXPECT_EQ(full + "\\a", key.Path());
+    EXPECT_EQ(1u, key.SubKeyCount());
+}
+
+TEST_F(RegistryKeyNavigation, SubKeyOperationsNeedAKeyAndLeaveTheObjectUntouched) {
+    RegistryKey key;
+    SetLastError(kUntouched);
+    EXPECT_FALSE(key.OpenSubKey("Software"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_FALSE(key.CreateSubKey("Software", nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+
+    // Never held a key: nothing to climb from, even once a failed Open has set
+    // the root.
+    SetLastError(kUntouched);
+    EXPECT_FALSE(key.OpenParent());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_EQ(nullptr, key.RootKey());
+    EXPECT_FALSE(key.Open("HKEY_LOCAL_MACHINE\\SorvaneNoSuchKey"));
+    SetLastError(kUntouched);
+    EXPECT_FALSE(key.OpenParent());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, key.RootKey());
+    EXPECT_EQ(nullptr, key.CurrentKey());
+    EXPECT_STREQ("", key.Path());
+}
+
+TEST_F(RegistryKeyNavigation, FailuresKeepTheCurrentKeyAndReportTheRegistryCode) {
+    ASSERT_TRUE(MakeKey("p\\q\\r"));
+    // A non-volatile key cannot be created below a volatile one.
+    HKEY volatileKey;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_CURRENT_USER, (sub + "\\p\\q\\r\\volatile").c_str(), 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
+    RegCloseKey(volatileKey);
+
+    RegistryKey key;
+    ASSERT_TRUE(key.Open((full + "\\p\\q\\r").c_str()));
+    const Snapshot before(key);
+    struct {
+        const char* what;
+        bool (*call)(RegistryKey&, const std::string&);
+        LONG expected;
+    } failures[] = {
+        {"OpenSubKey of a missing key",
+         [](RegistryKey& k, const std::string&) { return k.OpenSubKey("missing"); },
+         ERROR_FILE_NOT_FOUND},
+        {"CreateSubKey below a volatile key",
+         [](RegistryKey& k, const std::string&) { return k.CreateSubKey("volatile\\x", nullptr); },
+         ERROR_CHILD_MUST_BE_VOLATILE},
+        {"Create below a volatile key",
+         [](RegistryKey& k, const std::string& f) {
+             return k.Create((f + "\\p\\q\\r\\volatile\\x").c_str(), nullptr);
+         },
+         ERROR_CHILD_MUST_BE_VOLATILE},
+        {"AttachRoot of a handle the registry does not know",
+         [](RegistryKey& k, const std::string&) {
+             return k.AttachRoot(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x3ffffff0)));
+         },
+         ERROR_INVALID_HANDLE},
+    };
+    for (const auto& failure : failures) {
+        SetLastError(kUntouched);
+        EXPECT_FALSE(failure.call(key, full)) << failure.what;
+        EXPECT_EQ(static_cast<DWORD>(failure.expected), LastError()) << failure.what;
+        ExpectUnchanged(before, key, failure.what);
+    }
+    EXPECT_TRUE(IsOpenHandle(key.CurrentKey()));
+
+    // The parent is opened from the root by its text: once that text names a
+    // missing key, the climb fails and the current key stays.
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegDeleteKeyA(HKEY_CURRENT_USER, (sub + "\\p\\q\\r\\volatile").c_str()));
+    ASSERT_TRUE(key.OpenParent());
+    ASSERT_TRUE(key.OpenParent());
+    ASSERT_TRUE(key.OpenSubKey("q\\r"));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CURRENT_USER, (sub + "\\p").c_str()));
+    const Snapshot orphan(key);
+    EXPECT_FALSE(key.OpenParent());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
+    ExpectUnchanged(orphan, key, "OpenParent of a deleted parent");
+}
+
+// Sub-keys that would make `path` longer than 255 bytes are refused before the
+// registry is asked; 255 bytes exactly is still joined.
+TEST_F(RegistryKeyNavigation, SubKeysThatWouldOverrunThePathAreRefused) {
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(full.c_str()));
+    const size_t room = RegistryKey::MaxPathLength - full.size() - 1;
+    const std::string fits(room, 'f');
+    const std::string overruns(room + 1, 'o');
+    const Snapshot before(key);
+
+    SetLastError(kUntouched);
+    EXPECT_FALSE(key.CreateSubKey(overruns.c_str(), nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_FALSE(KeyExists(overruns)) << "refused before the registry was asked";
+    EXPECT_FALSE(key.OpenSubKey(overruns.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_FALSE(key.OpenSubKey(nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    ExpectUnchanged(before, key, "refused sub-keys");
+
+    ASSERT_TRUE(key.CreateSubKey(fits.c_str(), nullptr));
+    EXPECT_EQ(full + "\\" + fits, key.Path());
+    EXPECT_EQ(255u, std::string(key.Path()).size());
+    EXPECT_FALSE(key.OpenSubKey("x")) << "a full path takes no further level";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+}
+
+// After a failed Open has replaced the root, OpenParent rebuilds the text from
+// that root's name, which may be longer than the one `path` started with.
+TEST_F(RegistryKeyNavigation, ParentTextUnderAReplacedRootMustFitThePath) {
+    // "HKEY_CURRENT_USER\<236 bytes>\" is 255 bytes; its parent text is the 236
+    // bytes, which fit below HKEY_LOCAL_MACHINE (255) but not below
+    // HKEY_CURRENT_CONFIG (256).
+    std::string below = sub + "\\";
+    below += std::string(236 - below.size(), 'p');
+    ASSERT_TRUE(MakeKey(below.substr(sub.size() + 1)));
+    const std::string trailing = "HKEY_CURRENT_USER\\" + below + "\\";
+    ASSERT_EQ(255u, trailing.size());
+
+    struct {
+        const char* failedOpen;
+        DWORD expected;
+    } cases[] = {
+        {"HKEY_CURRENT_CONFIG\\SorvaneNoSuchKey", ERROR_INVALID_PARAMETER},
+        // Fits, so the registry is asked, under the replaced root.
+        {"HKEY_LOCAL_MACHINE\\SorvaneNoSuchKey", ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        RegistryKey key;
+        ASSERT_TRUE(key.Open(trailing.c_str()));
+        ASSERT_FALSE(key.Open(c.failedOpen));
+        const Snapshot before(key);
+        SetLastError(kUntouched);
+        EXPECT_FALSE(key.OpenParent()) << c.failedOpen;
+        EXPECT_EQ(c.expected, LastError()) << c.failedOpen;
+        ExpectUnchanged(before, key, c.failedOpen);
+    }
+}
+
+// A scratch key below HKEY_LOCAL_MACHINE\SOFTWARE, for walks up to that root.
+class MachineScratch {
+  public:
+    MachineScratch() : sub("SOFTWARE\\SorvaneNavigationTest") {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str());
+    }
+    ~MachineScratch() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str()); }
+    const std::string sub;
+};
+
+TEST_F(RegistryKeyNavigation, ClimbsFromThreeLevelsBelowTheMachineRootToTheRoot) {
+    MachineScratch machine;
+    HKEY made;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE, (machine.sub + "\\Third").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &made, nullptr));
+    RegCloseKey(made);
+
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(("HKEY_LOCAL_MACHINE\\" + machine.sub + "\\Third").c_str()));
+    const char* expected[] = {
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\SorvaneNavigationTest",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE",
+        "HKEY_LOCAL_MACHINE",
+    };
+    for (const char* path : expected) {
+        HKEY before = key.CurrentKey();
+        SetLastError(kUntouched);
+        ASSERT_TRUE(key.OpenParent()) << path;
+        EXPECT_EQ(path, std::string(key.Path()));
+        EXPECT_EQ(HKEY_LOCAL_MACHINE, key.RootKey());
+        EXPECT_FALSE(IsOpenHandle(before)) << "left behind at " << path;
+        EXPECT_NE(kUntouched, LastError()) << path;
+    }
+    EXPECT_GT(key.SubKeyCount(), 0u) << "standing on the machine root itself";
+
+    SetLastError(kUntouched);
+    EXPECT_FALSE(key.OpenParent()) << "nothing above a root";
+    EXPECT_EQ(kUntouched, LastError()) << "the last error is left alone at a root";
+    EXPECT_STREQ("HKEY_LOCAL_MACHINE", key.Path());
+}
+
+TEST_F(RegistryKeyNavigation, TrailingBackslashClimbsToTheKeyItself) {
+    ASSERT_TRUE(SetRaw("", "marker", REG_DWORD, "\x05\0\0\0", 4));
+    RegistryKey key;
+    ASSERT_TRUE(key.Open((full + "\\").c_str()));
+    ASSERT_TRUE(key.OpenParent());
+    EXPECT_EQ(full, key.Path());
+    DWORD marker = 0;
+    EXPECT_TRUE(key.ReadDword("marker", &marker));
+    EXPECT_EQ(5u, marker) << "the same key, without the trailing backslash";
+
+    // A root name with one backslash climbs to the root itself.
+    ASSERT_TRUE(key.Open("HKEY_CURRENT_USER\\"));
+    ASSERT_TRUE(key.OpenParent());
+    EXPECT_STREQ("HKEY_CURRENT_USER", key.Path());
+}
+
+TEST_F(RegistryKeyNavigation, AttachRootSwitchesRootsAndClosesBothOldHandles) {
+    RegistryKey key;
+    ASSERT_TRUE(key.Open("HKEY_LOCAL_MACHINE\\SOFTWARE"));
+    HKEY old = key.CurrentKey();
+
+    SetLastError(kUntouched);
+    ASSERT_TRUE(key.AttachRoot(HKEY_CURRENT_USER));
+    EXPECT_NE(kUntouched, LastError());
+    EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
+    EXPECT_STREQ("HKEY_CURRENT_USER", key.Path());
+    EXPECT_FALSE(IsOpenHandle(old));
+    // For a predefined key the registry hands back that key's own handle.
+    EXPECT_EQ(HKEY_CURRENT_USER, key.CurrentKey());
+
+    // From the root, sub-keys are opened with full access as anywhere else.
+    ASSERT_TRUE(key.OpenSubKey(sub.c_str()));
+    EXPECT_EQ(full, key.Path());
+    EXPECT_TRUE(key.WriteDword("written", 7));
+}
+
+// A root handle outside the predefined keys has no name: its text is empty and
+// keys below it read "\child". The object owns that handle from then on, keeps
+// it open while it climbs, and closes it once, when destroyed.
+TEST_F(RegistryKeyNavigation, ARootThatIsNotPredefinedIsKeptOpenWhileClimbing) {
+    ASSERT_TRUE(MakeKey("child\\grandchild"));
+    HKEY scratch;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &scratch));
+    {
+        RegistryKey key;
+        ASSERT_TRUE(key.Open(full.c_str()));
+        ASSERT_TRUE(key.AttachRoot(scratch));
+        EXPECT_STREQ("", key.Path()) << "the previous key's text is gone";
+        EXPECT_EQ(scratch, key.RootKey());
+        EXPECT_EQ(1u, key.SubKeyCount());
+
+        ASSERT_TRUE(key.OpenSubKey("child\\grandchild"));
+        EXPECT_STREQ("\\child\\grandchild", key.Path());
+        ASSERT_TRUE(key.OpenParent());
+        EXPECT_STREQ("\\child", key.Path());
+        ASSERT_TRUE(key.OpenParent()) << "one level below the root: attaches it again";
+        EXPECT_STREQ("", key.Path());
+        EXPECT_EQ(scratch, key.RootKey());
+        EXPECT_TRUE(IsOpenHandle(scratch)) << "the root handle was closed while kept";
+        EXPECT_NE(scratch, key.CurrentKey());
+        EXPECT_EQ(1u, key.SubKeyCount());
+        SetLastError(kUntouched);
+        EXPECT_FALSE(key.OpenParent());
+        EXPECT_EQ(kUntouched, LastError());
+
+        // Attaching the current key itself hands that handle over as the root.
+        ASSERT_TRUE(key.OpenSubKey("child"));
+        HKEY current = key.CurrentKey();
+        ASSERT_TRUE(key.AttachRoot(current));
+        EXPECT_EQ(current, key.RootKey());
+        EXPECT_TRUE(IsOpenHandle(current));
+        EXPECT_FALSE(IsOpenHandle(scratch)) << "the replaced root is closed";
+        ASSERT_TRUE(key.OpenSubKey("grandchild"));
+        EXPECT_STREQ("\\grandchild", key.Path());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+// Double-byte key names under Shift-JIS: 0x95 0x5C is one character (U+8868),
+// and its trail byte is the backslash code. The separator searches and Open must
+// treat it as one character and hand it to the registry whole.
+#include <string>
+
+#include "registry/registry_internal.h"
+#include "registry/registry_key.h"
+#include "scratch_key.h"
+
+namespace {
+
+// U+8868 in Shift-JIS: a lead byte and the backslash code as its trail byte.
+const char* const kName = "\x95\x5C";
+const wchar_t* const kWideName = L"\x8868";
+
+class Cp932Paths : public ScratchKeyTest {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(932u, GetACP());
+        ScratchKeyTest::SetUp();
+    }
+
+    // The sub-key names of scratch\`relative`, read with the wide API so the
+    // answer does not depend on the code page under test.
+    std::wstring WideSubKeys(const std::string& relative) {
+        std::wstring path(sub.begin(), sub.end());
+        if (!relative.empty()) path += L"\\" + Widen(relative);
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+            return L"<missing>";
+        }
+        std::wstring names;
+        wchar_t name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD size = 256;
+            if (RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS) {
+                break;
+            }
+            names += std::wstring(L"[") + name + L"]";
+        }
+        RegCloseKey(key);
+        return names;
+    }
+
+    static std::wstring Widen(const std::string& text) {
+        wchar_t wide[256];
+        int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 256);
+        return n > 0 ? std::wstring(wide) : L"";
+    }
+};
+
+TEST_F(Cp932Paths, SeparatorSearchSkipsATrailByteEqualToTheBackslashCode) {
+    using registry_internal::FindFirstBackslash;
+    using registry_internal::FindLastBackslash;
+    const std::string alone = kName;
+    EXPECT_EQ(nullptr, FindFirstBackslash(alone.c_str()));
+    EXPECT_EQ(nullptr, FindLastBackslash(alone.c_str()));
+
+    const std::string path = std::string("A\\") + kName + "B\\" + kName;
+    EXPECT_EQ(path.c_str() + 1, FindFirstBackslash(path.c_str()));
+    EXPECT_EQ(path.c_str() + 5, FindLastBackslash(path.c_str()));
+
+    const std::string leading = std::string(kName) + "\\x";
+    EXPECT_EQ(leading.c_str() + 2, FindFirstBackslash(leading.c_str()));
+}
+
+TEST_F(Cp932Paths, OpenNamesTheKeyWithTheDoubleByteCharacterWhole) {
+    ASSERT_TRUE(MakeKey(kName));
+    ASSERT_EQ(L"[" + std::wstring(kWideName) + L"]", WideSubKeys(""))
+        << "the registry itself takes the two bytes as one character";
+    ASSERT_TRUE(SetRaw(kName, "mark", REG_SZ, "inside", 7));
+    ASSERT_TRUE(MakeKey(std::string(kName) + "\\child"));
+    ASSERT_TRUE(SetRaw(std::string(kName) + "\\child", "mark", REG_SZ, "below", 6));
+
+    RegistryKey key;
+    std::string path = full + "\\" + kName;
+    ASSERT_TRUE(key.Open(path.c_str()));
+    EXPECT_EQ(path, key.Path());
+    char text[16];
+    DWORD size = sizeof text;
+    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_STREQ("inside", text);
+
+    path += "\\child";
+    ASSERT_TRUE(key.Open(path.c_str()));
+    EXPECT_EQ(path, key.Path());
+    size = sizeof text;
+    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_STREQ("below", text);
+}
+
+}  // namespace
