@@ -1,0 +1,87 @@
+// Generated key paths for Open and Create under the default (single-byte)
+// code page: root names right and wrong, letter case, lengths around 255 and
+// 256 bytes, leading, doubled and trailing backslashes, bytes 0x80 to 0xFF.
+// Each is checked against path_model.h; a failure names the seed
+// (SORVANE_PATHS_SEED replays it) and the path.
+#include "path_model.h"
+#include "scratch_key.h"
+
+namespace {
+
+const int kPaths = 10000;
+
+class GeneratedPaths : public ScratchKeyTest {
+  protected:
+    void SetUp() override {
+        ScratchKeyTest::SetUp();
+        ASSERT_TRUE(MakeKey("exists\\deeper"));
+        const std::string name = sub.substr(sub.rfind('\\') + 1);
+        // In kRoots order: a scratch key under every root, for Create to fill.
+        bases = {"SorvaneTests." + name, sub, "Software\\SorvaneTests\\" + name,
+                 ".DEFAULT\\Software\\SorvaneTests\\" + name, "Software\\SorvaneTests\\" + name};
+        DeleteOtherBases();
+    }
+
+    void TearDown() override {
+        DeleteOtherBases();
+        ScratchKeyTest::TearDown();
+    }
+
+    void DeleteOtherBases() {
+        for (size_t i = 0; i < bases.size(); ++i) {
+            if (path_model::kRoots[i].key != HKEY_CURRENT_USER) {
+                RegDeleteTreeA(path_model::kRoots[i].key, bases[i].c_str());
+            }
+        }
+    }
+
+    void Run(path_model::Operation operation) {
+        const unsigned seed = path_model::SeedFromEnvironment();
+        path_model::Generator generator(seed, false, bases);
+        int failures = 0, refused = 0;
+        for (int i = 0; i < kPaths && failures < 10; ++i) {
+            std::string path = generator.Next();
+            if (path_model::Judge(path, false).refused) ++refused;
+            std::string problem = path_model::Check(operation, path, false);
+            if (!problem.empty()) {
+                ++failures;
+                ADD_FAILURE() << "seed " << seed << " (SORVANE_PATHS_SEED), path " << i << " "
+                              << path_model::Shown(path) << ": " << problem;
+            }
+        }
+        // Both outcomes must be well represented, or the generator has drifted.
+        EXPECT_GT(refused, kPaths / 5) << "seed " << seed;
+        EXPECT_LT(refused, kPaths * 4 / 5) << "seed " << seed;
+    }
+
+    std::vector<std::string> bases;
+};
+
+TEST_F(GeneratedPaths, OpenRefusesOrAnswersAsTheRegistryDoes) { Run(path_model::Operation::kOpen); }
+
+TEST_F(GeneratedPaths, CreateRefusesOrAnswersAsTheRegistryDoes) {
+    Run(path_model::Operation::kCreate);
+}
+
+// The model on paths whose verdict is known by hand.
+TEST(PathModel, KnownVerdicts) {
+    using path_model::Judge;
+    EXPECT_FALSE(Judge("HKEY_LOCAL_MACHINE\\", false).refused);
+    EXPECT_TRUE(Judge("HKEY_LOCAL_MACHINE", false).refused);
+    EXPECT_TRUE(Judge("hkey_local_machine\\SOFTWARE", false).refused);
+    EXPECT_TRUE(Judge("HKLM\\SOFTWARE", false).refused);
+    EXPECT_EQ("\\x\\", Judge("HKEY_USERS\\\\x\\", false).body);
+    std::string at255 = "HKEY_CURRENT_USER\\" + std::string(255 - 18, 'k');
+    EXPECT_FALSE(Judge(at255, false).refused);
+    EXPECT_TRUE(Judge(at255 + "k", false).refused);
+    // 0x95 0x5C is one character under Shift-JIS, two bytes elsewhere.
+    EXPECT_TRUE(Judge("HKEY_USERS\x95\\x", true).refused);
+    EXPECT_TRUE(Judge("HKEY_USERS\x95\\x", false).refused);
+    EXPECT_EQ("\x95\\x", Judge("HKEY_USERS\\\x95\\x", true).body);
+    EXPECT_EQ("\x95\\x", Judge("HKEY_USERS\\\x95\\x", false).body);
+    // The lead byte takes the first backslash; the second one ends a root name
+    // that is not in the table.
+    EXPECT_TRUE(Judge("HKEY_USERS\x95\\\\x", true).refused);
+}
+
+}  // namespace
