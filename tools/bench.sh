@@ -7,7 +7,8 @@
 #   4. the size of the release exe.
 # Prints one table: our figure, the baseline measured in the same run, ratio.
 #   tools/bench.sh           the benchmark
-#   tools/bench.sh --soak    1,000 whole runs instead (see tools/soak.py)
+#   tools/bench.sh --soak [--runs N]   1,000 (or N) whole runs instead, alternating
+#                                     repair and re-check (tools/soak.py); not in CI
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -16,7 +17,11 @@ build=${BUILD_DIR:-$root/build}
 if [ "${1:-}" = "--soak" ]; then
     shift
     build_tree "$build" --target Sorvane regprobe >/dev/null
-    exec python3 "$root/tools/soak.py" --build "$build" "$@"
+    . "$root/tools/wine-env.sh" "$build/soak-prefix"
+    trap wine_prefix_stop EXIT
+    wine_prefix_ready
+    python3 "$root/tools/soak.py" --build "$build" "$@"
+    exit
 fi
 
 build_tree "$build" --target Sorvane bench_bare bench_registry >/dev/null
