@@ -50,12 +50,6 @@ tool_size=$(stat -c %s "$build/Sorvane.exe")
 bare_size=$(stat -c %s "$build/bench/bench_bare.exe")
 rows+=("$(awk -v t="$tool_size" -v b="$bare_size" \
     'BEGIN { printf "row|Release exe size (KiB; baseline: the bare program)|%.0f|%.0f|%.2f|", t/1024, b/1024, t/b }')")
-# Most of either file is symbol tables of the static C++ runtime, which the
-# loader does not read; what a stripped copy weighs says what is code and data.
-stripped=$(mktemp)
-i686-w64-mingw32-strip -o "$stripped" "$build/Sorvane.exe"
-rows+=("note|Sorvane.exe stripped of symbols: $(($(stat -c %s "$stripped") / 1024)) KiB")
-rm -f "$stripped"
 
 printf '\n| %-72s | %9s | %9s | %6s | %-7s |\n' "Measure" "Sorvane" "Baseline" "Ratio" "Target"
 printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..74})" "-----------" "-----------" "--------" "---------"
