@@ -3,38 +3,14 @@
 // 256 bytes, leading, doubled and trailing backslashes, bytes 0x80 to 0xFF.
 // Each is checked against path_model.h; a failure names the seed
 // (SORVANE_PATHS_SEED replays it) and the path.
-#include "path_model.h"
-#include "scratch_key.h"
+#include "generated_paths_fixture.h"
 
 namespace {
 
 const int kPaths = 10000;
 
-class GeneratedPaths : public ScratchKeyTest {
+class GeneratedPaths : public GeneratedPathsTest {
   protected:
-    void SetUp() override {
-        ScratchKeyTest::SetUp();
-        ASSERT_TRUE(MakeKey("exists\\deeper"));
-        const std::string name = sub.substr(sub.rfind('\\') + 1);
-        // In kRoots order: a scratch key under every root, for Create to fill.
-        bases = {"SorvaneTests." + name, sub, "Software\\SorvaneTests\\" + name,
-                 ".DEFAULT\\Software\\SorvaneTests\\" + name, "Software\\SorvaneTests\\" + name};
-        DeleteOtherBases();
-    }
-
-    void TearDown() override {
-        DeleteOtherBases();
-        ScratchKeyTest::TearDown();
-    }
-
-    void DeleteOtherBases() {
-        for (size_t i = 0; i < bases.size(); ++i) {
-            if (path_model::kRoots[i].key != HKEY_CURRENT_USER) {
-                RegDeleteTreeA(path_model::kRoots[i].key, bases[i].c_str());
-            }
-        }
-    }
-
     void Run(path_model::Operation operation) {
         const unsigned seed = path_model::SeedFromEnvironment();
         path_model::Generator generator(seed, false, bases);
@@ -53,8 +29,6 @@ class GeneratedPaths : public ScratchKeyTest {
         EXPECT_GT(refused, kPaths / 5) << "seed " << seed;
         EXPECT_LT(refused, kPaths * 4 / 5) << "seed " << seed;
     }
-
-    std::vector<std::string> bases;
 };
 
 TEST_F(GeneratedPaths, OpenRefusesOrAnswersAsTheRegistryDoes) { Run(path_model::Operation::kOpen); }

@@ -3,8 +3,7 @@
 // backslash code as their trail byte, which is never a separator. Checked
 // against path_model.h; a failure names the seed (SORVANE_PATHS_SEED replays
 // it) and the path.
-#include "path_model.h"
-#include "scratch_key.h"
+#include "generated_paths_fixture.h"
 
 namespace {
 
@@ -21,29 +20,11 @@ bool HoldsBackslashTrail(const std::string& text) {
     return false;
 }
 
-class GeneratedPathsCp932 : public ScratchKeyTest {
+class GeneratedPathsCp932 : public GeneratedPathsTest {
   protected:
     void SetUp() override {
         ASSERT_EQ(932u, GetACP());
-        ScratchKeyTest::SetUp();
-        ASSERT_TRUE(MakeKey("exists\\deeper"));
-        const std::string name = sub.substr(sub.rfind('\\') + 1);
-        bases = {"SorvaneTests." + name, sub, "Software\\SorvaneTests\\" + name,
-                 ".DEFAULT\\Software\\SorvaneTests\\" + name, "Software\\SorvaneTests\\" + name};
-        DeleteOtherBases();
-    }
-
-    void TearDown() override {
-        DeleteOtherBases();
-        ScratchKeyTest::TearDown();
-    }
-
-    void DeleteOtherBases() {
-        for (size_t i = 0; i < bases.size(); ++i) {
-            if (path_model::kRoots[i].key != HKEY_CURRENT_USER) {
-                RegDeleteTreeA(path_model::kRoots[i].key, bases[i].c_str());
-            }
-        }
+        GeneratedPathsTest::SetUp();
     }
 
     void Run(path_model::Operation operation) {
@@ -65,8 +46,6 @@ class GeneratedPathsCp932 : public ScratchKeyTest {
         // the backslash code, or the generator has drifted.
         EXPECT_GT(wholeInBody, kPaths / 20) << "seed " << seed;
     }
-
-    std::vector<std::string> bases;
 };
 
 TEST_F(GeneratedPathsCp932, OpenRefusesOrAnswersAsTheRegistryDoes) {
