@@ -8,9 +8,7 @@ build=${BUILD_DIR:-$root/build-release}
 dist=$(realpath -m "${DIST_DIR:-$root/dist}")
 . "$root/tools/setup.sh"
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DSORVANE_TESTS=OFF >/dev/null
-cmake --build "$build" --target Sorvane -j"$(nproc)" >/dev/null
+build_tree "$build" --target Sorvane >/dev/null
 
 name="Sorvane-$(cat "$build/version.txt")"
 stage=$(mktemp -d)
