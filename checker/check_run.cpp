@@ -5,20 +5,16 @@
 
 #include "console.h"
 #include "ldap_settings.h"
+#include "value_rules.h"
 
 namespace {
 
 const char* const kExpected = "Yes";
 
-// Longest value that a later read can take back: the read buffer holds 512
-// bytes, and the registry may add a terminating NUL.
-const size_t kMaxEnteredLength = kValueBufferCapacity - 1;
-
 const char* const kInformationQuestion =
     "Do you want some information about this program? Press (Y)es/(N)o";
+const char* const kNoInput = "ERROR - no input, nothing was checked";
 const char* const kValuePrompt = "Please enter the value you want written to these keys";
-const char* const kValueTooLong =
-    "ERROR - value is longer than 511 characters, please enter a shorter value";
 const char* const kConfirmQuestion =
     "Do you want to write this value into the two reg keys above? Press key "
     "((Y)es/(N)o/(Q)uit/(H)elp)";
@@ -109,8 +105,12 @@ bool AskForSuffix(std::string* enteredValue) {
             PrintLine("");  // end the prompt's line before the summary
             return false;
         }
-        if (enteredValue->size() > kMaxEnteredLength) {
-            PrintLine(kValueTooLong);
+        // Anything else on the value's line would be read as answers to the
+        // question below, and a 'y' among them would confirm the value.
+        const char* refusal =
+            RestOfLineIsBlank() ? ValueRefusal(*enteredValue) : kValueNotOneWord;
+        if (refusal != nullptr) {
+            PrintLine(refusal);
             continue;
         }
         PrintLine("You entered " + *enteredValue);
@@ -189,9 +189,12 @@ int RunCheck(int argumentCount) {
     int changeCount = 0;
     char infoAnswer = 'A';
 
-    // End of input here ends the run before anything is read or written.
+    // End of input here ends the run before anything is read or written, and
+    // says so: a run that checked nothing must not look like a clean one.
     if (!AskForInformation(&infoAnswer)) {
-        PrintFinished();
+        PrintLine("");
+        PrintLine(kNoInput);
+        PrintLine("");
         return 0;
     }
     if (ReadLdapSettings(serverValues, ClientValueName, &clientValue) != 0) return 0;

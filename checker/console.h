@@ -6,18 +6,30 @@
 
 #include <string>
 
+// Makes standard output buffered, so that every line and prompt reaches the
+// console in one write. Called once, before anything is printed.
+void StartConsole();
+
 // Writes `text` and a line end, then flushes.
 void PrintLine(const std::string& text);
 
 // Writes `text` with no line end (a prompt), then flushes.
 void PrintPrompt(const std::string& text);
 
-// The next non-blank character. False at end of input; `answer` is then unchanged.
+// What ReadAnswer gives for a double-byte character of the ANSI code page.
+const char kNotAnAnswer = '\0';
+
+// The next non-blank character, or kNotAnAnswer for a double-byte one. False
+// at end of input; `answer` is then unchanged.
 bool ReadAnswer(char* answer);
 
 // The next word: the characters up to the next white space. False at end of
 // input; `word` is then empty.
 bool ReadWord(std::string* word);
+
+// After a word: true when only blanks follow it on its line. Otherwise the
+// rest of that line is discarded and the answer is false.
+bool RestOfLineIsBlank();
 
 // Waits for one entry completed with Enter and discards it; end of input ends
 // the wait at once.

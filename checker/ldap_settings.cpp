@@ -15,6 +15,12 @@ DWORD ValueBufferSize = kValueBufferCapacity;
 bool VerboseMode = false;
 
 namespace {
+bool QueryTokenElevation();
+}  // namespace
+
+bool (*ProcessIsElevated)() = QueryTokenElevation;
+
+namespace {
 
 const char* const kCouldNotOpen = " ERROR - could not open ";
 const char* const kProblemReadingServer = "ERROR - problem reading ";
@@ -32,6 +38,28 @@ const char* const kWriteNotice =
 const char* const kRecordNotice =
     "Record information (i.e. screen capture) and contact your next level of support";
 const char* const kQuitNotice = "Press Q to Quit";
+const char* const kElevationHint =
+    "Run Sorvane from an elevated command prompt (Run as administrator)";
+
+bool QueryTokenElevation() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
+                                        &size) &&
+                    elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+// The open failed: say so and, where the account was merely not elevated
+// (User Account Control hands administrators a filtered token), say what helps.
+void ReportOpenFailure(const char* keyPath) {
+    const DWORD reason = GetLastError();
+    PrintLine(std::string(kCouldNotOpen) + keyPath);
+    if (reason == ERROR_ACCESS_DENIED && !ProcessIsElevated()) PrintLine(kElevationHint);
+}
 
 void PrintProgress(const std::string& text) {
     if (VerboseMode) PrintLine(text);
@@ -53,7 +81,7 @@ bool ReadText(RegistryKey* key, const char* valueName, std::string* text) {
 int ReadServerValues(std::string serverValues[3]) {
     RegistryKey key;
     if (!key.Open(ServerKeyPath)) {
-        PrintLine(std::string(kCouldNotOpen) + ServerKeyPath);
+        ReportOpenFailure(ServerKeyPath);
         ShowFatalNotice(1);
         return -1;
     }
@@ -76,7 +104,7 @@ int ReadServerValues(std::string serverValues[3]) {
 int ReadClientValue(const char* clientValueName, std::string* clientValue) {
     RegistryKey key;
     if (!key.Open(ClientKeyPath)) {
-        PrintLine(std::string(kCouldNotOpen) + ClientKeyPath);
+        ReportOpenFailure(ClientKeyPath);
         ShowFatalNotice(1);
         return -1;
     }
@@ -107,7 +135,7 @@ bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* te
                       DWORD byteCount) {
     RegistryKey key;
     if (!key.Open(keyPath)) {
-        PrintLine(std::string(kCouldNotOpen) + keyPath);
+        ReportOpenFailure(keyPath);
         ShowFatalNotice(2);
         return false;
     }

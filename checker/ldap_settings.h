@@ -17,6 +17,9 @@ extern BYTE ValueBuffer[kValueBufferCapacity];
 extern DWORD ValueBufferSize;
 extern bool VerboseMode;
 
+// Whether the process token is elevated; replaceable, so tests can decide it.
+extern bool (*ProcessIsElevated)();
+
 // Reads the three server values (in ServerValueNames order) and the client
 // value. Returns 0 when all four were read; -1 after a failure, whose notice
 // has then been shown and acknowledged.

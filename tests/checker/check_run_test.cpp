@@ -9,6 +9,7 @@
 #include "check_run.h"
 #include "fake_registry_key.h"
 #include "ldap_settings.h"
+#include "value_rules.h"
 
 namespace {
 
@@ -33,6 +34,14 @@ std::string WithConsole(const std::string& input, Body body, std::string* leftOv
         *leftOver = std::string(std::istreambuf_iterator<char>(in), {});
     }
     return out.str();
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 std::string RunTool(const std::string& input, bool verbose = false) {
@@ -161,6 +170,67 @@ TEST_F(CheckRun, OnlyTheFirstFailingReadIsReportedAndNothingIsWritten) {
     std::string out = RunTool("n\nq\n", true);
     EXPECT_EQ(std::vector<std::string>{kServer}, fakeRegistry.opens) << "client never opened";
     EXPECT_TRUE(fakeRegistry.writes.empty());
+}
+
+TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
+    const char* const hint =
+        "QXLDAPSRV\nRun Sorvane from an elevated command prompt (Run as administrator)\n";
+    const struct {
+        LONG failure;
+        bool elevated;
+        bool hinted;
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, false, true},
+        {ERROR_ACCESS_DENIED, true, false},
+        {ERROR_FILE_NOT_FOUND, false, false},
+    };
+    bool (*realQuery)() = ProcessIsElevated;
+    for (const auto& c : cases) {
+        static bool elevated;
+        elevated = c.elevated;
+        ProcessIsElevated = [] { return elevated; };
+        for (int readOrWrite = 0; readOrWrite < 2; ++readOrWrite) {
+            fakeRegistry.Reset();
+            Seed("Yes", "no", "s", "s");
+            fakeRegistry.openFailure = c.failure;
+            if (readOrWrite == 0) fakeRegistry.failingOpens.insert(kServer);
+            if (readOrWrite == 1) fakeRegistry.opensBeforeFailure = 2;
+            std::string out = RunTool("n\nq\n");
+            EXPECT_EQ(c.hinted, out.find(hint) != std::string::npos)
+                << c.failure << " " << c.elevated << "\n"
+                << out;
+        }
+    }
+    ProcessIsElevated = realQuery;
+}
+
+TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
+    const struct {
+        std::string line;
+        const char* refusal;
+    } cases[] = {
+        // Nothing else on the value's line may answer the question.
+        {"dc=corp, dc=yoyodyne\n", kValueNotOneWord},
+        {"dc=a\tyes\n", kValueNotOneWord},
+        // Text the registry would not store as typed.
+        {"dc=\x01\n", kValueNotStorable},
+        {"dc=\x7f\n", kValueNotStorable},
+        {std::string("dc=a\0b\n", 7), kValueNotStorable},
+        {std::string(512, 'x') + "\n", kValueTooLong},
+    };
+    for (const auto& c : cases) {
+        fakeRegistry.Reset();
+        Seed("Yes", "Yes", "dc=old", "dc=new");
+        std::string out = RunTool("n\n" + c.line + "dc=ok  \ny\n");
+        EXPECT_NE(std::string::npos,
+                  out.find(std::string(">>") + c.refusal +
+                           "\n\nPlease enter the value you want written to these keys\n"
+                           ">>You entered dc=ok\n"))
+            << out;
+        EXPECT_EQ(1u, CountOf(out, "You entered ")) << out;
+        ASSERT_EQ(2u, fakeRegistry.writes.size()) << out;
+        EXPECT_EQ("dc=ok", fakeRegistry.writes[0].bytes);
+    }
 }
 
 class FatalNotice : public ::testing::Test {};

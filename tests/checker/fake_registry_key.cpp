@@ -37,9 +37,8 @@ bool RegistryKey::Open(const char* fullPath) {
         fakeRegistry.failingOpens.count(fullPath) != 0 ||
         (fakeRegistry.opensBeforeFailure >= 0 &&
          static_cast<int>(fakeRegistry.opens.size()) >= fakeRegistry.opensBeforeFailure);
-    if (fakeRegistry.keys.count(fullPath) == 0 || refused) {
-        return Report(ERROR_FILE_NOT_FOUND);
-    }
+    if (refused) return Report(fakeRegistry.openFailure);
+    if (fakeRegistry.keys.count(fullPath) == 0) return Report(ERROR_FILE_NOT_FOUND);
     if (currentKey == nullptr) {
         fakeRegistry.openMost = std::max(fakeRegistry.openMost, ++fakeRegistry.openNow);
     }
