@@ -113,14 +113,15 @@ def text_of(stored):
     return data.split(b"\0")[0].decode("latin-1")
 
 
-def run_tool(stdin, verbose=False, timeout=RUN_TIMEOUT):
-    """Runs the tool with `stdin` (bytes or str) as its whole standard input;
-    returns its standard output, CRLF line ends and all."""
+def run_tool(stdin, verbose=False, timeout=RUN_TIMEOUT, env=None):
+    """Runs the tool with `stdin` (bytes or str) as its whole standard input,
+    with `env` added to its environment; returns its standard output, CRLF line
+    ends and all."""
     if isinstance(stdin, str):
         stdin = stdin.encode("latin-1")
     args = ["wine", EXE] + (["1"] if verbose else [])
-    result = subprocess.run(args, env=wine_ready(), input=stdin, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, timeout=timeout)
+    result = subprocess.run(args, env=dict(wine_ready(), **(env or {})), input=stdin,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
     return result.stdout
 
 

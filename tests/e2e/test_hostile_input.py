@@ -46,6 +46,12 @@ MISMATCH_BLOCK = (
     b"These two values MUST match!\r\n")
 VALUE_PROMPT = b"\r\nPlease enter the value you want written to these keys\r\n>>"
 TOO_LONG = b"ERROR - value is longer than 511 characters, please enter a shorter value\r\n"
+NOT_ONE_WORD = b"ERROR - value must be one word without blanks, please enter it again\r\n"
+NOT_STORABLE = (b"ERROR - value holds characters that cannot be stored, please enter another "
+                b"value\r\n")
+# Under the default code page 1252 every byte from 0x80 up converts to Unicode
+# and back unchanged; control characters are refused.
+UNSTORABLE = bytes(range(0x20)) + b"\x7f"
 CONFIRM_QUESTION = (b"Do you want to write this value into the two reg keys above? Press key "
                     b"((Y)es/(N)o/(Q)uit/(H)elp)\r\n")
 HELP_BLOCK = (b"-" * 62 + b"\r\nHELP START\r\n"
@@ -56,6 +62,7 @@ HELP_BLOCK = (b"-" * 62 + b"\r\nHELP START\r\n"
               b"something that looks like dc=example,dc=com\r\n"
               b"HELP END\r\n" + b"-" * 61 + b"\r\n")
 FINISHED = b"\r\nProgram has finished\r\n\r\n"
+NO_INPUT = b"\r\nERROR - no input, nothing was checked\r\n\r\n"
 
 
 class Input:
@@ -85,6 +92,17 @@ class Input:
             self.at += 1
         return self.data[start:self.at] if self.at > start else None
 
+    def rest_of_line_is_blank(self):
+        """After a word: True when only blanks follow on its line; otherwise
+        the rest of the line, its line end included, is consumed."""
+        while self.at < len(self.data) and self.data[self.at] != ord("\n"):
+            if self.data[self.at] not in WHITE:
+                end = self.data.find(b"\n", self.at)
+                self.at = len(self.data) if end < 0 else end + 1
+                return False
+            self.at += 1
+        return True
+
 
 def expected_dialogue(data):
     """What a terse run prints when Rule One holds, the suffixes differ and
@@ -94,7 +112,7 @@ def expected_dialogue(data):
     while True:
         answer = feed.char()
         if answer is None:
-            return b"".join(out) + FINISHED
+            return b"".join(out) + NO_INPUT
         assert answer not in NEVER
         if answer in b"Nn":
             break
@@ -105,8 +123,14 @@ def expected_dialogue(data):
         word = feed.word()
         if word is None:
             return b"".join(out) + b"\r\n" + FINISHED
+        if not feed.rest_of_line_is_blank():
+            out.append(NOT_ONE_WORD)
+            continue
         if len(word) > 511:
             out.append(TOO_LONG)
+            continue
+        if any(byte in UNSTORABLE for byte in word):
+            out.append(NOT_STORABLE)
             continue
         out.append(b"You entered " + word + b"\r\n")
         while True:

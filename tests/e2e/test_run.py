@@ -1,10 +1,11 @@
 """The real tool under Wine: whole runs with scripted standard input, compared
 byte for byte with expected transcripts, and the registry checked afterwards."""
 
+import subprocess
 import unittest
 
-from harness import (CLIENT, GOOD_CLIENT, GOOD_SERVER, SERVER, Session, ToolTestCase, probe,
-                     run_tool, seed, text_of, transcript, values)
+from harness import (CLIENT, EXE, GOOD_CLIENT, GOOD_SERVER, RUN_TIMEOUT, SERVER, Session,
+                     ToolTestCase, probe, run_tool, seed, text_of, transcript, values, wine_ready)
 
 BROKEN_SERVER = {"Enable Login Auth": "no", "Enable CR Auth": "YES",
                  "LdapSuffix": "dc=old,dc=com"}
@@ -77,11 +78,14 @@ class RuleTwo(ToolTestCase):
         self.assertTranscript("dialogue_no_help_quit.txt", out)
         self.assertEqual(before, values())
 
-    def test_value_with_blanks_is_cut_and_the_rest_answers_the_question(self):
+    def test_value_sharing_its_line_is_refused_and_answers_nothing(self):
+        # The 'y' of the second word must not confirm "dc=corp,"; after "no yes"
+        # the 'n' goes back to the prompt, where "o" shares its line with "yes".
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        out = run_tool("n\ndc=a, dc=b\ny\n")
+        out = run_tool("n\ndc=corp, dc=yoyodyne\ndc=corp,dc=yoyodyne\nno yes\n"
+                       "dc=corp,dc=yoyodyne\ny\n")
         self.assertTranscript("dialogue_two_words.txt", out)
-        self.assertEqual("dc=a,", text_of(values()["DNSuffix"]))
+        self.assertEqual("dc=corp,dc=yoyodyne", text_of(values()["DNSuffix"]))
 
     def test_value_too_long_to_read_back_is_refused_at_the_prompt(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
@@ -107,12 +111,13 @@ class RuleTwo(ToolTestCase):
 
 class EndOfInput(ToolTestCase):
     def test_at_the_information_question_nothing_is_read_or_written(self):
+        # Not a clean run: it says that nothing was checked.
         seed(BROKEN_SERVER, BROKEN_CLIENT)
         before = values()
         for stdin in ("", "\n\n  \n"):
-            self.assertTranscript("terse_all_ok.txt", run_tool(stdin))
+            self.assertTranscript("no_input.txt", run_tool(stdin))
         # Two answers that are neither yes nor no re-ask twice, then input ends.
-        expected = transcript("terse_all_ok.txt")
+        expected = transcript("no_input.txt")
         question = expected.split(b"\r\n")[0] + b"\r\n"
         self.assertEqual(question * 2 + expected, run_tool("x z\n"))
         self.assertEqual(before, values())
@@ -180,6 +185,34 @@ class ReadFailures(ToolTestCase):
         self.assertEqual(before, values())
 
 
+class CodePage932(ToolTestCase):
+    """Under Shift-JIS a lead byte and its trail byte are one character, and no
+    such character answers a question, whatever its trail byte looks like."""
+
+    CHARACTERS = {"土": b"\x93\x79", "ハ": b"\x83\x6e", "ヒ": b"\x83\x71", "？": b"\x81\x48"}
+
+    def run932(self, stdin):
+        return run_tool(stdin, env={"LC_ALL": "ja_JP.UTF-8"})
+
+    def test_double_byte_characters_re_ask_and_a_lone_lead_byte_is_not_stored(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        before = values()
+        tsuchi, ha, hi, question = self.CHARACTERS.values()
+        # 土 (trail byte 'y') at the information question, a value ending in a
+        # lone lead byte, then 土 ハ ヒ ？ and a lone lead byte at the question.
+        out = self.run932(b"\x93\x79\nn\ndc=\x81\ndc=x\n" + tsuchi + ha + hi + question +
+                          b"\n\x81\nq\n")
+        info, rest = out.split(b"\r\n\r\nCORRECTION NEEDED", 1)
+        self.assertEqual(2, info.count(b"Press (Y)es/(N)o"), out)
+        self.assertIn(b">>ERROR - value holds characters that cannot be stored, please enter "
+                      b"another value\r\n", rest)
+        self.assertEqual(1, rest.count(b"You entered "), out)
+        self.assertEqual(6, rest.count(QUESTION), out)
+        self.assertNotIn(b"HELP START", out)
+        self.assertTrue(out.endswith(b"\r\nProgram has finished\r\n\r\n"), out)
+        self.assertEqual(before, values())
+
+
 class Interactive(ToolTestCase):
     """Each answer goes in only after its prompt is on screen: the tool must
     flush before every read, or these sessions stall."""
@@ -215,6 +248,19 @@ class Interactive(ToolTestCase):
         out = session.finish()
         self.assertTrue(out.endswith(b"\r\nProgram has finished\r\n\r\n"))
 
+    def test_a_second_copy_reads_and_writes_nothing(self):
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        before = values()
+        first = Session()
+        first.expect("Press (Y)es/(N)o\r\n")
+        self.assertEqual(b"ERROR - another copy of Sorvane is running, let it finish and run "
+                         b"Sorvane again\r\n", run_tool("n\ndc=x\ny\n"))
+        self.assertEqual(before, values())
+        first.send("n\nq\n")
+        self.assertTrue(first.finish().endswith(b"Program has finished\r\n\r\n"))
+        # Once the first copy has ended, the next one runs.
+        self.assertIn(b"MUST match!", run_tool("n\nq\n"))
+
     def test_the_notice_waits_for_an_entry(self):
         seed(None, GOOD_CLIENT)
         session = Session()
@@ -228,6 +274,23 @@ class Interactive(ToolTestCase):
         session.proc.stdin.close()
         session.proc.wait(timeout=10)
         self.assertEqual(transcript("missing_server_key.txt"), session.finish())
+
+
+class ConsoleWrites(ToolTestCase):
+    """Output to /dev/null is a console to the C runtime, which would hand it
+    one byte per write: each line must leave in one write."""
+
+    def test_each_line_leaves_in_one_write(self):
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        stdin = b"y\ndc=x\nh\ndc=x\nq\n"
+        lines = run_tool(stdin, verbose=True).count(b"\r\n")
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        result = subprocess.run(["wine", EXE, "1"], env=dict(wine_ready(), WINEDEBUG="+relay"),
+                                input=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                timeout=RUN_TIMEOUT)
+        writes = result.stderr.count(b"Call KERNEL32.WriteFile(")
+        self.assertGreater(lines, 60)
+        self.assertLessEqual(writes, lines + 3)
 
 
 if __name__ == "__main__":
