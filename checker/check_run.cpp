@@ -88,7 +88,8 @@ bool ApplyRuleOne(int index, const std::string& value, int* changeCount) {
               " is currently = " + value);
     PrintLine(std::string("SHOULD BE - ") + kExpected);
     PrintLine("WRITING CORRECT VALUE into registry");
-    // The stored data carries no terminating NUL: the count is the length.
+    // The count is the text's length; the registry still stores the NUL that
+    // follows it, as it does for any string data that does not end in one.
     if (!WriteLdapSetting(ServerKeyPath, name, kExpected, std::strlen(kExpected))) return false;
     ++*changeCount;
     return true;

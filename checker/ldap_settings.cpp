@@ -66,9 +66,11 @@ void PrintProgress(const std::string& text) {
 }
 
 // Reads one value into ValueBuffer and returns its text. The text is the bytes
-// the read reported, cut at the first NUL among them: data stored without a
-// terminator (as this tool stores it) must not run on into what an earlier,
-// longer value left in the shared buffer.
+// the read reported, cut at the first NUL among them. Values written by this
+// tool do end in a NUL (RegSetValueExA stores the one that follows string data
+// not ending in one), but another writer may store string data without one,
+// and such data must not run on into what an earlier, longer value left in
+// the shared buffer.
 bool ReadText(RegistryKey* key, const char* valueName, std::string* text) {
     ValueBufferSize = kValueBufferCapacity;
     if (!key->ReadValue(valueName, ValueBuffer, &ValueBufferSize)) return false;

@@ -36,8 +36,8 @@ def expect_settings(run, suffix):
             fail(run, "%s is %r" % (name, got[name]))
     for name in ("LdapSuffix", "DNSuffix"):
         # Exactly the text, nothing stale after it. The tool counts no NUL,
-        # but the platform's ANSI write takes in the NUL that follows the text
-        # in the tool's buffer, so one may be stored.
+        # but the platform's ANSI write stores the NUL that follows string
+        # data not ending in one.
         if got[name] not in (("sz", suffix.encode()), ("sz", suffix.encode() + b"\0")):
             fail(run, "%s is %r, expected %r" % (name, got[name], suffix))
 

@@ -58,7 +58,7 @@ class CheckRun : public ::testing::Test {
         EXPECT_EQ(0, fakeRegistry.openNow) << "every key object was destroyed";
         EXPECT_LE(fakeRegistry.openMost, 1) << "never two keys open at once";
     }
-    // Values stored as the tool itself stores them: no terminating NUL.
+    // Values held without a terminating NUL, as another writer may store them.
     void Seed(const std::string& login, const std::string& cr, const std::string& serverSuffix,
               const std::string& clientSuffix) {
         fakeRegistry.keys[kServer] = {
@@ -82,7 +82,8 @@ TEST_F(CheckRun, HandsTheRegistryExactlyTheTextsBytes) {
         const FakeWrite& write = fakeRegistry.writes[i];
         EXPECT_EQ(expected[i].path, write.path) << i;
         EXPECT_EQ(expected[i].name, write.name) << i;
-        // No terminating NUL: the count is the text's length.
+        // The count handed over is the text's length; the NUL the registry
+        // stores after it is the platform's doing.
         EXPECT_EQ(expected[i].bytes, write.bytes) << i;
     }
     EXPECT_NE(std::string::npos, out.find("Program needed to make 4 changes to registry values"));
@@ -137,7 +138,7 @@ TEST_F(CheckRun, KeyThatWillNotOpenForWritingShowsTheWriteNotice) {
 }
 
 TEST_F(CheckRun, UnterminatedDataNeverRunsOnIntoAnEarlierLongerValue) {
-    // Every value is stored without a NUL, the client one shorter than the
+    // Every value is held without a NUL, the client one shorter than the
     // server suffix read just before it into the same buffer.
     Seed("Yes", "Yes", "dc=a-long-server-suffix,dc=example", "dc=short");
     std::string out = RunTool("n\n", true);

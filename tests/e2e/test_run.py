@@ -102,7 +102,8 @@ class RuleTwo(ToolTestCase):
     def test_repaired_settings_need_no_change_on_the_next_run(self):
         seed(BROKEN_SERVER, dict(DNSuffix="dc=a-much-longer-suffix,dc=example,dc=com"))
         run_tool("n\ndc=x,dc=y\ny\n")
-        # The tool stores values without a NUL; nothing stale may follow them.
+        # The new suffix is shorter than the old client one; nothing stale may
+        # follow it when read back.
         self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
         out = run_tool("n\n", verbose=True)
         self.assertIn(b"Check OK - LdapSuffix = DNSuffix = dc=x,dc=y\r\n", out)
