@@ -3,17 +3,20 @@
 #include <cstring>
 #include <string>
 
+#include "audit_log.h"
+#include "command_line.h"
 #include "console.h"
 #include "ldap_settings.h"
+#include "rules.h"
 #include "value_rules.h"
 
 namespace {
 
-const char* const kExpected = "Yes";
+const char* const kWritingCorrectValue = "WRITING CORRECT VALUE into registry";
 
 const char* const kInformationQuestion =
     "Do you want some information about this program? Press (Y)es/(N)o";
-const char* const kNoInput = "ERROR - no input, nothing was checked";
+const char* const kNoInput = "no input, nothing was checked";
 const char* const kValuePrompt = "Please enter the value you want written to these keys";
 const char* const kConfirmQuestion =
     "Do you want to write this value into the two reg keys above? Press key "
@@ -77,22 +80,15 @@ bool AskForInformation(char* infoAnswer) {
 
 // Rule One for one server value: anything but "Yes" is overwritten with "Yes".
 // False when the write failed and the run must end.
-bool ApplyRuleOne(int index, const std::string& value, int* changeCount) {
-    const char* name = ServerValueNames[index];
-    if (value == kExpected) {
-        if (VerboseMode) PrintLine(std::string("Check OK - ") + name + " = " + value);
+bool ApplyRuleOne(RunRecord* run, int index) {
+    const SettingValue& value = run->serverValues[index];
+    if (RuleOneHolds(value)) {
+        ReportRuleOneHeld(index, value);
         return true;
     }
-    if (index == 1) PrintLine("");
-    PrintLine(std::string("CORRECTION NEEDED - ") + ServerKeyPath + " = " + name +
-              " is currently = " + value);
-    PrintLine(std::string("SHOULD BE - ") + kExpected);
-    PrintLine("WRITING CORRECT VALUE into registry");
-    // The count is the text's length; the registry still stores the NUL that
-    // follows it, as it does for any string data that does not end in one.
-    if (!WriteLdapSetting(ServerKeyPath, name, kExpected, std::strlen(kExpected))) return false;
-    ++*changeCount;
-    return true;
+    ReportRuleOneBroken(index, value);
+    PrintLine(kWritingCorrectValue);
+    return WriteSetting(run, ServerKeyPath, ServerValueNames[index], kExpectedValue, value);
 }
 
 // The Rule Two dialogue. True when the operator confirmed `enteredValue`;
@@ -108,10 +104,10 @@ bool AskForSuffix(std::string* enteredValue) {
         }
         // Anything else on the value's line would be read as answers to the
         // question below, and a 'y' among them would confirm the value.
-        const char* refusal =
-            RestOfLineIsBlank() ? ValueRefusal(*enteredValue) : kValueNotOneWord;
+        const Refusal* refusal =
+            RestOfLineIsBlank() ? ValueRefusal(*enteredValue) : &kValueNotOneWord;
         if (refusal != nullptr) {
-            PrintLine(refusal);
+            PrintLine(RefusalLine(*refusal));
             continue;
         }
         PrintLine("You entered " + *enteredValue);
@@ -145,34 +141,23 @@ bool AskForSuffix(std::string* enteredValue) {
 
 // Rule Two: the server's LdapSuffix must equal the client's DNSuffix. False
 // when a write failed and the run must end.
-bool ApplyRuleTwo(const std::string& serverSuffix, const std::string& clientSuffix,
-                  int* changeCount) {
-    const char* serverName = ServerValueNames[2];
-    if (serverSuffix == clientSuffix) {
-        if (VerboseMode) {
-            PrintLine(std::string("Check OK - ") + serverName + " = " + ClientValueName + " = " +
-                      serverSuffix);
-        }
+bool ApplyRuleTwo(RunRecord* run) {
+    const SettingValue& serverSuffix = run->serverValues[2];
+    const SettingValue& clientSuffix = run->clientValue;
+    if (SuffixesMatch(serverSuffix, clientSuffix)) {
+        ReportRuleTwoHeld(serverSuffix);
         return true;
     }
-    PrintLine("");
-    PrintLine("CORRECTION NEEDED - two registry key/values below do not match");
-    PrintLine(std::string(ServerKeyPath) + " = " + serverName + " is currently = " + serverSuffix);
-    PrintLine(std::string(ClientKeyPath) + " = " + ClientValueName +
-              " is currently = " + clientSuffix);
-    PrintLine("These two values MUST match!");
+    ReportRuleTwoBroken(serverSuffix, clientSuffix);
 
     std::string enteredValue;
-    if (!AskForSuffix(&enteredValue)) return true;
-    PrintLine("WRITING " + enteredValue + " to registry");
-    const DWORD length = static_cast<DWORD>(enteredValue.size());
-    if (!WriteLdapSetting(ServerKeyPath, serverName, enteredValue.c_str(), length)) return false;
-    ++*changeCount;
-    if (!WriteLdapSetting(ClientKeyPath, ClientValueName, enteredValue.c_str(), length)) {
-        return false;
+    if (!AskForSuffix(&enteredValue)) {
+        run->problems.push_back(kRuleTwoProblem);
+        return true;
     }
-    ++*changeCount;
-    return true;
+    PrintLine("WRITING " + enteredValue + " to registry");
+    return WriteSetting(run, ServerKeyPath, ServerValueNames[2], enteredValue, serverSuffix) &&
+           WriteSetting(run, ClientKeyPath, ClientValueName, enteredValue, clientSuffix);
 }
 
 void PrintFinished() {
@@ -183,32 +168,37 @@ void PrintFinished() {
 
 }  // namespace
 
-int RunCheck(int argumentCount) {
-    VerboseMode = argumentCount > 1;
-    std::string serverValues[3] = {"Empty", "Empty", "Empty"};
-    std::string clientValue = "Empty";
-    int changeCount = 0;
+int RunCheck(const CommandLine& options) {
+    VerboseMode = options.verbose;
+    RunRecord run;
+    run.backupFile = options.backupFile;
+    run.logFile = options.logFile;
+    run.view = options.view;
     char infoAnswer = 'A';
 
     // End of input here ends the run before anything is read or written, and
     // says so: a run that checked nothing must not look like a clean one.
     if (!AskForInformation(&infoAnswer)) {
         PrintLine("");
-        PrintLine(kNoInput);
+        PrintLine(std::string("ERROR - ") + kNoInput);
         PrintLine("");
+        run.failure = kNoInput;
+        LogLine(run, Utf8FromAnsi(ResultLine(run, true)));
         return 0;
     }
-    if (ReadLdapSettings(serverValues, ClientValueName, &clientValue) != 0) return 0;
-    for (int index = 0; index < 2; ++index) {
-        if (!ApplyRuleOne(index, serverValues[index], &changeCount)) return 0;
+    if (ReadLdapSettings(run.serverValues, ClientValueName, &run.clientValue) == 0) {
+        bool finished = ApplyRuleOne(&run, 0) && ApplyRuleOne(&run, 1) && ApplyRuleTwo(&run);
+        if (finished) {
+            if (run.changeCount > 0) {
+                PrintLine("");
+                PrintLine("Program needed to make " + std::to_string(run.changeCount) +
+                          " changes to registry values");
+            }
+            PrintFinished();
+        }
+    } else {
+        run.failure = "could not read the settings";
     }
-    if (!ApplyRuleTwo(serverValues[2], clientValue, &changeCount)) return 0;
-
-    if (changeCount > 0) {
-        PrintLine("");
-        PrintLine("Program needed to make " + std::to_string(changeCount) +
-                  " changes to registry values");
-    }
-    PrintFinished();
+    LogLine(run, Utf8FromAnsi(ResultLine(run, true)));
     return 0;
 }

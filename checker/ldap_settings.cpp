@@ -4,6 +4,7 @@
 
 #include "console.h"
 #include "registry/registry_key.h"
+#include "value_rules.h"
 
 const char* const ServerKeyPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
 const char* const ClientKeyPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
@@ -13,6 +14,9 @@ const char* const ClientValueName = "DNSuffix";
 BYTE ValueBuffer[kValueBufferCapacity];
 DWORD ValueBufferSize = kValueBufferCapacity;
 bool VerboseMode = false;
+bool UnattendedMode = false;
+REGSAM KeyAccess = KEY_ALL_ACCESS;
+const char* const kNotRepresentable = " [not representable in this code page]";
 
 namespace {
 bool QueryTokenElevation();
@@ -71,17 +75,48 @@ void PrintProgress(const std::string& text) {
 // not ending in one), but another writer may store string data without one,
 // and such data must not run on into what an earlier, longer value left in
 // the shared buffer.
-bool ReadText(RegistryKey* key, const char* valueName, std::string* text) {
+// The value is then read once more as stored, so that a text the conversion
+// changed never passes a rule by accident.
+bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     ValueBufferSize = kValueBufferCapacity;
     if (!key->ReadValue(valueName, ValueBuffer, &ValueBufferSize)) return false;
     DWORD count = ValueBufferSize < kValueBufferCapacity ? ValueBufferSize : kValueBufferCapacity;
     const char* bytes = reinterpret_cast<const char*>(ValueBuffer);
-    text->assign(bytes, strnlen(bytes, count));
+    value->text.assign(bytes, strnlen(bytes, count));
+
+    // Twice the ANSI buffer: each byte read there is at most one UTF-16 unit.
+    BYTE stored[2 * kValueBufferCapacity + 2];
+    DWORD storedSize = sizeof stored;
+    DWORD type = REG_NONE;
+    if (key->ReadStoredValue(valueName, &type, stored, &storedSize)) {
+        value->type = type;
+        value->stored.assign(stored, stored + storedSize);
+        value->representable = StoredAsText(value->text, type, value->stored);
+    } else {
+        // Not seen as stored, so not known to be what it reads as.
+        value->type = REG_NONE;
+        value->stored.clear();
+        value->representable = false;
+    }
     return true;
 }
 
-int ReadServerValues(std::string serverValues[3]) {
+// A double-byte character is never cut in two.
+std::string CutForUnattendedOutput(const std::string& text) {
+    const size_t kLongest = 100;
+    if (text.size() <= kLongest) return text;
+    size_t end = 0;
+    while (end < kLongest) {
+        size_t next = end + (IsDBCSLeadByte(static_cast<BYTE>(text[end])) ? 2 : 1);
+        if (next > kLongest) break;
+        end = next;
+    }
+    return text.substr(0, end) + "...";
+}
+
+int ReadServerValues(SettingValue serverValues[3]) {
     RegistryKey key;
+    key.SetAccess(KeyAccess);
     if (!key.Open(ServerKeyPath)) {
         ReportOpenFailure(ServerKeyPath);
         ShowFatalNotice(1);
@@ -90,36 +125,37 @@ int ReadServerValues(std::string serverValues[3]) {
     PrintProgress(std::string(kOpenProgress) + ServerKeyPath);
     for (int index = 0; index < 3; ++index) {
         const char* name = ServerValueNames[index];
-        std::string text;
-        if (!ReadText(&key, name, &text)) {
+        SettingValue value;
+        if (!ReadSetting(&key, name, &value)) {
             PrintLine(std::string(kProblemReadingServer) + ServerKeyPath + " = " + name);
             ShowFatalNotice(1);
             return -1;
         }
-        serverValues[index] = text;
+        serverValues[index] = value;
         PrintProgress(std::string(kServerReadProgress) + ServerKeyPath + " = " + name + " = " +
-                      text);
+                      ShownValue(value));
     }
     return 0;
 }
 
-int ReadClientValue(const char* clientValueName, std::string* clientValue) {
+int ReadClientValue(const char* clientValueName, SettingValue* clientValue) {
     RegistryKey key;
+    key.SetAccess(KeyAccess);
     if (!key.Open(ClientKeyPath)) {
         ReportOpenFailure(ClientKeyPath);
         ShowFatalNotice(1);
         return -1;
     }
     PrintProgress(std::string(kOpenProgress) + ClientKeyPath);
-    std::string text;
-    if (!ReadText(&key, clientValueName, &text)) {
+    SettingValue value;
+    if (!ReadSetting(&key, clientValueName, &value)) {
         PrintLine(std::string(kProblemReadingClient) + ClientKeyPath + " = " + clientValueName);
         ShowFatalNotice(1);
         return -1;
     }
-    *clientValue = text;
+    *clientValue = value;
     PrintProgress(std::string(kClientReadProgress) + ClientKeyPath + " = " + clientValueName +
-                  " = " + text);
+                  " = " + ShownValue(value));
     return 0;
 }
 
@@ -127,15 +163,21 @@ int ReadClientValue(const char* clientValueName, std::string* clientValue) {
 
 // One key object per key, each closed before the next is opened, so at most
 // one registry handle is open at any moment.
-int ReadLdapSettings(std::string serverValues[3], const char* clientValueName,
-                     std::string* clientValue) {
+int ReadLdapSettings(SettingValue serverValues[3], const char* clientValueName,
+                     SettingValue* clientValue) {
     if (ReadServerValues(serverValues) != 0) return -1;
     return ReadClientValue(clientValueName, clientValue);
+}
+
+std::string ShownValue(const SettingValue& value) {
+    std::string shown = UnattendedMode ? CutForUnattendedOutput(value.text) : value.text;
+    return value.representable ? shown : shown + kNotRepresentable;
 }
 
 bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* text,
                       DWORD byteCount) {
     RegistryKey key;
+    key.SetAccess(KeyAccess);
     if (!key.Open(keyPath)) {
         ReportOpenFailure(keyPath);
         ShowFatalNotice(2);
@@ -151,7 +193,7 @@ bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* te
 }
 
 void ShowFatalNotice(int kind) {
-    if (kind != 1 && kind != 2) return;
+    if ((kind != 1 && kind != 2) || UnattendedMode) return;
     PrintLine("");
     PrintLine(kind == 1 ? kReadNotice : kWriteNotice);
     PrintLine(kRecordNotice);

@@ -5,11 +5,26 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 extern const char* const ServerKeyPath;
 extern const char* const ClientKeyPath;
 extern const char* const ServerValueNames[3];
 extern const char* const ClientValueName;
+
+// One setting as read: its text in the ANSI code page, which the rules and the
+// screen use, and the value exactly as the registry stores it. The "A" read
+// converts stored Unicode with best-fit mapping (full-width "Ｙｅｓ" reads as
+// "Yes"), so the text alone may not tell the stored value apart from another.
+struct SettingValue {
+    std::string text;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> stored;
+    bool representable = true;  // `text` is the stored value, converted without loss
+};
+
+// What follows a value on screen whose text is not the stored value.
+extern const char* const kNotRepresentable;
 
 // Every read lands in this one buffer; it is not cleared between reads.
 const DWORD kValueBufferCapacity = 512;
@@ -17,14 +32,25 @@ extern BYTE ValueBuffer[kValueBufferCapacity];
 extern DWORD ValueBufferSize;
 extern bool VerboseMode;
 
+// Unattended runs: no notice, no wait for the operator, long values shortened.
+extern bool UnattendedMode;
+
+// The access and registry view every key is opened with: full access unless a
+// run only reads, plus KEY_WOW64_32KEY or KEY_WOW64_64KEY when one is asked for.
+extern REGSAM KeyAccess;
+
 // Whether the process token is elevated; replaceable, so tests can decide it.
 extern bool (*ProcessIsElevated)();
 
 // Reads the three server values (in ServerValueNames order) and the client
 // value. Returns 0 when all four were read; -1 after a failure, whose notice
 // has then been shown and acknowledged.
-int ReadLdapSettings(std::string serverValues[3], const char* clientValueName,
-                     std::string* clientValue);
+int ReadLdapSettings(SettingValue serverValues[3], const char* clientValueName,
+                     SettingValue* clientValue);
+
+// A value as the screen shows it: its text, cut to 100 characters in
+// unattended output, and marked when it is not the stored value.
+std::string ShownValue(const SettingValue& value);
 
 // Stores exactly `byteCount` bytes of `text` as a REG_SZ value. False after a
 // failure, whose notice has then been shown and acknowledged.
@@ -32,5 +58,6 @@ bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* te
                       DWORD byteCount);
 
 // Kind 1: read failure notice; kind 2: write failure notice; any other kind
-// does nothing. Waits for the operator after the notice.
+// does nothing. Waits for the operator after the notice. Unattended runs show
+// no notice: nobody is there to read it.
 void ShowFatalNotice(int kind);

@@ -1,12 +1,54 @@
-#include "check_run.h"
-#include "console.h"
-#include "single_copy.h"
+#include <string>
 
-int main(int argc, char**) {
+#include "audit_log.h"
+#include "check_run.h"
+#include "command_line.h"
+#include "console.h"
+#include "ldap_settings.h"
+#include "single_copy.h"
+#include "value_rules.h"
+
+namespace {
+
+const char* const kFailed = "RESULT: failed - ";
+
+// Ends a run that read and wrote nothing: interactive runs print the error
+// line they always have, unattended ones the RESULT line.
+int Refuse(const CommandLine& options, const std::string& interactiveLine,
+           const std::string& reason) {
+    const bool unattended = options.mode == RunMode::Check || options.mode == RunMode::Repair;
+    PrintLine(unattended ? kFailed + reason : interactiveLine);
+    if (!options.logFile.empty()) AppendLogLine(options.logFile, Utf8FromAnsi(kFailed + reason));
+    return unattended ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     StartConsole();
-    if (!TakeSingleCopyLock()) {
-        PrintLine(kAnotherCopyRunning);
+    CommandLine options = ParseCommandLine(argc, argv);
+    if (options.mode == RunMode::Usage) {
+        ShowUsage();
         return 0;
     }
-    return RunCheck(argc);
+    if (options.error.empty() && options.hasSuffix) {
+        if (const Refusal* refusal = ValueRefusal(options.suffix)) {
+            options.error = std::string("the /suffix: value ") + refusal->reason;
+        }
+    }
+    // A usage error reads and writes nothing, in every mode.
+    if (!options.error.empty()) {
+        PrintLine(kFailed + options.error);
+        return 1;
+    }
+    if (!TakeSingleCopyLock()) {
+        return Refuse(options, kAnotherCopyRunning, "another copy of Sorvane is running");
+    }
+    if (!options.logFile.empty() && !CanAppendToLog(options.logFile)) {
+        const std::string reason = "could not open the log " + options.logFile + " for appending";
+        return Refuse(options, "ERROR - " + reason + ", nothing was checked", reason);
+    }
+    KeyAccess = KEY_ALL_ACCESS | options.view;
+    if (options.mode == RunMode::Interactive) return RunCheck(options);
+    return RunUnattended(options);
 }

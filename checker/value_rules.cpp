@@ -3,23 +3,38 @@
 #include <windows.h>
 
 #include <cctype>
-#include <vector>
+#include <cstring>
 
-const char* const kValueNotOneWord =
-    "ERROR - value must be one word without blanks, please enter it again";
-const char* const kValueTooLong =
-    "ERROR - value is longer than 511 characters, please enter a shorter value";
-const char* const kValueNotStorable =
-    "ERROR - value holds characters that cannot be stored, please enter another value";
+const Refusal kValueNotOneWord = {"must be one word without blanks", "enter it again"};
+const Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
+const Refusal kValueNotStorable = {"holds characters that cannot be stored",
+                                   "enter another value"};
 
-const char* ValueRefusal(const std::string& value) {
+std::string RefusalLine(const Refusal& refusal) {
+    return std::string("ERROR - value ") + refusal.reason + ", please " + refusal.request;
+}
+
+const Refusal* ValueRefusal(const std::string& value) {
     for (char c : value) {
-        if (std::isspace(static_cast<unsigned char>(c))) return kValueNotOneWord;
+        if (std::isspace(static_cast<unsigned char>(c))) return &kValueNotOneWord;
     }
-    if (value.size() > kMaxValueLength) return kValueTooLong;
-    if (!IsStorableText(value)) return kValueNotStorable;
+    if (value.size() > kMaxValueLength) return &kValueTooLong;
+    if (!IsStorableText(value)) return &kValueNotStorable;
     return nullptr;
 }
+
+namespace {
+
+std::wstring WideFromAnsi(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int length = static_cast<int>(text.size());
+    int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(wideLength, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], wideLength);
+    return wide;
+}
+
+}  // namespace
 
 // The registry keeps Unicode: an "A" write converts the text from the ANSI
 // code page, and a NUL or a lone lead byte there cuts or swallows the rest, so
@@ -48,4 +63,13 @@ bool IsStorableText(const std::string& text) {
     WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, &back[0], backLength, nullptr,
                         nullptr);
     return back == text;
+}
+
+bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return true;
+    if (stored.size() % 2 != 0) return false;
+    std::wstring wide(stored.size() / 2, L'\0');
+    if (!stored.empty()) std::memcpy(&wide[0], stored.data(), stored.size());
+    while (!wide.empty() && wide.back() == L'\0') wide.pop_back();
+    return WideFromAnsi(text) == wide;
 }

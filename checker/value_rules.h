@@ -3,19 +3,36 @@
 // back, and text the registry stores exactly as typed.
 #pragma once
 
-#include <string>
+#include <windows.h>
 
-extern const char* const kValueNotOneWord;
-extern const char* const kValueTooLong;
-extern const char* const kValueNotStorable;
+#include <string>
+#include <vector>
+
+// Why a value is refused, and what the operator is asked to do instead.
+struct Refusal {
+    const char* reason;
+    const char* request;
+};
+extern const Refusal kValueNotOneWord;
+extern const Refusal kValueTooLong;
+extern const Refusal kValueNotStorable;
+
+// "ERROR - value <reason>, please <request>", as the dialogue prints it.
+std::string RefusalLine(const Refusal& refusal);
 
 // Longest value that a later read can take back: the read buffer holds 512
 // bytes, and the registry adds a terminating NUL.
 const size_t kMaxValueLength = 511;
 
-// The refusal for `value` (one of the texts above), or null when it may be written.
-const char* ValueRefusal(const std::string& value);
+// The refusal for `value`, or null when it may be written.
+const Refusal* ValueRefusal(const std::string& value);
 
 // True when `text` holds no control character and converts from the ANSI code
 // page to Unicode and back unchanged: what the registry stores is what was typed.
 bool IsStorableText(const std::string& text);
+
+// True when `text`, as the ANSI read gave it, is exactly the value stored:
+// data of a type other than a string passes through that read unchanged, and
+// a string's Unicode text must be what `text` converts to, up to its
+// terminating NULs.
+bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored);

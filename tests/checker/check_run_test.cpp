@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "check_run.h"
+#include "command_line.h"
 #include "fake_registry_key.h"
 #include "ldap_settings.h"
 #include "value_rules.h"
@@ -45,7 +46,11 @@ size_t CountOf(const std::string& text, const std::string& part) {
 }
 
 std::string RunTool(const std::string& input, bool verbose = false) {
-    return WithConsole(input, [verbose] { RunCheck(verbose ? 2 : 1); });
+    return WithConsole(input, [verbose] {
+        CommandLine options;
+        options.verbose = verbose;
+        RunCheck(options);
+    });
 }
 
 class CheckRun : public ::testing::Test {
@@ -208,7 +213,7 @@ TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
 TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
     const struct {
         std::string line;
-        const char* refusal;
+        const Refusal& refusal;
     } cases[] = {
         // Nothing else on the value's line may answer the question.
         {"dc=corp, dc=yoyodyne\n", kValueNotOneWord},
@@ -224,7 +229,7 @@ TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
         Seed("Yes", "Yes", "dc=old", "dc=new");
         std::string out = RunTool("n\n" + c.line + "dc=ok  \ny\n");
         EXPECT_NE(std::string::npos,
-                  out.find(std::string(">>") + c.refusal +
+                  out.find(">>" + RefusalLine(c.refusal) +
                            "\n\nPlease enter the value you want written to these keys\n"
                            ">>You entered dc=ok\n"))
             << out;
