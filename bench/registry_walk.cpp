@@ -3,12 +3,16 @@
 // on the same key. Every NextValue/NextSubKey step refreshes the key's
 // information first (so its name buffer fits the key as it is now); the
 // figures show what that refresh costs as the key grows.
+#include "registry_bench.h"
+
+#include <windows.h>
+
 #include <cstdio>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "registry/registry_key.h"
-#include "registry_bench.h"
+#include "timing.h"
 
 namespace {
 

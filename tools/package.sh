@@ -1,24 +1,20 @@
 #!/usr/bin/env bash
-# Builds the release exe and writes dist/Sorvane-<version>.zip holding, in one
-# folder, the exe, the technician's guide with CRLF line ends (it is read in
-# Notepad on the server) and the exe's SHA-256 sum. Prints the zip's path.
+# Builds the release exe and writes dist/Sorvane-<version>.zip with CPack (the
+# install rules and the package settings are in CMakeLists.txt): in one folder,
+# the exe, its SHA-256 sum and the technician's guide. Prints the zip's path.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-release}
 dist=$(realpath -m "${DIST_DIR:-$root/dist}")
 . "$root/tools/setup.sh"
 
-build_tree "$build" --target Sorvane >/dev/null
+# No tests in this tree: cpack builds the whole default target before it packs.
+build_tree "$build" -DSORVANE_TESTS=OFF >/dev/null
 
 name="Sorvane-$(cat "$build/version.txt")"
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
-mkdir "$stage/$name"
-cp "$build/Sorvane.exe" "$stage/$name/"
-sed 's/\r*$/\r/' "$root/packaging/GUIDE.txt" >"$stage/$name/GUIDE.txt"
-(cd "$stage/$name" && sha256sum Sorvane.exe >Sorvane.exe.sha256)
+rm -f "$build/$name.zip"
+(cd "$build" && cpack -G ZIP >/dev/null)
 
 mkdir -p "$dist"
-rm -f "$dist/$name.zip"
-(cd "$stage" && zip -q -X -r "$dist/$name.zip" "$name")
+mv -f "$build/$name.zip" "$dist/$name.zip"
 echo "$dist/$name.zip"

@@ -2,10 +2,10 @@
 # missing (Debian 12, as root), quick when everything is there; and build_tree.
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686)
-command -v cmake >/dev/null 2>&1 || need+=(cmake)
+# cpack (tools/package.sh) comes with Debian's cmake package.
+{ command -v cmake && command -v cpack; } >/dev/null 2>&1 || need+=(cmake)
 command -v make >/dev/null 2>&1 || need+=(make)
 command -v python3 >/dev/null 2>&1 || need+=(python3)
-command -v zip >/dev/null 2>&1 || need+=(zip)
 command -v unzip >/dev/null 2>&1 || need+=(unzip)
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 command -v wine >/dev/null 2>&1 || need+=(wine)
@@ -19,14 +19,20 @@ if [ ${#need[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# Configures (once) and builds the tree in $1 with the cross toolchain; any
-# further arguments go to `cmake --build` (for example --target Sorvane).
+# Configures (once) and builds the tree in $1 with the cross toolchain; leading
+# -D arguments go to the configure step (for example -DSORVANE_TESTS=OFF), the
+# rest to `cmake --build` (for example --target Sorvane).
 build_tree() {
     local source
     source=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
     local build=$1
     shift
+    local options=()
+    while [ $# -gt 0 ] && [[ $1 == -D* ]]; do
+        options+=("$1")
+        shift
+    done
     cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
+        -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
     cmake --build "$build" -j"$(nproc)" "$@"
 }
