@@ -15,7 +15,8 @@ BYTE ValueBuffer[kValueBufferCapacity];
 DWORD ValueBufferSize = kValueBufferCapacity;
 bool VerboseMode = false;
 bool UnattendedMode = false;
-REGSAM KeyAccess = KEY_ALL_ACCESS;
+REGSAM KeyView = 0;
+REGSAM ReadAccess = KEY_ALL_ACCESS;
 const char* const kNotRepresentable = " [not representable in this code page]";
 
 namespace {
@@ -116,7 +117,7 @@ std::string CutForUnattendedOutput(const std::string& text) {
 
 int ReadServerValues(SettingValue serverValues[3]) {
     RegistryKey key;
-    key.SetAccess(KeyAccess);
+    key.SetAccess(ReadAccess | KeyView);
     if (!key.Open(ServerKeyPath)) {
         ReportOpenFailure(ServerKeyPath);
         ShowFatalNotice(1);
@@ -140,7 +141,7 @@ int ReadServerValues(SettingValue serverValues[3]) {
 
 int ReadClientValue(const char* clientValueName, SettingValue* clientValue) {
     RegistryKey key;
-    key.SetAccess(KeyAccess);
+    key.SetAccess(ReadAccess | KeyView);
     if (!key.Open(ClientKeyPath)) {
         ReportOpenFailure(ClientKeyPath);
         ShowFatalNotice(1);
@@ -177,7 +178,7 @@ std::string ShownValue(const SettingValue& value) {
 bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* text,
                       DWORD byteCount) {
     RegistryKey key;
-    key.SetAccess(KeyAccess);
+    key.SetAccess(KEY_ALL_ACCESS | KeyView);
     if (!key.Open(keyPath)) {
         ReportOpenFailure(keyPath);
         ShowFatalNotice(2);

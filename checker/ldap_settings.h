@@ -35,9 +35,13 @@ extern bool VerboseMode;
 // Unattended runs: no notice, no wait for the operator, long values shortened.
 extern bool UnattendedMode;
 
-// The access and registry view every key is opened with: full access unless a
-// run only reads, plus KEY_WOW64_32KEY or KEY_WOW64_64KEY when one is asked for.
-extern REGSAM KeyAccess;
+// The registry view every key is opened in: 0 for the process's own, or
+// KEY_WOW64_32KEY or KEY_WOW64_64KEY.
+extern REGSAM KeyView;
+// The access the reads ask for: full access in the interactive run, as every
+// open there does; read-only in unattended runs, which then need no more
+// rights than reading where they only read. Writes always ask for full access.
+extern REGSAM ReadAccess;
 
 // Whether the process token is elevated; replaceable, so tests can decide it.
 extern bool (*ProcessIsElevated)();

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         const std::string reason = "could not open the log " + options.logFile + " for appending";
         return Refuse(options, "ERROR - " + reason + ", nothing was checked", reason);
     }
-    KeyAccess = KEY_ALL_ACCESS | options.view;
+    KeyView = options.view;
     if (options.mode == RunMode::Interactive) return RunCheck(options);
     return RunUnattended(options);
 }

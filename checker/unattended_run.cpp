@@ -86,9 +86,10 @@ int RunUnattended(const CommandLine& options) {
     UnattendedMode = true;
     VerboseMode = false;
     const bool repair = options.mode == RunMode::Repair && !options.whatIf;
-    // A check opens the keys for reading only, so it needs no more rights
-    // than reading them, and no elevation where their access lists allow it.
-    KeyAccess = (repair ? KEY_ALL_ACCESS : KEY_READ) | options.view;
+    // Reads ask for reading only, so a check needs no more rights than that,
+    // and no elevation where the keys' access lists allow reading.
+    ReadAccess = KEY_READ;
+    KeyView = options.view;
 
     RunRecord run;
     run.backupFile = options.backupFile;

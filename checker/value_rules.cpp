@@ -70,6 +70,7 @@ bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& 
     if (stored.size() % 2 != 0) return false;
     std::wstring wide(stored.size() / 2, L'\0');
     if (!stored.empty()) std::memcpy(&wide[0], stored.data(), stored.size());
-    while (!wide.empty() && wide.back() == L'\0') wide.pop_back();
+    // The text was cut at its first NUL, as the read's is.
+    wide.resize(wide.find(L'\0') == std::wstring::npos ? wide.size() : wide.find(L'\0'));
     return WideFromAnsi(text) == wide;
 }

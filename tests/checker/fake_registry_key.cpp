@@ -63,6 +63,34 @@ bool RegistryKey::ReadValue(const char* valueName, BYTE* data, DWORD* dataSize) 
     return Report(ERROR_SUCCESS);
 }
 
+void RegistryKey::SetAccess(REGSAM) {}
+
+// The stored form of a string the fake holds: its bytes in the ANSI code page,
+// converted to UTF-16 as the registry would have stored them.
+bool RegistryKey::ReadStoredValue(const char* valueName, DWORD* type, BYTE* data,
+                                  DWORD* dataSize) {
+    const auto& values = fakeRegistry.keys[path];
+    auto found = values.find(valueName);
+    if (found == values.end()) return Report(ERROR_FILE_NOT_FOUND);
+    const std::string& bytes = found->second;
+    std::wstring wide(bytes.size(), L'\0');
+    int length = bytes.empty() ? 0
+                               : MultiByteToWideChar(CP_ACP, 0, bytes.data(),
+                                                     static_cast<int>(bytes.size()), &wide[0],
+                                                     static_cast<int>(wide.size()));
+    wide.resize(length);
+    wide.push_back(L'\0');
+    DWORD needed = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+    *type = REG_SZ;
+    if (needed > *dataSize) {
+        *dataSize = needed;
+        return Report(ERROR_MORE_DATA);
+    }
+    std::memcpy(data, wide.data(), needed);
+    *dataSize = needed;
+    return Report(ERROR_SUCCESS);
+}
+
 bool RegistryKey::WriteString(const char* valueName, const BYTE* data, DWORD byteCount) {
     std::string bytes(reinterpret_cast<const char*>(data), byteCount);
     fakeRegistry.writes.push_back({path, valueName, bytes});
