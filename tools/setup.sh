@@ -10,6 +10,8 @@ command -v unzip >/dev/null 2>&1 || need+=(unzip)
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 command -v wine >/dev/null 2>&1 || need+=(wine)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+# The 64-bit loader, for the prefix in which the 32-bit exe runs under WoW64.
+dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -9,7 +9,8 @@ build=${BUILD_DIR:-$root/build}
 build_tree "$build"
 
 . "$root/tools/wine-env.sh" "$build/wineprefix"
-trap wine_prefix_stop EXIT
+# The 64-bit prefix is booted only by the registry-view tests, when they run.
+trap 'wine_prefix_stop; wine_prefix_stop "$build/wineprefix64"' EXIT
 wine_prefix_ready
 cd "$build"
 ctest --output-on-failure --timeout 600 -j2 "$@"

@@ -2,8 +2,10 @@
 # boots it once (non-interactively), keeps its wineserver alive, and starts the
 # background services detached so they never hold a caller's captured output
 # (nor the boot lock: every Wine process started under it has fd 9 closed).
+# $2 is the prefix's architecture: win32 (the default) or win64, in which
+# `wine` still starts 32-bit programs, under WoW64 as on 64-bit Windows.
 export WINEPREFIX="$(realpath -m "$1")"
-export WINEARCH=win32
+export WINEARCH=${2:-win32}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
@@ -35,6 +37,8 @@ wine_prefix_ready() {
     ) 9>"$WINEPREFIX.lock"
 }
 
+# Stops the server of this prefix, or of the prefix folder given as $1 (a
+# no-op when none runs: -k never starts one).
 wine_prefix_stop() {
-    "$(wine_server_binary)" -k >/dev/null 2>&1 || true
+    WINEPREFIX="$(realpath -m "${1:-$WINEPREFIX}")" "$(wine_server_binary)" -k >/dev/null 2>&1 || true
 }

@@ -1,6 +1,13 @@
-"""Runs the real Sorvane.exe under Wine through plain pipes, and seeds and
+r"""Runs the real Sorvane.exe under Wine through plain pipes, and seeds and
 inspects the registry of the test prefix with regprobe.exe (raw API calls,
-independent of the tool)."""
+independent of the tool).
+
+Two prefixes: `prefix32` (WINEARCH=win32, what every test uses unless it says
+otherwise; the module-level functions work on it) and `prefix64` (WINEARCH=
+win64, booted on first use only, for the registry-view tests). In the 64-bit
+prefix `wine` still starts the 32-bit exe, the probe and reg.exe (the SysWOW64
+copy) as 32-bit processes under WoW64, so their default view of
+HKLM\SOFTWARE is the WOW6432Node one, as on 64-bit Windows."""
 
 import os
 import select
@@ -14,6 +21,7 @@ BUILD = os.environ.get("SORVANE_BUILD", os.path.join(ROOT, "build"))
 EXE = os.environ.get("SORVANE_EXE", os.path.join(BUILD, "Sorvane.exe"))
 PROBE = os.environ.get("REGPROBE_EXE", os.path.join(BUILD, "tests", "regprobe.exe"))
 PREFIX = os.environ.get("SORVANE_PREFIX", os.path.join(BUILD, "wineprefix"))
+PREFIX64 = os.environ.get("SORVANE_PREFIX64", os.path.join(BUILD, "wineprefix64"))
 TOOLS = os.path.join(ROOT, "tools")
 TRANSCRIPTS = os.path.join(HERE, "transcripts")
 
@@ -26,38 +34,121 @@ CLIENT_PATH = r"HKEY_LOCAL_MACHINE\SOFTWARE\Brimsek\vexa\QXLDAPClient"
 RUN_TIMEOUT = 30
 
 
-def _wine_env():
-    env = dict(os.environ)
-    env.update(WINEPREFIX=os.path.realpath(PREFIX), WINEARCH="win32", WINEDEBUG="-all",
-               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-    env.pop("DISPLAY", None)
-    return env
+class WinePrefix:
+    """One private prefix, booted (once, under a lock) and its server and
+    background services started on first use, detached, so none of them holds
+    a pipe this module captures."""
+
+    def __init__(self, path, arch):
+        self.path = path
+        self.arch = arch
+        self._env = None
+
+    def ready(self):
+        """The environment that runs Wine programs in this prefix."""
+        if self._env is None:
+            subprocess.run(["bash", "-c", '. "$0/wine-env.sh" "$1" "$2" && wine_prefix_ready',
+                            TOOLS, self.path, self.arch], check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            env = dict(os.environ)
+            env.update(WINEPREFIX=os.path.realpath(self.path), WINEARCH=self.arch,
+                       WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+            env.pop("DISPLAY", None)
+            self._env = env
+        return self._env
+
+    def run(self, command, stdin=None, timeout=RUN_TIMEOUT):
+        """Runs a Windows program, `command` = [program, *arguments]; returns
+        (exit code, standard output bytes). `stdin` (bytes or str) is its whole
+        input; None leaves its input open and silent, so a program that waits
+        for input hangs (and fails here) instead of reading an end of input."""
+        if isinstance(stdin, str):
+            stdin = stdin.encode("latin-1")
+        args = ["wine", *command]
+        try:
+            if stdin is not None:
+                result = subprocess.run(args, env=self.ready(), input=stdin,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        timeout=timeout)
+            else:
+                silent, writer = os.pipe()
+                try:
+                    result = subprocess.run(args, env=self.ready(), stdin=silent,
+                                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                            timeout=timeout)
+                finally:
+                    os.close(silent)
+                    os.close(writer)
+        except subprocess.TimeoutExpired as e:
+            raise AssertionError("%s did not end within %d s; its output: %r" %
+                                 (" ".join(command), timeout, e.output)) from None
+        return result.returncode, result.stdout
+
+    def run_tool(self, args=(), stdin=None, timeout=RUN_TIMEOUT):
+        """The tool with these arguments (for example ["/check", "/reg:64"]),
+        as run(): returns (exit code, standard output bytes)."""
+        return self.run([EXE, *args], stdin, timeout)
+
+    def reg(self, *args):
+        """Wine's own reg.exe, found by name as a technician would run it;
+        returns (exit code, standard output bytes). In the 64-bit prefix it is
+        the 32-bit reg.exe, so pass /reg:32 or /reg:64 for HKLM\\SOFTWARE."""
+        return self.run(["reg", *args])
+
+    def probe(self, *args):
+        """Runs regprobe with the given commands; returns its output lines."""
+        code, out = self.run([PROBE, *args], stdin=b"")
+        text = out.decode("latin-1").replace("\r\n", "\n")
+        if code != 0:
+            raise AssertionError("regprobe %s failed: %s" % (" ".join(args), text))
+        return text.splitlines()
+
+    def values(self, view="default"):
+        """The four LDAP values as (type, bytes), or None where missing, read
+        in the given view: "32", "64" or "default" (the probe's own)."""
+        names = [(SERVER, "Enable Login Auth"), (SERVER, "Enable CR Auth"),
+                 (SERVER, "LdapSuffix"), (CLIENT, "DNSuffix")]
+        args = ["view", view]
+        for key, name in names:
+            args += ["dump", key, name]
+        result = {}
+        for (key, name), line in zip(names, self.probe(*args)):
+            if line == "missing":
+                result[name] = None
+            else:
+                kind, hexdata = line.split(" ")
+                result[name] = (kind, b"" if hexdata == "-" else bytes.fromhex(hexdata))
+        return result
 
 
-_ready = False
+prefix32 = WinePrefix(PREFIX, "win32")
+prefix64 = WinePrefix(PREFIX64, "win64")
 
 
 def wine_ready():
-    """Boots the prefix if needed and starts its server and background services
-    detached, so none of them holds a pipe this module captures."""
-    global _ready
-    if not _ready:
-        subprocess.run(["bash", "-c", '. "$0/wine-env.sh" "$1" && wine_prefix_ready',
-                        TOOLS, PREFIX], check=True, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        _ready = True
-    return _wine_env()
+    """Readies the 32-bit test prefix; returns the environment for it."""
+    return prefix32.ready()
+
+
+def run(args, stdin=None):
+    """Runs a Windows program in the 32-bit prefix, `args` = [program,
+    *arguments]; returns (exit code, standard output bytes). See WinePrefix.run."""
+    return prefix32.run(args, stdin)
+
+
+def wine_reg(*args):
+    """Wine's reg.exe in the 32-bit prefix; returns (exit code, standard output bytes)."""
+    return prefix32.reg(*args)
 
 
 def probe(*args):
-    """Runs regprobe with the given commands; returns its output lines."""
-    result = subprocess.run(["wine", PROBE, *args], env=wine_ready(),
-                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
-    out = result.stdout.decode("latin-1").replace("\r\n", "\n")
-    if result.returncode != 0:
-        raise AssertionError("regprobe %s failed: %s" % (" ".join(args), out))
-    return out.splitlines()
+    """Runs regprobe with the given commands in the 32-bit prefix; returns its output lines."""
+    return prefix32.probe(*args)
+
+
+def windows_path(path):
+    """The name a Wine program gives a file of this machine: Z: is the root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def _encode(value):
@@ -92,19 +183,7 @@ def seed(server=None, client=None):
 
 def values():
     """The four values as (type, bytes), or None where missing."""
-    names = [(SERVER, "Enable Login Auth"), (SERVER, "Enable CR Auth"),
-             (SERVER, "LdapSuffix"), (CLIENT, "DNSuffix")]
-    args = []
-    for key, name in names:
-        args += ["dump", key, name]
-    result = {}
-    for (key, name), line in zip(names, probe(*args)):
-        if line == "missing":
-            result[name] = None
-        else:
-            kind, hexdata = line.split(" ")
-            result[name] = (kind, b"" if hexdata == "-" else bytes.fromhex(hexdata))
-    return result
+    return prefix32.values()
 
 
 def text_of(stored):

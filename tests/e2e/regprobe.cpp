@@ -6,8 +6,15 @@
 //                           (sz, dword, multi_sz, binary)
 //   dump KEY NAME           print "TYPE HEX" or "missing"
 //   dacl KEY SDDL           replace KEY's access list
+//   view 32|64|default      every later command opens its keys in that
+//                           registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY,
+//                           or none: the process's own view)
 // KEY is a full path whose root is HKLM, HKCU or HKU. Exits 1 on the first
 // failing command, after printing why.
+//
+// The probe is a 32-bit program. In a 64-bit prefix it runs under WoW64, so
+// without a view flag HKLM\SOFTWARE\X means HKLM\SOFTWARE\WOW6432Node\X,
+// and only "view 64" reaches the native copy.
 #define _WIN32_WINNT 0x0601
 #include <windows.h>
 #include <sddl.h>
@@ -73,6 +80,18 @@ bool TypeCode(const std::string& name, DWORD* type) {
     return true;
 }
 
+bool ViewFlag(const std::string& name, REGSAM* view) {
+    if (name == "32")
+        *view = KEY_WOW64_32KEY;
+    else if (name == "64")
+        *view = KEY_WOW64_64KEY;
+    else if (name == "default")
+        *view = 0;
+    else
+        return false;
+    return true;
+}
+
 int Fail(const std::string& what, LONG code) {
     std::printf("regprobe: %s failed (%ld)\n", what.c_str(), code);
     return 1;
@@ -84,20 +103,32 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     size_t i = 0;
     auto need = [&](size_t count) { return i + count <= args.size(); };
+    REGSAM view = 0;
     while (i < args.size()) {
         const std::string command = args[i++];
+        if (command == "view") {
+            if (!need(1) || !ViewFlag(args[i++], &view)) return Fail("view argument", 0);
+            continue;
+        }
         HKEY root;
         std::string sub;
         if (!need(1) || !SplitKey(args[i], &root, &sub)) return Fail(command + " key", 0);
         ++i;
         if (command == "delete") {
-            LONG r = RegDeleteTreeA(root, sub.c_str());
-            if (r == ERROR_SUCCESS) r = RegDeleteKeyA(root, sub.c_str());
+            // RegDeleteTreeA takes no view, so the tree is emptied through a
+            // handle opened in the view and the key itself deleted in it.
+            HKEY key;
+            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+            if (r == ERROR_SUCCESS) {
+                r = RegDeleteTreeA(key, nullptr);
+                RegCloseKey(key);
+                if (r == ERROR_SUCCESS) r = RegDeleteKeyExA(root, sub.c_str(), view, 0);
+            }
             if (r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND) return Fail("delete", r);
         } else if (command == "create") {
             HKEY key;
-            LONG r = RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                     &key, nullptr);
+            LONG r = RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                                     nullptr, &key, nullptr);
             if (r != ERROR_SUCCESS) return Fail("create", r);
             RegCloseKey(key);
         } else if (command == "set") {
@@ -109,8 +140,8 @@ int main(int argc, char** argv) {
                 return Fail("set arguments", 0);
             }
             HKEY key;
-            LONG r = RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                     &key, nullptr);
+            LONG r = RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                                     nullptr, &key, nullptr);
             if (r != ERROR_SUCCESS) return Fail("set open", r);
             // One spare byte that is not zero after the data, so the registry
             // cannot mistake it for a terminator and store it.
@@ -123,7 +154,7 @@ int main(int argc, char** argv) {
             if (!need(1)) return Fail("dump arguments", 0);
             const std::string name = args[i++];
             HKEY key;
-            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, KEY_READ, &key);
+            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, KEY_READ | view, &key);
             if (r == ERROR_FILE_NOT_FOUND) {
                 std::printf("missing\n");
                 continue;
@@ -154,7 +185,7 @@ int main(int argc, char** argv) {
                 return Fail("dacl parse", static_cast<LONG>(GetLastError()));
             }
             HKEY key;
-            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, WRITE_DAC, &key);
+            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, WRITE_DAC | view, &key);
             if (r == ERROR_SUCCESS) {
                 r = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
                 RegCloseKey(key);

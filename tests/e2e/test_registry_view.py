@@ -1,0 +1,210 @@
+r"""The two registry views of 64-bit Windows, in the 64-bit prefix, where the
+32-bit tool and probe run under WoW64. Each test starts with both LDAP keys in
+both views, seeded through Wine's own reg.exe and told apart by their values.
+
+What Wine 8.0 does, measured here, as 64-bit Windows does:
+- A 32-bit process that asks for no view works in the 32-bit one:
+  HKLM\SOFTWARE\X is HKLM\SOFTWARE\WOW6432Node\X. KEY_WOW64_64KEY reaches the
+  native copy, KEY_WOW64_32KEY the WOW6432Node one.
+- No fallback between views: a key that exists in one view only is missing in
+  the other, to a raw RegOpenKeyExA as to reg.exe.
+- `wine reg` starts the 32-bit reg.exe (SysWOW64), so without /reg:32 or
+  /reg:64 it too works in the 32-bit view. add, delete, query, import and
+  export honour both switches. export writes UTF-16LE with a BOM, CRLF line
+  ends, "Windows Registry Editor Version 5.00", and names the key without
+  WOW6432Node in either view.
+- In a 32-bit prefix there is one view; both flags are accepted and ignored.
+Where Wine differs: an imported file's "[-KEY]" lines delete in reg.exe's own
+view whatever the switch, so seeding deletes with `reg delete /reg:N`."""
+
+import os
+import shutil
+import tempfile
+import unittest
+
+from harness import (CLIENT, CLIENT_PATH, GOOD_SERVER, SERVER, SERVER_PATH, ToolTestCase,
+                     prefix32, prefix64, windows_path)
+
+BRIMSEK = r"HKLM\SOFTWARE\Brimsek"
+SERVER_IN_WOW_NODE = r"HKLM\SOFTWARE\WOW6432Node\Brimsek\vexa\QXLDAPSRV"
+
+# All rules met in each view; the suffixes tell which view was read.
+NATIVE_SERVER = dict(GOOD_SERVER, LdapSuffix="dc=native,dc=com")
+NATIVE_CLIENT = {"DNSuffix": "dc=native,dc=com"}
+WOW_SERVER = dict(GOOD_SERVER, LdapSuffix="dc=wow,dc=com")
+WOW_CLIENT = {"DNSuffix": "dc=wow,dc=com"}
+
+_scratch = None
+
+
+def setUpModule():
+    global _scratch
+    _scratch = tempfile.mkdtemp(prefix="sorvane-view-")
+
+
+def tearDownModule():
+    shutil.rmtree(_scratch, ignore_errors=True)
+
+
+def reg_ok(*args):
+    """Wine's reg.exe in the 64-bit prefix; fails the test unless it succeeds."""
+    code, out = prefix64.reg(*args)
+    if code != 0:
+        raise AssertionError("reg %s exited %d: %r" % (" ".join(args), code, out))
+    return out
+
+
+def reg_file(*sections):
+    """A .reg file as Windows writes one (UTF-16LE with a BOM, CRLF), from
+    (full key path, {name: str or int}) sections; returns its Windows name."""
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key, values in sections:
+        lines.append("[%s]" % key)
+        for name, value in values.items():
+            if isinstance(value, int):
+                data = "dword:%08x" % value
+            else:
+                data = '"%s"' % value.replace("\\", "\\\\").replace('"', '\\"')
+            lines.append('"%s"=%s' % (name, data))
+        lines.append("")
+    path = os.path.join(_scratch, "seed.reg")
+    with open(path, "wb") as f:
+        f.write(b"\xff\xfe" + "\r\n".join(lines + [""]).encode("utf-16-le"))
+    return windows_path(path)
+
+
+def seed_view(view, server, client):
+    """Replaces both LDAP keys in one view ("32" or "64") with exactly these
+    values, through reg.exe; a key given as None does not exist afterwards."""
+    prefix64.reg("delete", BRIMSEK, "/f", "/reg:" + view)  # fails when missing: fine
+    sections = [(path, values) for path, values in ((SERVER_PATH, server), (CLIENT_PATH, client))
+                if values is not None]
+    if sections:
+        reg_ok("import", reg_file(*sections), "/reg:" + view)
+
+
+def stored(server, client):
+    """What values() reads back after seeding these: (type, bytes) or None."""
+    def one(values, name):
+        if values is None or name not in values:
+            return None
+        if isinstance(values[name], int):
+            return ("dword", values[name].to_bytes(4, "little"))
+        return ("sz", values[name].encode("latin-1") + b"\0")
+    return {"Enable Login Auth": one(server, "Enable Login Auth"),
+            "Enable CR Auth": one(server, "Enable CR Auth"),
+            "LdapSuffix": one(server, "LdapSuffix"),
+            "DNSuffix": one(client, "DNSuffix")}
+
+
+MISSING = stored(None, None)
+
+
+class BothViews(ToolTestCase):
+    """Each test starts with NATIVE in the 64-bit view and WOW in the 32-bit
+    one; a subclass may set other (server, client) pairs."""
+    NATIVE = (NATIVE_SERVER, NATIVE_CLIENT)
+    WOW = (WOW_SERVER, WOW_CLIENT)
+
+    def setUp(self):
+        seed_view("64", *self.NATIVE)
+        seed_view("32", *self.WOW)
+
+
+class PlatformViews(BothViews):
+    def test_64_bit_view_reads_the_native_copy(self):
+        self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
+
+    def test_32_bit_view_reads_the_wow6432node_copy(self):
+        self.assertEqual(stored(*self.WOW), prefix64.values("32"))
+
+    def test_32_bit_process_without_a_view_reads_the_32_bit_view(self):
+        self.assertEqual(stored(*self.WOW), prefix64.values("default"))
+
+    def test_32_bit_copy_is_the_wow6432node_key_of_the_native_view(self):
+        self.assertEqual(["sz " + b"dc=wow,dc=com\0".hex()],
+                         prefix64.probe("view", "64", "dump", SERVER_IN_WOW_NODE, "LdapSuffix"))
+
+    def test_key_only_in_the_native_view_is_missing_in_the_32_bit_view(self):
+        reg_ok("delete", BRIMSEK, "/f", "/reg:32")
+        self.assertEqual(MISSING, prefix64.values("32"))
+        self.assertEqual(MISSING, prefix64.values("default"))
+        self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
+
+    def test_key_only_in_the_32_bit_view_is_missing_in_the_64_bit_view(self):
+        reg_ok("delete", BRIMSEK, "/f", "/reg:64")
+        self.assertEqual(MISSING, prefix64.values("64"))
+        self.assertEqual(stored(*self.WOW), prefix64.values("32"))
+
+    def test_probe_writes_and_deletes_in_the_view_it_is_given(self):
+        prefix64.probe("view", "64", "set", SERVER, "LdapSuffix", "sz", b"dc=p64\0".hex(),
+                       "view", "32", "delete", BRIMSEK)
+        self.assertEqual(stored(dict(NATIVE_SERVER, LdapSuffix="dc=p64"), NATIVE_CLIENT),
+                         prefix64.values("64"))
+        self.assertEqual(MISSING, prefix64.values("32"))
+
+    def test_reg_add_writes_the_view_it_is_given(self):
+        reg_ok("add", SERVER, "/v", "LdapSuffix", "/d", "dc=added64", "/f", "/reg:64")
+        reg_ok("add", CLIENT, "/v", "DNSuffix", "/d", "dc=added32", "/f", "/reg:32")
+        self.assertEqual(stored(dict(NATIVE_SERVER, LdapSuffix="dc=added64"), NATIVE_CLIENT),
+                         prefix64.values("64"))
+        self.assertEqual(stored(WOW_SERVER, {"DNSuffix": "dc=added32"}), prefix64.values("32"))
+
+    def test_reg_without_a_view_switch_works_in_the_32_bit_view(self):
+        reg_ok("add", SERVER, "/v", "LdapSuffix", "/d", "dc=plain", "/f")
+        self.assertEqual(stored(dict(WOW_SERVER, LdapSuffix="dc=plain"), WOW_CLIENT),
+                         prefix64.values("32"))
+        self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
+
+    def test_reg_import_writes_the_view_it_is_given(self):
+        reg_ok("import", reg_file((SERVER_PATH, {"LdapSuffix": "dc=imported"})), "/reg:64")
+        self.assertEqual(stored(dict(NATIVE_SERVER, LdapSuffix="dc=imported"), NATIVE_CLIENT),
+                         prefix64.values("64"))
+        self.assertEqual(stored(*self.WOW), prefix64.values("32"))
+
+    def test_reg_import_deletes_keys_in_its_own_view_whatever_the_switch(self):
+        # Why seed_view deletes with `reg delete`: this line in a file
+        # imported with /reg:64 deletes the 32-bit copy, not the native one.
+        path = os.path.join(_scratch, "delete.reg")
+        text = "Windows Registry Editor Version 5.00\r\n\r\n[-%s]\r\n\r\n" % (
+            BRIMSEK.replace("HKLM", "HKEY_LOCAL_MACHINE"))
+        with open(path, "wb") as f:
+            f.write(b"\xff\xfe" + text.encode("utf-16-le"))
+        reg_ok("import", windows_path(path), "/reg:64")
+        self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
+        self.assertEqual(MISSING, prefix64.values("32"))
+
+    def test_reg_export_writes_utf16_with_a_bom_and_the_view_it_is_given(self):
+        for view, suffix in (("64", "dc=native,dc=com"), ("32", "dc=wow,dc=com")):
+            path = os.path.join(_scratch, "export%s.reg" % view)
+            reg_ok("export", SERVER, windows_path(path), "/y", "/reg:" + view)
+            with open(path, "rb") as f:
+                data = f.read()
+            self.assertEqual(b"\xff\xfe", data[:2], view)
+            lines = data[2:].decode("utf-16-le").split("\r\n")
+            # Wine lists values by name; Windows in the order they were written.
+            self.assertEqual(["Windows Registry Editor Version 5.00", "", "[%s]" % SERVER_PATH],
+                             lines[:3], view)
+            self.assertEqual(sorted(['"Enable Login Auth"="Yes"', '"Enable CR Auth"="Yes"',
+                                     '"LdapSuffix"="%s"' % suffix]), sorted(lines[3:6]), view)
+            self.assertEqual(["", ""], lines[6:], view)
+
+
+class OneViewPrefix(unittest.TestCase):
+    KEY = r"HKLM\SOFTWARE\SorvaneViewProbe"
+
+    def tearDown(self):
+        prefix32.probe("delete", self.KEY)
+
+    def test_32_bit_prefix_has_one_view_and_ignores_both_flags(self):
+        out = prefix32.probe("view", "64", "set", self.KEY, "Where", "sz", b"64\0".hex(),
+                             "view", "32", "dump", self.KEY, "Where",
+                             "view", "32", "set", self.KEY, "Where", "sz", b"32\0".hex(),
+                             "view", "64", "dump", self.KEY, "Where",
+                             "view", "default", "dump", self.KEY, "Where")
+        self.assertEqual(["sz " + b"64\0".hex(), "sz " + b"32\0".hex(), "sz " + b"32\0".hex()],
+                         out)
+
+
+if __name__ == "__main__":
+    unittest.main()
