@@ -5,6 +5,7 @@
 //   set KEY NAME TYPE HEX   store the bytes HEX (may be "-" for none) with TYPE
 //                           (sz, dword, multi_sz, binary)
 //   dump KEY NAME           print "TYPE HEX" or "missing"
+//   dumpw KEY NAME          the same, read as stored (UTF-16 for strings)
 //   dacl KEY SDDL           replace KEY's access list
 //   view 32|64|default      every later command opens its keys in that
 //                           registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY,
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
                                static_cast<DWORD>(bytes.size() - 1));
             RegCloseKey(key);
             if (r != ERROR_SUCCESS) return Fail("set", r);
-        } else if (command == "dump") {
+        } else if (command == "dump" || command == "dumpw") {
             if (!need(1)) return Fail("dump arguments", 0);
             const std::string name = args[i++];
             HKEY key;
@@ -163,7 +164,14 @@ int main(int argc, char** argv) {
             std::vector<BYTE> data(70000);
             DWORD type = 0;
             DWORD size = static_cast<DWORD>(data.size());
-            r = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+            // dumpw: the data exactly as stored, with no conversion to the
+            // ANSI code page (value names here are plain ASCII).
+            if (command == "dumpw") {
+                const std::wstring wideName(name.begin(), name.end());
+                r = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, data.data(), &size);
+            } else {
+                r = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+            }
             RegCloseKey(key);
             if (r == ERROR_FILE_NOT_FOUND) {
                 std::printf("missing\n");
@@ -176,7 +184,8 @@ int main(int argc, char** argv) {
                 std::snprintf(pair, sizeof pair, "%02x", data[b]);
                 hex += pair;
             }
-            std::printf("%s %s\n", TypeName(type), hex.empty() ? "-" : hex.c_str());
+            std::printf("%s %s\n", command == "dumpw" ? std::to_string(type).c_str() : TypeName(type),
+                        hex.empty() ? "-" : hex.c_str());
         } else if (command == "dacl") {
             if (!need(1)) return Fail("dacl arguments", 0);
             PSECURITY_DESCRIPTOR descriptor = nullptr;
