@@ -1,12 +1,11 @@
 // The checker's run over a scripted registry: the byte counts it hands over,
 // writes that fail part way, and reads that return unterminated data.
-#include <iostream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "check_run.h"
+#include "console_capture.h"
 #include "fake_registry_key.h"
 #include "ldap_settings.h"
 
@@ -15,25 +14,6 @@ namespace {
 const std::string kServer = ServerKeyPath;
 const std::string kClient = ClientKeyPath;
 const char* const kFinished = "\nProgram has finished\n\n";
-
-// Runs `body` with `input` as standard input; returns what it printed.
-template <typename Body>
-std::string WithConsole(const std::string& input, Body body, std::string* leftOver = nullptr) {
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::streambuf* oldIn = std::cin.rdbuf(in.rdbuf());
-    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-    std::cin.clear();
-    body();
-    std::cin.rdbuf(oldIn);
-    std::cout.rdbuf(oldOut);
-    std::cin.clear();
-    if (leftOver != nullptr) {
-        in.clear();
-        *leftOver = std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    return out.str();
-}
 
 std::string RunTool(const std::string& input, bool verbose = false) {
     return WithConsole(input, [verbose] { RunCheck(verbose ? 2 : 1); });
