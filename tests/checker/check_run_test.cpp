@@ -1,13 +1,12 @@
 // The checker's run over a scripted registry: the byte counts it hands over,
 // writes that fail part way, and reads that return unterminated data.
-#include <iostream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "check_run.h"
 #include "command_line.h"
+#include "console_capture.h"
 #include "fake_registry_key.h"
 #include "ldap_settings.h"
 #include "value_rules.h"
@@ -17,25 +16,6 @@ namespace {
 const std::string kServer = ServerKeyPath;
 const std::string kClient = ClientKeyPath;
 const char* const kFinished = "\nProgram has finished\n\n";
-
-// Runs `body` with `input` as standard input; returns what it printed.
-template <typename Body>
-std::string WithConsole(const std::string& input, Body body, std::string* leftOver = nullptr) {
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::streambuf* oldIn = std::cin.rdbuf(in.rdbuf());
-    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-    std::cin.clear();
-    body();
-    std::cin.rdbuf(oldIn);
-    std::cout.rdbuf(oldOut);
-    std::cin.clear();
-    if (leftOver != nullptr) {
-        in.clear();
-        *leftOver = std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    return out.str();
-}
 
 size_t CountOf(const std::string& text, const std::string& part) {
     size_t count = 0;

@@ -58,6 +58,27 @@ bool ScratchKeyTest::GetRaw(const std::string& relative, const char* name, DWORD
     return true;
 }
 
+bool ScratchKeyTest::GetStored(const std::string& relative, const char* name, DWORD* type,
+                               std::string* data) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, Join(sub, relative).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    wchar_t wideName[256];
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, 256) == 0) {
+        RegCloseKey(key);
+        return false;
+    }
+    char buffer[4096];
+    DWORD size = sizeof buffer;
+    LONG r = RegQueryValueExW(key, wideName, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (r != ERROR_SUCCESS) return false;
+    data->assign(buffer, size);
+    return true;
+}
+
 bool ScratchKeyTest::KeyExists(const std::string& relative) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, Join(sub, relative).c_str(), 0, KEY_READ, &key) !=

@@ -25,5 +25,7 @@ class ScratchKeyTest : public ::testing::Test {
                 DWORD size);
     // The stored bytes of a value, with its type; false when it cannot be read.
     bool GetRaw(const std::string& relative, const char* name, DWORD* type, std::string* data);
+    // The same through the wide API: the bytes exactly as stored, strings in UTF-16.
+    bool GetStored(const std::string& relative, const char* name, DWORD* type, std::string* data);
     bool KeyExists(const std::string& relative);
 };

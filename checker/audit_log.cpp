@@ -1,0 +1,138 @@
+#include "audit_log.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Utf8FromWide(const wchar_t* text, size_t length) {
+    if (length == 0) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                         nullptr, nullptr);
+    if (size <= 0) return std::string();
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+// Opened for appending only, so every write lands at the end of the file,
+// wherever other writers have taken it meanwhile; shared for reading and
+// writing, so other runs can log and anyone can read while this one does.
+HANDLE OpenForAppending(const std::string& fileName) {
+    if (fileName.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(fileName.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// "YYYY-MM-DD HH:MM:SS COMPUTER USER ", names in UTF-8; a name that cannot be
+// had shows as "?".
+std::string LinePrefix() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
+    const std::string computerName = GetComputerNameW(computer, &computerLength)
+                                         ? Utf8FromWide(computer, computerLength)
+                                         : std::string("?");
+    wchar_t user[257];  // UNLEN + 1
+    DWORD userSize = 257;
+    // The size returned counts the terminating NUL.
+    const std::string userName = GetUserNameW(user, &userSize) && userSize > 0
+                                     ? Utf8FromWide(user, userSize - 1)
+                                     : std::string("?");
+    return stamp + computerName + " " + userName + " ";
+}
+
+// Keeps one call's text on one line: control characters but the tab become
+// <XX>. UTF-8 never uses bytes below 0x20 inside a character.
+std::string OnOneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t') {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "<%02X>", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool Finish(DWORD error) {
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool CanAppendToLog(const std::string& fileName) {
+    HANDLE file = OpenForAppending(fileName);
+    if (file == INVALID_HANDLE_VALUE) return Finish(GetLastError());
+    CloseHandle(file);
+    return Finish(ERROR_SUCCESS);
+}
+
+bool AppendLogLine(const std::string& fileName, const std::string& utf8Text) {
+    const std::string line = LinePrefix() + OnOneLine(utf8Text) + "\r\n";
+    HANDLE file = OpenForAppending(fileName);
+    if (file == INVALID_HANDLE_VALUE) return Finish(GetLastError());
+    DWORD error = ERROR_SUCCESS;
+    DWORD written = 0;
+    if (!WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+        error = GetLastError();
+    } else if (written != line.size()) {
+        error = ERROR_WRITE_FAULT;
+    }
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    return Finish(error);
+}
+
+std::string Utf8FromAnsi(const std::string& text) {
+    if (text.empty()) return std::string();
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return std::string();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return Utf8FromWide(wide.data(), wide.size());
+}
+
+std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+        // Whole UTF-16 units only: an odd last byte is no character.
+        std::wstring text;
+        for (size_t i = 0; i + 1 < data.size(); i += 2) {
+            const wchar_t c = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+            if (c == L'\0') break;
+            text += c;
+        }
+        return Utf8FromWide(text.data(), text.size());
+    }
+    if (type == REG_DWORD && data.size() == sizeof(DWORD)) {
+        const DWORD value =
+            data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
+        return std::to_string(value);
+    }
+    char tag[24];
+    if (type == REG_BINARY) {
+        std::snprintf(tag, sizeof tag, "hex:");
+    } else {
+        std::snprintf(tag, sizeof tag, "hex(%lx):", static_cast<unsigned long>(type));
+    }
+    std::string out = tag;
+    for (size_t i = 0; i < data.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, i + 1 < data.size() ? "%02x," : "%02x", data[i]);
+        out += byte;
+    }
+    return out;
+}

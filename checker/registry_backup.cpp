@@ -1,0 +1,192 @@
+#include "registry_backup.h"
+
+namespace {
+
+const wchar_t* const kHeader = L"Windows Registry Editor Version 5.00";
+const wchar_t* const kLineEnd = L"\r\n";
+
+// Hex lines are wrapped as regedit wraps them: a trailing backslash, then the
+// next line indented by two spaces, no line longer than this.
+const size_t kHexLineWidth = 80;
+
+std::wstring WideFromAnsi(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+// A quoted .reg string: only the backslash and the quote are escaped.
+std::wstring Quoted(const std::wstring& text) {
+    std::wstring quoted = L"\"";
+    for (wchar_t c : text) {
+        if (c == L'\\' || c == L'"') quoted += L'\\';
+        quoted += c;
+    }
+    return quoted + L"\"";
+}
+
+// The text of REG_SZ data when a quoted string gives the same bytes back: reg
+// import stores a quoted string as its UTF-16 text and one NUL, so the data
+// must be exactly that. A line break cannot stand inside a quoted string.
+bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
+    if (data.size() < 2 || data.size() % 2 != 0) return false;
+    const size_t count = data.size() / 2 - 1;
+    text->clear();
+    for (size_t i = 0; i <= count; ++i) {
+        const wchar_t c = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
+        if (i == count) return c == L'\0';
+        if (c == L'\0' || c == L'\r' || c == L'\n') return false;
+        *text += c;
+    }
+    return false;
+}
+
+void AppendHexByte(BYTE byte, std::wstring* out) {
+    const wchar_t* const digits = L"0123456789abcdef";
+    *out += digits[byte >> 4];
+    *out += digits[byte & 0xF];
+}
+
+// `tag` (hex: or hex(N):) and the bytes, comma-separated, wrapped like regedit.
+std::wstring HexData(const std::wstring& tag, const std::vector<BYTE>& data, size_t lineStart) {
+    std::wstring out = tag;
+    size_t column = lineStart + tag.size();
+    for (size_t i = 0; i < data.size(); ++i) {
+        const bool last = i + 1 == data.size();
+        // Room for "xx," and the backslash; the first byte stays by the tag.
+        if (i > 0 && column + 4 > kHexLineWidth) {
+            out += L"\\";
+            out += kLineEnd;
+            out += L"  ";
+            column = 2;
+        }
+        AppendHexByte(data[i], &out);
+        column += 2;
+        if (!last) {
+            out += L',';
+            ++column;
+        }
+    }
+    return out;
+}
+
+std::wstring HexTag(DWORD type) {
+    if (type == REG_BINARY) return L"hex:";
+    std::wstring digits;
+    for (DWORD rest = type;; rest >>= 4) {
+        digits.insert(digits.begin(), L"0123456789abcdef"[rest & 0xF]);
+        if (rest < 0x10) break;
+    }
+    return L"hex(" + digits + L"):";
+}
+
+// One value line (or several, for long hex data), without its line end.
+std::wstring ValueLine(const StoredSetting& setting) {
+    const std::wstring name =
+        setting.valueName.empty() ? L"@" : Quoted(WideFromAnsi(setting.valueName));
+    const std::wstring prefix = name + L"=";
+    std::wstring text;
+    if (setting.type == REG_SZ && TextThatRoundTrips(setting.data, &text)) {
+        return prefix + Quoted(text);
+    }
+    if (setting.type == REG_DWORD && setting.data.size() == sizeof(DWORD)) {
+        std::wstring out = prefix + L"dword:";
+        for (size_t i = sizeof(DWORD); i-- > 0;) AppendHexByte(setting.data[i], &out);
+        return out;
+    }
+    return prefix + HexData(HexTag(setting.type), setting.data, prefix.size());
+}
+
+// The reg import call that restores the file into the view it was read from.
+// With no view asked for, a process under WoW64 read the 32-bit view, which
+// a plain reg import from a 64-bit prompt would miss; without WoW64 the
+// process's own view is the only one there is.
+std::wstring ViewComment(const std::string& fileName, REGSAM view) {
+    const std::wstring call = L"reg import \"" + WideFromAnsi(fileName) + L"\"";
+    BOOL wow64 = FALSE;
+    if (view == 0 && !IsWow64Process(GetCurrentProcess(), &wow64)) wow64 = FALSE;
+    if (view == KEY_WOW64_64KEY)
+        return L"; Registry view: 64-bit. Restore with: " + call + L" /reg:64";
+    if (view == KEY_WOW64_32KEY || wow64) {
+        return L"; Registry view: 32-bit. Restore with: " + call + L" /reg:32";
+    }
+    return L"; Registry view: the system's own (no WoW64). Restore with: " + call;
+}
+
+// The folder GetTempFileNameA is to use: the one `fileName` names, so the
+// final rename stays within one volume.
+std::string FolderOf(const std::string& fileName) {
+    const size_t slash = fileName.find_last_of("\\/");
+    if (slash != std::string::npos) return fileName.substr(0, slash + 1);
+    if (fileName.size() >= 2 && fileName[1] == ':') return fileName.substr(0, 2) + ".";
+    return ".";
+}
+
+// Creates `path` afresh holding exactly `bytes`, flushed to the disk. The
+// error code of the step that failed, or ERROR_SUCCESS.
+DWORD WriteWholeFile(const char* path, const std::string& bytes) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        error = GetLastError();
+    } else if (written != bytes.size()) {
+        error = ERROR_WRITE_FAULT;
+    } else if (!FlushFileBuffers(file)) {
+        error = GetLastError();
+    }
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    return error;
+}
+
+bool Finish(DWORD error) {
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::string& fileName,
+                          REGSAM view) {
+    std::wstring out = std::wstring(kHeader) + kLineEnd + ViewComment(fileName, view) + kLineEnd;
+    std::vector<bool> written(settings.size(), false);
+    for (size_t first = 0; first < settings.size(); ++first) {
+        if (written[first]) continue;
+        const std::string& keyPath = settings[first].keyPath;
+        out += kLineEnd;
+        out += L"[" + WideFromAnsi(keyPath) + L"]" + kLineEnd;
+        for (size_t i = first; i < settings.size(); ++i) {
+            if (written[i] || settings[i].keyPath != keyPath) continue;
+            out += ValueLine(settings[i]) + kLineEnd;
+            written[i] = true;
+        }
+    }
+    return out + kLineEnd;
+}
+
+bool WriteBackupFile(const std::string& fileName, const std::vector<StoredSetting>& settings,
+                     REGSAM view) {
+    if (fileName.empty()) return Finish(ERROR_INVALID_PARAMETER);
+    const std::wstring text = FormatBackup(settings, fileName, view);
+    std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+
+    char temporary[MAX_PATH];
+    if (GetTempFileNameA(FolderOf(fileName).c_str(), "srv", 0, temporary) == 0) {
+        return Finish(GetLastError());
+    }
+    DWORD error = WriteWholeFile(temporary, bytes);
+    if (error == ERROR_SUCCESS &&
+        !MoveFileExA(temporary, fileName.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+    }
+    if (error != ERROR_SUCCESS) DeleteFileA(temporary);
+    return Finish(error);
+}

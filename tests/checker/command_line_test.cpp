@@ -1,0 +1,205 @@
+// The command line: every switch, every usage error, /? winning, and the
+// arguments that keep today's interactive tool; then the usage text's shape.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "command_line.h"
+#include "console_capture.h"
+
+namespace {
+
+// Splits `text` at spaces into the arguments after the program's name.
+CommandLine Parse(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.push_back(word);
+    std::vector<const char*> arguments = {"Sorvane.exe"};
+    for (const std::string& word : words) arguments.push_back(word.c_str());
+    return ParseCommandLine(static_cast<int>(arguments.size()), arguments.data());
+}
+
+const char* ModeName(RunMode mode) {
+    switch (mode) {
+        case RunMode::Interactive:
+            return "Interactive";
+        case RunMode::Usage:
+            return "Usage";
+        case RunMode::Check:
+            return "Check";
+        case RunMode::Repair:
+            return "Repair";
+    }
+    return "?";
+}
+
+TEST(CommandLineParse, ValidCommandLines) {
+    const struct {
+        const char* arguments;
+        RunMode mode;
+        bool verbose, whatIf, hasSuffix;
+        const char *suffix, *backup, *log;
+        REGSAM view;
+    } cases[] = {
+        {"", RunMode::Interactive, false, false, false, "", "", "", 0},
+        {"1", RunMode::Interactive, true, false, false, "", "", "", 0},
+        {"v", RunMode::Interactive, true, false, false, "", "", "", 0},
+        {"/x", RunMode::Interactive, true, false, false, "", "", "", 0},
+        {"- /", RunMode::Interactive, true, false, false, "", "", "", 0},
+        {"/help", RunMode::Interactive, true, false, false, "", "", "", 0},
+        {"/log:x", RunMode::Interactive, false, false, false, "", "", "x", 0},
+        {"/backup:b.reg /reg:32", RunMode::Interactive, false, false, false, "", "b.reg", "",
+         KEY_WOW64_32KEY},
+        {"1 /log:x", RunMode::Interactive, true, false, false, "", "", "x", 0},
+        {"/x /reg:64 /backup:b", RunMode::Interactive, true, false, false, "", "b", "",
+         KEY_WOW64_64KEY},
+        {"/check", RunMode::Check, false, false, false, "", "", "", 0},
+        {"-CHECK", RunMode::Check, false, false, false, "", "", "", 0},
+        {"/ChEcK /LOG:C:\\Logs\\A.log", RunMode::Check, false, false, false, "", "",
+         "C:\\Logs\\A.log", 0},
+        {"/check /backup:C:\\b.reg /log:l /reg:64", RunMode::Check, false, false, false, "",
+         "C:\\b.reg", "l", KEY_WOW64_64KEY},
+        {"/repair", RunMode::Repair, false, false, false, "", "", "", 0},
+        {"-Repair -WhatIf", RunMode::Repair, false, true, false, "", "", "", 0},
+        // The value keeps its case and everything after the first colon.
+        {"/repair /SUFFIX:DC=Example,dc=com:x", RunMode::Repair, false, false, true,
+         "DC=Example,dc=com:x", "", "", 0},
+        {"/whatif /suffix:s /repair /reg:32", RunMode::Repair, false, true, true, "s", "", "",
+         KEY_WOW64_32KEY},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = Parse(c.arguments);
+        SCOPED_TRACE(std::string("arguments: \"") + c.arguments + "\"");
+        EXPECT_EQ("", line.error);
+        EXPECT_STREQ(ModeName(c.mode), ModeName(line.mode));
+        EXPECT_EQ(c.verbose, line.verbose);
+        EXPECT_EQ(c.whatIf, line.whatIf);
+        EXPECT_EQ(c.hasSuffix, line.hasSuffix);
+        EXPECT_EQ(c.suffix, line.suffix);
+        EXPECT_EQ(c.backup, line.backupFile);
+        EXPECT_EQ(c.log, line.logFile);
+        EXPECT_EQ(c.view, line.view);
+    }
+}
+
+TEST(CommandLineParse, UsageErrorsSayWhatIsWrong) {
+    const struct {
+        const char* arguments;
+        const char* error;
+    } cases[] = {
+        {"/check /x", "Unknown argument \"/x\"."},
+        {"/x /repair", "Unknown argument \"/x\"."},
+        {"/check 1", "Unknown argument \"1\"."},
+        {"/repair v /suffix:s", "Unknown argument \"v\"."},
+        {"/check /repair", "/check and /repair cannot be used together."},
+        {"-repair -check", "/check and /repair cannot be used together."},
+        {"/suffix:s", "/suffix works only with /repair."},
+        {"/check /suffix:s", "/suffix works only with /repair."},
+        {"/whatif", "/whatif works only with /repair."},
+        {"/check /whatif", "/whatif works only with /repair."},
+        {"/log:x /whatif", "/whatif works only with /repair."},
+        {"/repair /suffix:", "/suffix needs a value: /suffix:VALUE."},
+        {"/repair /suffix", "/suffix needs a value: /suffix:VALUE."},
+        {"/reg:16", "/reg takes 32 or 64: /reg:32 or /reg:64."},
+        {"/check /reg:", "/reg takes 32 or 64: /reg:32 or /reg:64."},
+        {"/check /reg", "/reg takes 32 or 64: /reg:32 or /reg:64."},
+        {"/check /reg:064", "/reg takes 32 or 64: /reg:32 or /reg:64."},
+        {"/backup:", "/backup needs a file name: /backup:FILE."},
+        {"/check /backup", "/backup needs a file name: /backup:FILE."},
+        {"/log:", "/log needs a file name: /log:FILE."},
+        {"/repair -LOG", "/log needs a file name: /log:FILE."},
+        {"/check /check", "/check is given twice."},
+        {"/repair /REPAIR", "/repair is given twice."},
+        {"/repair /whatif -whatif", "/whatif is given twice."},
+        {"/repair /suffix:a /suffix:a", "/suffix is given twice."},
+        {"/log:a /log:b", "/log is given twice."},
+        {"/backup:a /backup:a", "/backup is given twice."},
+        {"/reg:32 /reg:64", "/reg is given twice."},
+        {"/check:yes", "/check takes no value."},
+        {"/repair /whatif:", "/whatif takes no value."},
+        // The first error in the order the arguments come is the one reported.
+        {"/reg:1 /log:", "/reg takes 32 or 64: /reg:32 or /reg:64."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.error, Parse(c.arguments).error) << "arguments: \"" << c.arguments << "\"";
+    }
+}
+
+TEST(CommandLineParse, UsageErrorsKeepTheModeAskedFor) {
+    EXPECT_STREQ("Check", ModeName(Parse("/check /x").mode));
+    EXPECT_STREQ("Repair", ModeName(Parse("/repair /reg:7").mode));
+    EXPECT_STREQ("Interactive", ModeName(Parse("/log:").mode));
+}
+
+TEST(CommandLineParse, QuestionMarkWinsOverEverything) {
+    for (const char* arguments :
+         {"/?", "-?", "/?:x", "/check /?", "/? /repair /suffix:s", "1 /?", "/check /repair /?",
+          "/x /check -?", "/reg:16 /?", "/? /?", "/log:a /log:b /?"}) {
+        const CommandLine line = Parse(arguments);
+        SCOPED_TRACE(std::string("arguments: \"") + arguments + "\"");
+        EXPECT_STREQ("Usage", ModeName(line.mode));
+        EXPECT_EQ("", line.error);
+        EXPECT_FALSE(line.verbose);
+        EXPECT_FALSE(line.whatIf);
+        EXPECT_FALSE(line.hasSuffix);
+        EXPECT_EQ("", line.backupFile);
+        EXPECT_EQ("", line.logFile);
+        EXPECT_EQ(0u, line.view);
+    }
+}
+
+TEST(CommandLineParse, ArgumentsThatAreNoSwitchesAreNotTakenApart) {
+    // A value with spaces arrives as one argument when quoted on the command line.
+    const char* const arguments[] = {"Sorvane.exe", "/repair", "/suffix:dc=a b,dc=c",
+                                     "/backup:C:\\Back ups\\ldap.reg", nullptr};
+    const CommandLine line = ParseCommandLine(4, arguments);
+    EXPECT_EQ("", line.error);
+    EXPECT_EQ("dc=a b,dc=c", line.suffix);
+    EXPECT_EQ("C:\\Back ups\\ldap.reg", line.backupFile);
+
+    const char* const empty[] = {"Sorvane.exe", "", nullptr};
+    EXPECT_TRUE(ParseCommandLine(2, empty).verbose) << "an empty argument is still an argument";
+}
+
+TEST(Usage, NamesEverySwitchAndFitsOneScreen) {
+    const std::string out = WithConsole("", [] { ShowUsage(); });
+    std::istringstream lines(out);
+    int count = 0;
+    for (std::string text; std::getline(lines, text);) {
+        ++count;
+        EXPECT_LE(text.size(), 79u) << "line " << count << ": " << text;
+    }
+    EXPECT_LE(count, 40);
+    for (const char* word :
+         {"/?", "/check", "/repair", "/suffix:VALUE", "/whatif", "/backup:FILE", "/log:FILE",
+          "/reg:32", "/reg:64", "0 compliant", "2 not compliant", "1 failed", "Intune", "ConfigMgr",
+          "win_command", "failed_when", "changed_when", "Invoke-Command", "$LASTEXITCODE"}) {
+        EXPECT_NE(std::string::npos, out.find(word)) << word;
+    }
+}
+
+// Every example call in the usage is one the parser accepts.
+TEST(Usage, ExampleCallsParse) {
+    const std::string out = WithConsole("", [] { ShowUsage(); });
+    std::istringstream lines(out);
+    int examples = 0;
+    for (std::string text; std::getline(lines, text);) {
+        const size_t exe = text.find("Sorvane.exe ");
+        if (exe == std::string::npos) continue;
+        std::string call = text.substr(exe + 12);
+        call = call.substr(0, call.find_first_of(";|"));
+        std::string unquoted;
+        for (char c : call) {
+            if (c != '\'') unquoted += c;
+        }
+        const CommandLine line = Parse(unquoted);
+        EXPECT_EQ("", line.error) << text;
+        EXPECT_TRUE(line.mode == RunMode::Check || line.mode == RunMode::Repair) << text;
+        ++examples;
+    }
+    EXPECT_GE(examples, 6);
+}
+
+}  // namespace

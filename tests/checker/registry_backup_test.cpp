@@ -1,0 +1,301 @@
+// The .reg backup: the text written for each kind of stored data, the file's
+// encoding and its atomic replacement, and a real restore with reg.exe into a
+// scratch key, read back through the wide API byte for byte.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "registry_backup.h"
+#include "scratch_folder.h"
+#include "scratch_key.h"
+
+namespace {
+
+// The bytes of `text` as UTF-16LE, the terminating NUL only when it is in
+// `text` (write it as \0 or pass the length).
+std::vector<BYTE> Utf16(const std::wstring& text) {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.data());
+    return std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t));
+}
+
+std::vector<BYTE> Bytes(const std::string& bytes) {
+    return std::vector<BYTE>(bytes.begin(), bytes.end());
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+const char* const kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
+const wchar_t* const kPrivet = L"\u041f\u0440\u0438\u0432\u0435\u0442";  // Cyrillic "Privet"
+
+// The awkward cases, each with the value line it must produce.
+struct FormatCase {
+    const char* name;
+    DWORD type;
+    std::vector<BYTE> data;
+    std::wstring line;
+};
+
+std::vector<FormatCase> FormatCases() {
+    return {
+        {"LdapSuffix", REG_SZ, Utf16(std::wstring(L"dc=a\"b\\c", 8) + L'\0'),
+         L"\"LdapSuffix\"=\"dc=a\\\"b\\\\c\""},
+        {"Cyrillic", REG_SZ, Utf16(std::wstring(kPrivet) + L'\0'),
+         std::wstring(L"\"Cyrillic\"=\"") + kPrivet + L"\""},
+        {"Empty", REG_SZ, Utf16(std::wstring(1, L'\0')), L"\"Empty\"=\"\""},
+        {"na\"me\\x", REG_SZ, Utf16(std::wstring(L"v", 1) + L'\0'), L"\"na\\\"me\\\\x\"=\"v\""},
+        {"", REG_SZ, Utf16(std::wstring(L"d", 1) + L'\0'), L"@=\"d\""},
+        // Stored as this tool stores text: no terminator.
+        {"Unterminated", REG_SZ, Utf16(L"Yes"), L"\"Unterminated\"=hex(1):59,00,65,00,73,00"},
+        {"Odd", REG_SZ, Bytes(std::string("Y\0e", 3)), L"\"Odd\"=hex(1):59,00,65"},
+        {"Embedded", REG_SZ, Utf16(std::wstring(L"Y\0s\0", 4)),
+         L"\"Embedded\"=hex(1):59,00,00,00,73,00,00,00"},
+        {"TwoNuls", REG_SZ, Utf16(std::wstring(L"Y\0\0", 3)),
+         L"\"TwoNuls\"=hex(1):59,00,00,00,00,00"},
+        {"LineBreak", REG_SZ, Utf16(std::wstring(L"a\r\nb\0", 5)),
+         L"\"LineBreak\"=hex(1):61,00,0d,00,0a,00,62,00,00,00"},
+        {"NoData", REG_SZ, {}, L"\"NoData\"=hex(1):"},
+        {"Expand", REG_EXPAND_SZ, Utf16(std::wstring(L"%A%\0", 4)),
+         L"\"Expand\"=hex(2):25,00,41,00,25,00,00,00"},
+        {"Multi", REG_MULTI_SZ, Utf16(std::wstring(L"a\0b\0\0", 5)),
+         L"\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00"},
+        {"Dword", REG_DWORD, Bytes(std::string("\x78\x56\x34\x12", 4)),
+         L"\"Dword\"=dword:12345678"},
+        {"DwordMax", REG_DWORD, Bytes(std::string(4, '\xff')), L"\"DwordMax\"=dword:ffffffff"},
+        {"ShortDword", REG_DWORD, Bytes(std::string("\x01\x02\x03", 3)),
+         L"\"ShortDword\"=hex(4):01,02,03"},
+        {"Binary", REG_BINARY, Bytes(std::string("\x01\xab\xff", 3)), L"\"Binary\"=hex:01,ab,ff"},
+        {"EmptyBinary", REG_BINARY, {}, L"\"EmptyBinary\"=hex:"},
+        {"Qword", REG_QWORD, Bytes(std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)),
+         L"\"Qword\"=hex(b):01,02,03,04,05,06,07,08"},
+        {"None", REG_NONE, Bytes("\x01"), L"\"None\"=hex(0):01"},
+        {"Large", 0x12345, Bytes("\x01"), L"\"Large\"=hex(12345):01"},
+    };
+}
+
+TEST(RegistryBackupFormat, EachKindOfDataHasItsLine) {
+    for (const FormatCase& c : FormatCases()) {
+        const std::wstring text = FormatBackup({{kKey, c.name, c.type, c.data}}, "b.reg", 0);
+        const std::wstring keyLine = L"\r\n[" + std::wstring(kKey, kKey + strlen(kKey)) + L"]\r\n";
+        const size_t at = text.find(keyLine);
+        ASSERT_NE(std::wstring::npos, at) << Narrow(text);
+        EXPECT_EQ(keyLine + c.line + L"\r\n\r\n", text.substr(at)) << "value " << c.name;
+    }
+}
+
+TEST(RegistryBackupFormat, HeaderNamesTheViewAndTheCallThatRestoresIt) {
+    const std::vector<StoredSetting> one = {
+        {kKey, "LdapSuffix", REG_SZ, Utf16(std::wstring(L"dc=x", 4) + L'\0')}};
+    const std::wstring body =
+        L"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV]\r\n"
+        L"\"LdapSuffix\"=\"dc=x\"\r\n\r\n";
+    EXPECT_EQ(
+        L"Windows Registry Editor Version 5.00\r\n"
+        L"; Registry view: 64-bit. Restore with: reg import \"C:\\b.reg\" /reg:64\r\n" +
+            body,
+        FormatBackup(one, "C:\\b.reg", KEY_WOW64_64KEY));
+    EXPECT_EQ(
+        L"Windows Registry Editor Version 5.00\r\n"
+        L"; Registry view: 32-bit. Restore with: reg import \"C:\\b.reg\" /reg:32\r\n" +
+            body,
+        FormatBackup(one, "C:\\b.reg", KEY_WOW64_32KEY));
+    // The default view: the 32-bit one under WoW64, the system's own otherwise.
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    const std::wstring comment =
+        wow64 ? L"; Registry view: 32-bit. Restore with: reg import \"b.reg\" /reg:32\r\n"
+              : L"; Registry view: the system's own (no WoW64). Restore with: reg import "
+                L"\"b.reg\"\r\n";
+    EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n" + comment + body,
+              FormatBackup(one, "b.reg", 0));
+}
+
+TEST(RegistryBackupFormat, ValuesAreGroupedUnderTheirKeysInFirstSeenOrder) {
+    const std::vector<BYTE> yes = Utf16(std::wstring(L"Yes", 3) + L'\0');
+    const std::wstring text = FormatBackup({{"HKEY_LOCAL_MACHINE\\S", "a", REG_SZ, yes},
+                                            {"HKEY_LOCAL_MACHINE\\C", "d", REG_SZ, yes},
+                                            {"HKEY_LOCAL_MACHINE\\S", "b", REG_SZ, yes}},
+                                           "b.reg", KEY_WOW64_32KEY);
+    const std::wstring body = text.substr(text.find(L"\r\n\r\n"));
+    EXPECT_EQ(
+        L"\r\n\r\n[HKEY_LOCAL_MACHINE\\S]\r\n\"a\"=\"Yes\"\r\n\"b\"=\"Yes\"\r\n"
+        L"\r\n[HKEY_LOCAL_MACHINE\\C]\r\n\"d\"=\"Yes\"\r\n\r\n",
+        body);
+}
+
+TEST(RegistryBackupFormat, LongHexDataWrapsAtEightyColumnsLikeRegedit) {
+    std::vector<BYTE> data;
+    for (int i = 0; i < 200; ++i) data.push_back(static_cast<BYTE>(i));
+    const std::wstring text = FormatBackup({{kKey, "Long", REG_BINARY, data}}, "b.reg", 0);
+    const size_t start = text.find(L"\"Long\"=hex:00,01,");
+    ASSERT_NE(std::wstring::npos, start) << Narrow(text);
+    const std::wstring value = text.substr(start, text.find(L"\r\n\r\n", start) - start);
+    std::wstring joined;
+    size_t lineCount = 0;
+    for (size_t at = 0; at < value.size();) {
+        size_t end = value.find(L"\r\n", at);
+        if (end == std::wstring::npos) end = value.size();
+        const std::wstring line = value.substr(at, end - at);
+        ++lineCount;
+        EXPECT_LE(line.size(), 80u) << Narrow(line);
+        if (lineCount > 1) {
+            EXPECT_EQ(L"  ", line.substr(0, 2)) << Narrow(line);
+            EXPECT_NE(L' ', line[2]) << Narrow(line);
+        }
+        const bool last = end == value.size();
+        if (!last) {
+            EXPECT_EQ(L",\\", line.substr(line.size() - 2)) << Narrow(line);
+            EXPECT_GE(line.size(), 77u) << "lines are filled: " << Narrow(line);
+        }
+        joined += line.substr(lineCount > 1 ? 2 : 0,
+                              line.size() - (last ? 0 : 1) - (lineCount > 1 ? 2 : 0));
+        at = end + 2;
+    }
+    EXPECT_GT(lineCount, 7u);
+    std::wstring expected = L"\"Long\"=hex:";
+    for (int i = 0; i < 200; ++i) {
+        const wchar_t* const digits = L"0123456789abcdef";
+        expected += digits[i >> 4];
+        expected += digits[i & 15];
+        if (i < 199) expected += L',';
+    }
+    EXPECT_EQ(expected, joined);
+}
+
+class RegistryBackupFile : public ScratchFolderTest {};
+
+TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndReplacesAnEarlierFile) {
+    const std::string file = InFolder("ldap.reg");
+    ASSERT_TRUE(WriteWholeFile(file, std::string(5000, 'x')));
+    const std::vector<StoredSetting> settings = {
+        {kKey, "Cyrillic", REG_SZ, Utf16(std::wstring(kPrivet) + L'\0')}};
+    SetLastError(12345);
+    ASSERT_TRUE(WriteBackupFile(file, settings, KEY_WOW64_64KEY));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(file, &bytes));
+    const std::wstring text = FormatBackup(settings, file, KEY_WOW64_64KEY);
+    EXPECT_EQ(std::string("\xff\xfe") +
+                  std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2),
+              bytes);
+    EXPECT_EQ(std::vector<std::string>{"ldap.reg"}, FolderEntries(folder))
+        << "no temporary file is left";
+}
+
+TEST_F(RegistryBackupFile, UnwritableNameFailsAndLeavesNothingBehind) {
+    const std::vector<StoredSetting> settings = {{kKey, "Dword", REG_DWORD, Bytes("\1\0\0\0")}};
+    const std::string missingFolder = InFolder("missing\\ldap.reg");
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(WriteBackupFile(missingFolder, settings, 0));
+    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_TRUE(FolderEntries(folder).empty());
+
+    // A folder in the file's place: the temporary is written, the rename fails.
+    ASSERT_TRUE(CreateDirectoryA(InFolder("taken").c_str(), nullptr));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(WriteBackupFile(InFolder("taken"), settings, 0));
+    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_EQ(std::vector<std::string>{"taken"}, FolderEntries(folder));
+
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(WriteBackupFile("", settings, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+}
+
+// A real restore: the file in a scratch folder, the values in a scratch key.
+class RegistryBackupRestore : public ScratchKeyTest {
+  protected:
+    void SetUp() override {
+        ScratchKeyTest::SetUp();
+        folder = CreateScratchFolder();
+        ASSERT_FALSE(folder.empty()) << "scratch folder: error " << GetLastError();
+    }
+    void TearDown() override {
+        RemoveScratchFolder(folder);
+        ScratchKeyTest::TearDown();
+    }
+    std::string folder;
+
+    // Backs `settings` up, then runs the reg import call the file's comment
+    // names; its exit code.
+    long BackUpAndRestore(const std::vector<StoredSetting>& settings, REGSAM view) {
+        const std::string file = folder + "\\restore.reg";
+        if (!WriteBackupFile(file, settings, view)) return -2;
+        const std::wstring text = FormatBackup(settings, file, view);
+        const size_t call = text.find(L"Restore with: ");
+        if (call == std::wstring::npos) return -3;
+        const std::wstring command = text.substr(call + 14, text.find(L"\r\n", call) - call - 14);
+        return RunProgram(Narrow(command));
+    }
+};
+
+TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
+    std::vector<StoredSetting> settings;
+    for (const FormatCase& c : FormatCases()) {
+        // Odd-length string data does not survive reg import (Wine's reads a
+        // byte past the data to add a terminator); unterminated data comes
+        // back terminated, as the next test shows.
+        if (std::string(c.name) == "Odd" || std::string(c.name) == "Unterminated") continue;
+        settings.push_back({full, c.name, c.type, c.data});
+        // Something else stands there first, so the restore has to overwrite it.
+        ASSERT_TRUE(SetRaw("", c.name, REG_DWORD, "\0\0\0\0", 4));
+    }
+    std::vector<BYTE> longText;
+    for (int i = 0; i < 300; ++i) {
+        longText.push_back(static_cast<BYTE>(0x10 + i % 0x30));
+        longText.push_back(0x04);  // Cyrillic, wrapped over many lines
+    }
+    longText.push_back(0);
+    longText.push_back(0);
+    settings.push_back({full, "LongExpand", REG_EXPAND_SZ, longText});
+    settings.push_back({full + "\\Client", "DNSuffix", REG_SZ,
+                        Utf16(std::wstring(L"dc=\u00e9,dc=com", 11) + L'\0')});
+
+    ASSERT_EQ(0, BackUpAndRestore(settings, 0));
+    for (const StoredSetting& setting : settings) {
+        const std::string relative = setting.keyPath == full ? "" : "Client";
+        DWORD type = 0;
+        std::string data;
+        ASSERT_TRUE(GetStored(relative, setting.valueName.c_str(), &type, &data))
+            << setting.valueName;
+        EXPECT_EQ(setting.type, type) << setting.valueName;
+        EXPECT_EQ(std::string(setting.data.begin(), setting.data.end()), data) << setting.valueName;
+    }
+}
+
+// reg import adds a UTF-16 NUL to string data given as hex that lacks one:
+// the text survives, with a terminator it did not have.
+TEST_F(RegistryBackupRestore, UnterminatedStringComesBackAsItsTextAndOneNul) {
+    const std::vector<BYTE> yes = Utf16(L"Yes");
+    ASSERT_EQ(0, BackUpAndRestore({{full, "Unterminated", REG_SZ, yes}}, 0));
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(GetStored("", "Unterminated", &type, &data));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    ASSERT_GE(data.size(), yes.size());
+    EXPECT_EQ(std::string(yes.begin(), yes.end()), data.substr(0, yes.size()));
+    const std::string rest = data.substr(yes.size());
+    EXPECT_TRUE(rest.empty() || rest == std::string(2, '\0')) << rest.size() << " bytes more";
+}
+
+TEST_F(RegistryBackupRestore, ExplicitViewsRestoreThroughTheirSwitch) {
+    for (REGSAM view :
+         {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
+        const std::vector<BYTE> text = Utf16(std::wstring(L"v", 1) + L'\0');
+        ASSERT_TRUE(SetRaw("", "Viewed", REG_DWORD, "\0\0\0\0", 4));
+        ASSERT_EQ(0, BackUpAndRestore({{full, "Viewed", REG_SZ, text}}, view)) << view;
+        DWORD type = 0;
+        std::string data;
+        ASSERT_TRUE(GetStored("", "Viewed", &type, &data));
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << view;
+        EXPECT_EQ(std::string(text.begin(), text.end()), data) << view;
+    }
+}
+
+}  // namespace
