@@ -49,11 +49,19 @@ const char* FindLastBackslash(const char* text) {
     return last;
 }
 
+bool IsPredefinedRoot(HKEY key) {
+    for (const RootName& entry : kNameOrder) {
+        if (key == entry.key) return true;
+    }
+    return false;
+}
+
 }  // namespace registry_internal
 
 RegistryKey::RegistryKey()
     : rootKey(nullptr),
       currentKey(nullptr),
+      openAccess(KEY_ALL_ACCESS),
       subKeyNameBuffer(nullptr),
       valueNameBuffer(nullptr),
       subKeyIndex(0),
@@ -72,8 +80,8 @@ RegistryKey::RegistryKey()
 }
 
 RegistryKey::~RegistryKey() {
+    ReplaceRoot(nullptr);
     if (currentKey != nullptr) RegCloseKey(currentKey);
-    if (rootKey != nullptr) RegCloseKey(rootKey);
     delete[] subKeyNameBuffer;
     delete[] valueNameBuffer;
 }
@@ -101,6 +109,17 @@ void RegistryKey::SetPathToRoot() {
     }
 }
 
+// A root handed to AttachRoot that is not predefined belongs to the object
+// from then on; whatever replaces it closes it, unless the object still uses
+// that handle (as the new root or as the current key).
+void RegistryKey::ReplaceRoot(HKEY root) {
+    if (rootKey != nullptr && rootKey != root && rootKey != currentKey &&
+        !registry_internal::IsPredefinedRoot(rootKey)) {
+        RegCloseKey(rootKey);
+    }
+    rootKey = root;
+}
+
 // Cuts a full path, in the caller's working copy `work` (MaxPathLength + 1
 // bytes), into its root key and the sub-key path after the first backslash
 // (possibly empty). False for what the object refuses itself: a path too long
@@ -120,12 +139,10 @@ bool RegistryKey::Open(const char* fullPath) {
     HKEY root;
     const char* subKey;
     if (!SplitFullPath(fullPath, work, &root, &subKey)) return Report(ERROR_INVALID_PARAMETER);
-    rootKey = root;
+    ReplaceRoot(root);
 
-    // Every open asks for full access, so the same object can read and write
-    // whatever the caller does next.
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &opened);
+    LONG result = RegOpenKeyExA(root, subKey, 0, openAccess, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
     if (currentKey != nullptr) RegCloseKey(currentKey);
