@@ -1,8 +1,8 @@
 // RegistryKey values and walks: 32-bit and multi-string values, values as the
 // registry stores them, deletion, and stepping through the sub-keys and the
-// values of the current key. None of the
-// value operations checks that a key is open: with none, the registry refuses
-// the null handle and its code is what the caller gets.
+// values of the current key. None of the value operations checks that a key is
+// open: with none, the registry refuses the null handle and its code is what
+// the caller gets.
 #include <new>
 
 #include "registry_internal.h"
