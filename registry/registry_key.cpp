@@ -10,13 +10,13 @@ using registry_internal::Report;
 
 namespace {
 
-struct RootName {
+// The five root names and their predefined keys. Names and handles are each
+// unique, so the table answers both ways (name to key, key to name) whatever
+// its order.
+const struct {
     const char* name;
     HKEY key;
-};
-
-// Parsing order; the path-from-root direction uses its own order below.
-const RootName kParseOrder[] = {
+} kRoots[] = {
     {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
     {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
     {"HKEY_USERS", HKEY_USERS},
@@ -24,11 +24,13 @@ const RootName kParseOrder[] = {
     {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
 };
 
-const RootName kNameOrder[] = {
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {"HKEY_USERS", HKEY_USERS},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},     {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-};
+// The table name of `key`, or null for a handle outside the table.
+const char* RootNameOf(HKEY key) {
+    for (const auto& entry : kRoots) {
+        if (key == entry.key) return entry.name;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -49,12 +51,7 @@ const char* FindLastBackslash(const char* text) {
     return last;
 }
 
-bool IsPredefinedRoot(HKEY key) {
-    for (const RootName& entry : kNameOrder) {
-        if (key == entry.key) return true;
-    }
-    return false;
-}
+bool IsPredefinedRoot(HKEY key) { return RootNameOf(key) != nullptr; }
 
 }  // namespace registry_internal
 
@@ -90,7 +87,7 @@ RegistryKey::~RegistryKey() {
 // names are plain ASCII, so a byte comparison is the exact multibyte comparison.
 bool RegistryKey::ParseRootName(const char* name, HKEY* root) {
     *root = nullptr;
-    for (const RootName& entry : kParseOrder) {
+    for (const auto& entry : kRoots) {
         if (std::strcmp(name, entry.name) == 0) {
             *root = entry.key;
             return true;
@@ -101,12 +98,8 @@ bool RegistryKey::ParseRootName(const char* name, HKEY* root) {
 
 // Handles outside the five predefined keys leave `path` as it is.
 void RegistryKey::SetPathToRoot() {
-    for (const RootName& entry : kNameOrder) {
-        if (rootKey == entry.key) {
-            std::strcpy(path, entry.name);
-            return;
-        }
-    }
+    const char* name = RootNameOf(rootKey);
+    if (name != nullptr) std::strcpy(path, name);
 }
 
 // A root handed to AttachRoot that is not predefined belongs to the object
@@ -145,11 +138,20 @@ bool RegistryKey::Open(const char* fullPath) {
     LONG result = RegOpenKeyExA(root, subKey, 0, openAccess, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
+    AdoptKey(opened, fullPath);
+    return true;
+}
+
+// Where Open, Create, the sub-key operations and OpenParent end once the
+// registry has opened their key: it replaces the current key, `path` becomes
+// its text, and the counters describe it. The last error is the refresh's
+// code, so a caller that gets true can still tell whether the counters are
+// the new key's.
+void RegistryKey::AdoptKey(HKEY opened, const char* newPath) {
     if (currentKey != nullptr) RegCloseKey(currentKey);
     currentKey = opened;
-    std::strcpy(path, fullPath);
+    std::strcpy(path, newPath);
     RefreshInfo();
-    return true;
 }
 
 bool RegistryKey::RefreshInfo() {

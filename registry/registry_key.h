@@ -80,6 +80,7 @@ class RegistryKey {
     static bool SplitFullPath(const char* fullPath, char* work, HKEY* root, const char** subKey);
     void SetPathToRoot();
     void ReplaceRoot(HKEY root);
+    void AdoptKey(HKEY opened, const char* newPath);
 
     HKEY rootKey;
     HKEY currentKey;

@@ -11,16 +11,18 @@ using registry_internal::Report;
 
 namespace {
 
-// A sub-key is refused up front when "<path>\<subKey>" would not fit the path
-// field: appending after a successful open could not be undone.
-bool JoinedPathFits(const char* path, const char* subKey) {
-    return subKey != nullptr &&
-           std::strlen(path) + 1 + std::strlen(subKey) <= RegistryKey::MaxPathLength;
-}
-
-void AppendSubKey(char* path, const char* subKey) {
-    std::strcat(path, "\\");
-    std::strcat(path, subKey);
+// Composes "<path>\<subKey>" in `joined` (MaxPathLength + 1 bytes). A sub-key
+// is refused up front, before the registry is asked, when that text would not
+// fit the path field: a key opened or created first could not be given it.
+bool JoinSubKey(const char* path, const char* subKey, char* joined) {
+    if (subKey == nullptr ||
+        std::strlen(path) + 1 + std::strlen(subKey) > RegistryKey::MaxPathLength) {
+        return false;
+    }
+    std::strcpy(joined, path);
+    std::strcat(joined, "\\");
+    std::strcat(joined, subKey);
+    return true;
 }
 
 }  // namespace
@@ -39,30 +41,26 @@ bool RegistryKey::Create(const char* fullPath, const char* classText) {
                                   REG_OPTION_NON_VOLATILE, openAccess, nullptr, &created, nullptr);
     if (result != ERROR_SUCCESS) return Report(result);
 
-    if (currentKey != nullptr) RegCloseKey(currentKey);
-    currentKey = created;
-    std::strcpy(path, fullPath);
-    RefreshInfo();
+    AdoptKey(created, fullPath);
     return true;
 }
 
 bool RegistryKey::OpenSubKey(const char* subKey) {
-    if (currentKey == nullptr || !JoinedPathFits(path, subKey)) {
+    char joined[MaxPathLength + 1];
+    if (currentKey == nullptr || !JoinSubKey(path, subKey, joined)) {
         return Report(ERROR_INVALID_PARAMETER);
     }
     HKEY opened = nullptr;
     LONG result = RegOpenKeyExA(currentKey, subKey, 0, openAccess, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
-    RegCloseKey(currentKey);
-    currentKey = opened;
-    AppendSubKey(path, subKey);
-    RefreshInfo();
+    AdoptKey(opened, joined);
     return true;
 }
 
 bool RegistryKey::CreateSubKey(const char* subKey, const char* classText) {
-    if (currentKey == nullptr || !JoinedPathFits(path, subKey)) {
+    char joined[MaxPathLength + 1];
+    if (currentKey == nullptr || !JoinSubKey(path, subKey, joined)) {
         return Report(ERROR_INVALID_PARAMETER);
     }
     HKEY created = nullptr;
@@ -70,10 +68,7 @@ bool RegistryKey::CreateSubKey(const char* subKey, const char* classText) {
                                   REG_OPTION_NON_VOLATILE, openAccess, nullptr, &created, nullptr);
     if (result != ERROR_SUCCESS) return Report(result);
 
-    RegCloseKey(currentKey);
-    currentKey = created;
-    AppendSubKey(path, subKey);
-    RefreshInfo();
+    AdoptKey(created, joined);
     return true;
 }
 
@@ -117,10 +112,7 @@ bool RegistryKey::OpenParent() {
     if (result != ERROR_SUCCESS) return Report(result);
 
     ReplaceRoot(root);
-    RegCloseKey(currentKey);
-    currentKey = opened;
-    std::strcpy(path, parent);
-    RefreshInfo();
+    AdoptKey(opened, parent);
     return true;
 }
 
