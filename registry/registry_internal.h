@@ -27,4 +27,9 @@ inline const char* NextChar(const char* text) {
 const char* FindFirstBackslash(const char* text);
 const char* FindLastBackslash(const char* text);
 
+// Whether `key` is one of the five predefined keys of the root-name table.
+// The object never owns those: they are never closed when replaced, and
+// opening one with no sub-key hands back the key itself.
+bool IsPredefinedRoot(HKEY key);
+
 }  // namespace registry_internal

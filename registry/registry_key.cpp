@@ -10,13 +10,13 @@ using registry_internal::Report;
 
 namespace {
 
-struct RootName {
+// The five root names and their predefined keys. Names and handles are each
+// unique, so the table answers both ways (name to key, key to name) whatever
+// its order.
+const struct {
     const char* name;
     HKEY key;
-};
-
-// Parsing order; the path-from-root direction uses its own order below.
-const RootName kParseOrder[] = {
+} kRoots[] = {
     {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
     {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
     {"HKEY_USERS", HKEY_USERS},
@@ -24,11 +24,13 @@ const RootName kParseOrder[] = {
     {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
 };
 
-const RootName kNameOrder[] = {
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {"HKEY_USERS", HKEY_USERS},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},     {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-};
+// The table name of `key`, or null for a handle outside the table.
+const char* RootNameOf(HKEY key) {
+    for (const auto& entry : kRoots) {
+        if (key == entry.key) return entry.name;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -49,11 +51,14 @@ const char* FindLastBackslash(const char* text) {
     return last;
 }
 
+bool IsPredefinedRoot(HKEY key) { return RootNameOf(key) != nullptr; }
+
 }  // namespace registry_internal
 
 RegistryKey::RegistryKey()
     : rootKey(nullptr),
       currentKey(nullptr),
+      openAccess(KEY_ALL_ACCESS),
       subKeyNameBuffer(nullptr),
       valueNameBuffer(nullptr),
       subKeyIndex(0),
@@ -72,8 +77,8 @@ RegistryKey::RegistryKey()
 }
 
 RegistryKey::~RegistryKey() {
+    ReplaceRoot(nullptr);
     if (currentKey != nullptr) RegCloseKey(currentKey);
-    if (rootKey != nullptr) RegCloseKey(rootKey);
     delete[] subKeyNameBuffer;
     delete[] valueNameBuffer;
 }
@@ -82,7 +87,7 @@ RegistryKey::~RegistryKey() {
 // names are plain ASCII, so a byte comparison is the exact multibyte comparison.
 bool RegistryKey::ParseRootName(const char* name, HKEY* root) {
     *root = nullptr;
-    for (const RootName& entry : kParseOrder) {
+    for (const auto& entry : kRoots) {
         if (std::strcmp(name, entry.name) == 0) {
             *root = entry.key;
             return true;
@@ -93,12 +98,19 @@ bool RegistryKey::ParseRootName(const char* name, HKEY* root) {
 
 // Handles outside the five predefined keys leave `path` as it is.
 void RegistryKey::SetPathToRoot() {
-    for (const RootName& entry : kNameOrder) {
-        if (rootKey == entry.key) {
-            std::strcpy(path, entry.name);
-            return;
-        }
+    const char* name = RootNameOf(rootKey);
+    if (name != nullptr) std::strcpy(path, name);
+}
+
+// A root handed to AttachRoot that is not predefined belongs to the object
+// from then on; whatever replaces it closes it, unless the object still uses
+// that handle (as the new root or as the current key).
+void RegistryKey::ReplaceRoot(HKEY root) {
+    if (rootKey != nullptr && rootKey != root && rootKey != currentKey &&
+        !registry_internal::IsPredefinedRoot(rootKey)) {
+        RegCloseKey(rootKey);
     }
+    rootKey = root;
 }
 
 // Cuts a full path, in the caller's working copy `work` (MaxPathLength + 1
@@ -120,19 +132,26 @@ bool RegistryKey::Open(const char* fullPath) {
     HKEY root;
     const char* subKey;
     if (!SplitFullPath(fullPath, work, &root, &subKey)) return Report(ERROR_INVALID_PARAMETER);
-    rootKey = root;
+    ReplaceRoot(root);
 
-    // Every open asks for full access, so the same object can read and write
-    // whatever the caller does next.
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &opened);
+    LONG result = RegOpenKeyExA(root, subKey, 0, openAccess, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
+    AdoptKey(opened, fullPath);
+    return true;
+}
+
+// Where Open, Create, the sub-key operations and OpenParent end once the
+// registry has opened their key: it replaces the current key, `path` becomes
+// its text, and the counters describe it. The last error is the refresh's
+// code, so a caller that gets true can still tell whether the counters are
+// the new key's.
+void RegistryKey::AdoptKey(HKEY opened, const char* newPath) {
     if (currentKey != nullptr) RegCloseKey(currentKey);
     currentKey = opened;
-    std::strcpy(path, fullPath);
+    std::strcpy(path, newPath);
     RefreshInfo();
-    return true;
 }
 
 bool RegistryKey::RefreshInfo() {

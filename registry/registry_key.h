@@ -14,6 +14,17 @@ class RegistryKey {
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
+    // The access every open of the object asks for: Open, Create, OpenSubKey,
+    // CreateSubKey, OpenParent, and AttachRoot with a handle other than the
+    // five predefined keys. Until set it is KEY_ALL_ACCESS, so one object can
+    // read and write whatever the caller does next; a caller that only reads,
+    // for example a key whose access list allows nothing else, passes KEY_READ.
+    // A registry view flag (KEY_WOW64_64KEY or KEY_WOW64_32KEY) goes in the
+    // same mask: the platform does not take the view over from the key a
+    // sub-key is opened from, so the flag has to be on every open, and is.
+    // Applies from the next open on.
+    void SetAccess(REGSAM access) { openAccess = access; }
+
     // Core: open by full path, key information, string values.
     bool Open(const char* fullPath);
     bool RefreshInfo();
@@ -29,6 +40,14 @@ class RegistryKey {
 
     // Typed values, deletion and enumeration.
     bool ReadDword(const char* valueName, DWORD* value);
+    // The value exactly as the registry stores it: its type and raw bytes,
+    // strings in UTF-16. The "A" functions (ReadValue, the walks) convert
+    // stored text to the ANSI code page with best-fit mapping, so two
+    // different stored texts can read back the same; a caller that compares
+    // or backs up values exactly reads them here. The name is converted from
+    // the ANSI code page. Sizes and codes as ReadValue: ERROR_MORE_DATA with
+    // the size needed in `*dataSize` when the buffer is too small.
+    bool ReadStoredValue(const char* valueName, DWORD* type, BYTE* data, DWORD* dataSize);
     bool WriteDword(const char* valueName, DWORD value);
     bool WriteMultiString(const char* valueName, const BYTE* data, DWORD byteCount);
     bool DeleteValue(const char* valueName);
@@ -60,9 +79,12 @@ class RegistryKey {
     static bool ParseRootName(const char* name, HKEY* root);
     static bool SplitFullPath(const char* fullPath, char* work, HKEY* root, const char** subKey);
     void SetPathToRoot();
+    void ReplaceRoot(HKEY root);
+    void AdoptKey(HKEY opened, const char* newPath);
 
     HKEY rootKey;
     HKEY currentKey;
+    REGSAM openAccess;
     char path[MaxPathLength + 1];
     char className[256];
     char* subKeyNameBuffer;

@@ -11,16 +11,18 @@ using registry_internal::Report;
 
 namespace {
 
-// A sub-key is refused up front when "<path>\<subKey>" would not fit the path
-// field: appending after a successful open could not be undone.
-bool JoinedPathFits(const char* path, const char* subKey) {
-    return subKey != nullptr &&
-           std::strlen(path) + 1 + std::strlen(subKey) <= RegistryKey::MaxPathLength;
-}
-
-void AppendSubKey(char* path, const char* subKey) {
-    std::strcat(path, "\\");
-    std::strcat(path, subKey);
+// Composes "<path>\<subKey>" in `joined` (MaxPathLength + 1 bytes). A sub-key
+// is refused up front, before the registry is asked, when that text would not
+// fit the path field: a key opened or created first could not be given it.
+bool JoinSubKey(const char* path, const char* subKey, char* joined) {
+    if (subKey == nullptr ||
+        std::strlen(path) + 1 + std::strlen(subKey) > RegistryKey::MaxPathLength) {
+        return false;
+    }
+    std::strcpy(joined, path);
+    std::strcat(joined, "\\");
+    std::strcat(joined, subKey);
+    return true;
 }
 
 }  // namespace
@@ -30,57 +32,50 @@ bool RegistryKey::Create(const char* fullPath, const char* classText) {
     HKEY root;
     const char* subKey;
     if (!SplitFullPath(fullPath, work, &root, &subKey)) return Report(ERROR_INVALID_PARAMETER);
-    rootKey = root;
+    ReplaceRoot(root);
 
     // The disposition (created or merely opened) is of no use to callers: an
     // existing key is simply opened, and its class text stays what it was.
     HKEY created = nullptr;
-    LONG result =
-        RegCreateKeyExA(root, subKey, 0, const_cast<char*>(classText), REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &created, nullptr);
+    LONG result = RegCreateKeyExA(root, subKey, 0, const_cast<char*>(classText),
+                                  REG_OPTION_NON_VOLATILE, openAccess, nullptr, &created, nullptr);
     if (result != ERROR_SUCCESS) return Report(result);
 
-    if (currentKey != nullptr) RegCloseKey(currentKey);
-    currentKey = created;
-    std::strcpy(path, fullPath);
-    RefreshInfo();
+    AdoptKey(created, fullPath);
     return true;
 }
 
 bool RegistryKey::OpenSubKey(const char* subKey) {
-    if (currentKey == nullptr || !JoinedPathFits(path, subKey)) {
+    char joined[MaxPathLength + 1];
+    if (currentKey == nullptr || !JoinSubKey(path, subKey, joined)) {
         return Report(ERROR_INVALID_PARAMETER);
     }
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(currentKey, subKey, 0, KEY_ALL_ACCESS, &opened);
+    LONG result = RegOpenKeyExA(currentKey, subKey, 0, openAccess, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
-    RegCloseKey(currentKey);
-    currentKey = opened;
-    AppendSubKey(path, subKey);
-    RefreshInfo();
+    AdoptKey(opened, joined);
     return true;
 }
 
 bool RegistryKey::CreateSubKey(const char* subKey, const char* classText) {
-    if (currentKey == nullptr || !JoinedPathFits(path, subKey)) {
+    char joined[MaxPathLength + 1];
+    if (currentKey == nullptr || !JoinSubKey(path, subKey, joined)) {
         return Report(ERROR_INVALID_PARAMETER);
     }
     HKEY created = nullptr;
-    LONG result =
-        RegCreateKeyExA(currentKey, subKey, 0, const_cast<char*>(classText),
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created, nullptr);
+    LONG result = RegCreateKeyExA(currentKey, subKey, 0, const_cast<char*>(classText),
+                                  REG_OPTION_NON_VOLATILE, openAccess, nullptr, &created, nullptr);
     if (result != ERROR_SUCCESS) return Report(result);
 
-    RegCloseKey(currentKey);
-    currentKey = created;
-    AppendSubKey(path, subKey);
-    RefreshInfo();
+    AdoptKey(created, joined);
     return true;
 }
 
-// The parent is found on the text of `path` and opened from the root with its
-// whole path, so the new `path` starts with the table name of `rootKey`.
+// The parent is found on the text of `path` and opened with its whole path from
+// the root that text names. That need not be `rootKey`: a failed Open or Create
+// replaces the root before it asks the registry, and climbing under that one
+// would walk into another hive, where the next write would land.
 bool RegistryKey::OpenParent() {
     // Before any key was held `path` means nothing; climbing it would be a guess.
     if (currentKey == nullptr) return Report(ERROR_INVALID_PARAMETER);
@@ -88,36 +83,36 @@ bool RegistryKey::OpenParent() {
     const char* first = registry_internal::FindFirstBackslash(path);
     // Already at a root: a plain "no", with the caller's last error untouched.
     if (first == nullptr) return false;
-    if (first == registry_internal::FindLastBackslash(path)) return AttachRoot(rootKey);
 
-    char parent[MaxPathLength + 1];
-    std::strcpy(parent, first + 1);
-    *const_cast<char*>(registry_internal::FindLastBackslash(parent)) = '\0';
-
-    // After a failed Open or Create `rootKey` may be another root than the one
-    // `path` names, with a longer name; the new text is composed and measured
-    // before the registry is asked, so a refusal leaves everything as it was.
-    char current[MaxPathLength + 1];
-    std::strcpy(current, path);
-    path[0] = '\0';
-    SetPathToRoot();
-    char rebuilt[MaxPathLength + 1];
-    bool fits = std::strlen(path) + 1 + std::strlen(parent) <= MaxPathLength;
-    if (fits) {
-        std::strcpy(rebuilt, path);
-        AppendSubKey(rebuilt, parent);
+    // A path that starts with a backslash hangs below an attached root that is
+    // not predefined. Once a predefined root has replaced that one (the handle
+    // is closed then), nothing tells where the path is any more.
+    HKEY root;
+    if (first == path) {
+        if (rootKey == nullptr || registry_internal::IsPredefinedRoot(rootKey)) {
+            return Report(ERROR_INVALID_PARAMETER);
+        }
+        root = rootKey;
+    } else {
+        char rootName[MaxPathLength + 1];
+        std::memcpy(rootName, path, first - path);
+        rootName[first - path] = '\0';
+        if (!ParseRootName(rootName, &root)) return Report(ERROR_INVALID_PARAMETER);
     }
-    std::strcpy(path, current);
-    if (!fits) return Report(ERROR_INVALID_PARAMETER);
+    const char* last = registry_internal::FindLastBackslash(path);
+    if (first == last) return AttachRoot(root);
+
+    // The parent's text is the head of `path`, so it always fits.
+    char parent[MaxPathLength + 1];
+    std::memcpy(parent, path, last - path);
+    parent[last - path] = '\0';
 
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(rootKey, parent, 0, KEY_ALL_ACCESS, &opened);
+    LONG result = RegOpenKeyExA(root, parent + (first - path) + 1, 0, openAccess, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
-    RegCloseKey(currentKey);
-    currentKey = opened;
-    std::strcpy(path, rebuilt);
-    RefreshInfo();
+    ReplaceRoot(root);
+    AdoptKey(opened, parent);
     return true;
 }
 
@@ -126,14 +121,16 @@ bool RegistryKey::OpenParent() {
 // is how OpenParent climbs to a root handle that is not predefined without
 // closing the very handle it keeps.
 bool RegistryKey::AttachRoot(HKEY root) {
-    // No access rights: a root key is a place to stand and to open from.
+    // A predefined key opened with no sub-key is handed back as it is, whatever
+    // the access; any other handle is opened anew, and that handle is what the
+    // object reads, writes and walks through, so it needs the object's access.
+    REGSAM access = registry_internal::IsPredefinedRoot(root) ? 0 : openAccess;
     HKEY attached = nullptr;
-    LONG result = RegOpenKeyExA(root, nullptr, 0, 0, &attached);
+    LONG result = RegOpenKeyExA(root, nullptr, 0, access, &attached);
     if (result != ERROR_SUCCESS) return Report(result);
 
+    ReplaceRoot(root);
     if (currentKey != nullptr && currentKey != root) RegCloseKey(currentKey);
-    if (rootKey != nullptr && rootKey != root) RegCloseKey(rootKey);
-    rootKey = root;
     currentKey = attached;
     // A handle outside the table of root names has no name: its path is the
     // empty text, and keys below it read "\child\grandchild". The previous

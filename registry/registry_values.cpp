@@ -1,7 +1,8 @@
-// RegistryKey values and walks: 32-bit and multi-string values, deletion, and
-// stepping through the sub-keys and the values of the current key. None of the
-// value operations checks that a key is open: with none, the registry refuses
-// the null handle and its code is what the caller gets.
+// RegistryKey values and walks: 32-bit and multi-string values, values as the
+// registry stores them, deletion, and stepping through the sub-keys and the
+// values of the current key. None of the value operations checks that a key is
+// open: with none, the registry refuses the null handle and its code is what
+// the caller gets.
 #include <new>
 
 #include "registry_internal.h"
@@ -32,6 +33,27 @@ bool RegistryKey::ReadDword(const char* valueName, DWORD* value) {
     DWORD size = sizeof(DWORD);
     return Report(RegQueryValueExA(currentKey, valueName, nullptr, nullptr,
                                    reinterpret_cast<BYTE*>(value), &size));
+}
+
+// The name goes to the "W" function in UTF-16, converted from the ANSI code
+// page as the "A" functions would convert it, so the same name finds the same
+// value; only the data skips the conversion back. A null name reads the key's
+// default value, as it does for ReadValue.
+bool RegistryKey::ReadStoredValue(const char* valueName, DWORD* type, BYTE* data, DWORD* dataSize) {
+    wchar_t* wideName = nullptr;
+    if (valueName != nullptr) {
+        int characters = MultiByteToWideChar(CP_ACP, 0, valueName, -1, nullptr, 0);
+        if (characters == 0) return Report(ERROR_INVALID_PARAMETER);
+        wideName = new (std::nothrow) wchar_t[characters];
+        if (wideName == nullptr) return Report(ERROR_NOT_ENOUGH_MEMORY);
+        if (MultiByteToWideChar(CP_ACP, 0, valueName, -1, wideName, characters) == 0) {
+            delete[] wideName;
+            return Report(ERROR_INVALID_PARAMETER);
+        }
+    }
+    LONG result = RegQueryValueExW(currentKey, wideName, nullptr, type, data, dataSize);
+    delete[] wideName;
+    return Report(result);
 }
 
 bool RegistryKey::WriteDword(const char* valueName, DWORD value) {

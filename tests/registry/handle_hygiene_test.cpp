@@ -145,6 +145,9 @@ class HandleHygiene : public ScratchKeyTest {
             if (step % 2 == 0) {
                 *what = "AttachRoot away from our own root";
                 if (!key.AttachRoot(HKEY_CURRENT_USER)) return false;
+            } else {
+                *what = "Open away from our own root";
+                if (!key.Open(a.c_str())) return false;
             }
         }
         {
@@ -167,6 +170,45 @@ TEST(HandleCount, SeesOneLeftOpenKey) {
     EXPECT_EQ(before + 1, HandleCount());
     RegCloseKey(key);
     EXPECT_EQ(before, HandleCount());
+}
+
+// A root of our own belongs to the object once attached: an Open or a Create
+// that puts a predefined root in its place closes it, whether or not the
+// registry then finds the key. A hundred objects, no handle left behind.
+TEST_F(HandleHygiene, ARootOfOurOwnIsClosedWhenOpenOrCreateReplacesIt) {
+    HKEY volatileKey;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_CURRENT_USER, (sub + "\\volatile").c_str(), 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
+    RegCloseKey(volatileKey);
+    struct {
+        const char* what;
+        std::string path;
+        bool create;
+        bool succeeds;
+    } ways[] = {
+        {"Open", full + "\\a\\b", false, true},
+        {"failed Open", full + "\\missing", false, false},
+        {"Create", full + "\\a\\made", true, true},
+        {"failed Create", full + "\\volatile\\x", true, false},
+    };
+    for (const auto& way : ways) {
+        DWORD before = 0;
+        // The first round is a warm-up, as in the soak below.
+        for (int round = 0; round <= 100; ++round) {
+            if (round == 1) before = HandleCount();
+            HKEY root;
+            ASSERT_EQ(ERROR_SUCCESS,
+                      RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &root));
+            RegistryKey key;
+            ASSERT_TRUE(key.AttachRoot(root)) << way.what;
+            ASSERT_TRUE(key.OpenSubKey("a")) << way.what;
+            const char* path = way.path.c_str();
+            ASSERT_EQ(way.succeeds, way.create ? key.Create(path, nullptr) : key.Open(path))
+                << way.what << " (code " << GetLastError() << ")";
+        }
+        EXPECT_EQ(before, HandleCount()) << way.what;
+    }
 }
 
 TEST_F(HandleHygiene, CountStaysFlatOverMixedCycles) {

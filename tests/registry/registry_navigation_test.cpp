@@ -214,55 +214,115 @@ TEST_F(RegistryKeyNavigation, SubKeysThatWouldOverrunThePathAreRefused) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
 }
 
-// After a failed Open has replaced the root, OpenParent rebuilds the text from
-// that root's name, which may be longer than the one `path` started with.
-TEST_F(RegistryKeyNavigation, ParentTextUnderAReplacedRootMustFitThePath) {
+// A scratch key below HKEY_LOCAL_MACHINE, for walks up to that root and for
+// keys a climb must not wander into; deleted before and after.
+class MachineScratch {
+  public:
+    explicit MachineScratch(const std::string& sub = "SOFTWARE\\SorvaneNavigationTest") : sub(sub) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str());
+    }
+    ~MachineScratch() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str()); }
+    // Creates `relative` below the scratch key, volatile if asked.
+    bool MakeKey(const std::string& relative, DWORD options = REG_OPTION_NON_VOLATILE) {
+        HKEY made;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (sub + "\\" + relative).c_str(), 0, nullptr,
+                            options, KEY_ALL_ACCESS, nullptr, &made, nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+        RegCloseKey(made);
+        return true;
+    }
+    bool HasValue(const std::string& relative, const char* name) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (sub + "\\" + relative).c_str(), 0, KEY_READ, &key) !=
+            ERROR_SUCCESS) {
+            return false;
+        }
+        LONG r = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
+        RegCloseKey(key);
+        return r == ERROR_SUCCESS;
+    }
+    const std::string sub;
+};
+
+// A failed Open or Create replaces the root before the registry is asked. The
+// climb that follows still goes by the root `path` names: here the same keys
+// exist below HKEY_LOCAL_MACHINE too, so climbing under the replaced root
+// would succeed there, and the next write would land in the other hive.
+TEST_F(RegistryKeyNavigation, ClimbStaysInTheHiveItsPathNames) {
+    MachineScratch machine(sub);
+    ASSERT_TRUE(machine.MakeKey("X\\Y\\Z"));
+    ASSERT_TRUE(machine.MakeKey("volatile", REG_OPTION_VOLATILE));
+    ASSERT_TRUE(MakeKey("X\\Y\\Z"));
+    const std::string machineFull = "HKEY_LOCAL_MACHINE\\" + sub;
+    struct {
+        std::string failing;
+        bool create;
+        DWORD expected;
+    } failures[] = {
+        {machineFull + "\\NoSuch", false, ERROR_FILE_NOT_FOUND},
+        {"HKEY_CURRENT_CONFIG\\SorvaneNoSuchKey", false, ERROR_FILE_NOT_FOUND},
+        {machineFull + "\\volatile\\x", true, ERROR_CHILD_MUST_BE_VOLATILE},
+    };
+    DWORD written = 0;
+    for (const auto& f : failures) {
+        RegistryKey key;
+        ASSERT_TRUE(key.Open((full + "\\X\\Y\\Z").c_str()));
+        const char* failing = f.failing.c_str();
+        ASSERT_FALSE(f.create ? key.Create(failing, nullptr) : key.Open(failing)) << failing;
+        ASSERT_EQ(f.expected, LastError()) << failing;
+        ASSERT_NE(HKEY_CURRENT_USER, key.RootKey()) << "the failed call replaced the root";
+
+        SetLastError(kUntouched);
+        ASSERT_TRUE(key.OpenParent()) << failing;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError()) << failing;
+        EXPECT_EQ(full + "\\X\\Y", key.Path()) << failing;
+        EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey()) << failing;
+        ASSERT_TRUE(key.WriteDword("landed", ++written)) << failing;
+        DWORD type;
+        std::string data;
+        EXPECT_TRUE(GetRaw("X\\Y", "landed", &type, &data)) << failing;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&written), 4), data) << failing;
+        EXPECT_FALSE(machine.HasValue("X\\Y", "landed")) << failing;
+    }
+
+    // One level below the root, the climb attaches the root `path` names.
+    RegistryKey key;
+    ASSERT_TRUE(key.Open("HKEY_CURRENT_USER\\Software"));
+    ASSERT_FALSE(key.Open((machineFull + "\\NoSuch").c_str()));
+    ASSERT_TRUE(key.OpenParent());
+    EXPECT_STREQ("HKEY_CURRENT_USER", key.Path());
+    EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
+    EXPECT_EQ(HKEY_CURRENT_USER, key.CurrentKey());
+}
+
+// The parent's text is the head of `path`, so it fits whatever root a failed
+// Open left behind, even one with a longer name than `path` starts with.
+TEST_F(RegistryKeyNavigation, ParentOfALongPathIsFoundUnderAnyReplacedRoot) {
     // "HKEY_CURRENT_USER\<236 bytes>\" is 255 bytes; its parent text is the 236
-    // bytes, which fit below HKEY_LOCAL_MACHINE (255) but not below
-    // HKEY_CURRENT_CONFIG (256).
+    // bytes, which would not fit behind "HKEY_CURRENT_CONFIG\" (256).
     std::string below = sub + "\\";
     below += std::string(236 - below.size(), 'p');
     ASSERT_TRUE(MakeKey(below.substr(sub.size() + 1)));
     const std::string trailing = "HKEY_CURRENT_USER\\" + below + "\\";
     ASSERT_EQ(255u, trailing.size());
 
-    struct {
-        const char* failedOpen;
-        DWORD expected;
-    } cases[] = {
-        {"HKEY_CURRENT_CONFIG\\SorvaneNoSuchKey", ERROR_INVALID_PARAMETER},
-        // Fits, so the registry is asked, under the replaced root.
-        {"HKEY_LOCAL_MACHINE\\SorvaneNoSuchKey", ERROR_FILE_NOT_FOUND},
-    };
-    for (const auto& c : cases) {
+    for (const char* failedOpen :
+         {"HKEY_CURRENT_CONFIG\\SorvaneNoSuchKey", "HKEY_LOCAL_MACHINE\\SorvaneNoSuchKey"}) {
         RegistryKey key;
         ASSERT_TRUE(key.Open(trailing.c_str()));
-        ASSERT_FALSE(key.Open(c.failedOpen));
-        const Snapshot before(key);
+        ASSERT_FALSE(key.Open(failedOpen));
         SetLastError(kUntouched);
-        EXPECT_FALSE(key.OpenParent()) << c.failedOpen;
-        EXPECT_EQ(c.expected, LastError()) << c.failedOpen;
-        ExpectUnchanged(before, key, c.failedOpen);
+        EXPECT_TRUE(key.OpenParent()) << failedOpen;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError()) << failedOpen;
+        EXPECT_EQ("HKEY_CURRENT_USER\\" + below, key.Path()) << failedOpen;
+        EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey()) << failedOpen;
     }
 }
 
-// A scratch key below HKEY_LOCAL_MACHINE\SOFTWARE, for walks up to that root.
-class MachineScratch {
-  public:
-    MachineScratch() : sub("SOFTWARE\\SorvaneNavigationTest") {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str());
-    }
-    ~MachineScratch() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str()); }
-    const std::string sub;
-};
-
 TEST_F(RegistryKeyNavigation, ClimbsFromThreeLevelsBelowTheMachineRootToTheRoot) {
     MachineScratch machine;
-    HKEY made;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_LOCAL_MACHINE, (machine.sub + "\\Third").c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &made, nullptr));
-    RegCloseKey(made);
+    ASSERT_TRUE(machine.MakeKey("Third"));
 
     RegistryKey key;
     ASSERT_TRUE(key.Open(("HKEY_LOCAL_MACHINE\\" + machine.sub + "\\Third").c_str()));
@@ -326,33 +386,53 @@ TEST_F(RegistryKeyNavigation, AttachRootSwitchesRootsAndClosesBothOldHandles) {
 
 // A root handle outside the predefined keys has no name: its text is empty and
 // keys below it read "\child". The object owns that handle from then on, keeps
-// it open while it climbs, and closes it once, when destroyed.
+// it open while it climbs, and closes it once, when destroyed. The counters
+// differ at each step, and the last error is the refresh's own code, so a
+// root the object could not read would show.
 TEST_F(RegistryKeyNavigation, ARootThatIsNotPredefinedIsKeptOpenWhileClimbing) {
     ASSERT_TRUE(MakeKey("child\\grandchild"));
+    ASSERT_TRUE(MakeKey("other"));
     HKEY scratch;
     ASSERT_EQ(ERROR_SUCCESS,
               RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &scratch));
     {
         RegistryKey key;
-        ASSERT_TRUE(key.Open(full.c_str()));
+        ASSERT_TRUE(key.Open((full + "\\child").c_str()));
+        ASSERT_EQ(1u, key.SubKeyCount());
+        SetLastError(kUntouched);
         ASSERT_TRUE(key.AttachRoot(scratch));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
         EXPECT_STREQ("", key.Path()) << "the previous key's text is gone";
         EXPECT_EQ(scratch, key.RootKey());
-        EXPECT_EQ(1u, key.SubKeyCount());
+        EXPECT_EQ(2u, key.SubKeyCount());
 
         ASSERT_TRUE(key.OpenSubKey("child\\grandchild"));
         EXPECT_STREQ("\\child\\grandchild", key.Path());
+        EXPECT_EQ(0u, key.SubKeyCount());
         ASSERT_TRUE(key.OpenParent());
         EXPECT_STREQ("\\child", key.Path());
+        EXPECT_EQ(1u, key.SubKeyCount());
+        SetLastError(kUntouched);
         ASSERT_TRUE(key.OpenParent()) << "one level below the root: attaches it again";
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
         EXPECT_STREQ("", key.Path());
         EXPECT_EQ(scratch, key.RootKey());
         EXPECT_TRUE(IsOpenHandle(scratch)) << "the root handle was closed while kept";
         EXPECT_NE(scratch, key.CurrentKey());
-        EXPECT_EQ(1u, key.SubKeyCount());
+        EXPECT_EQ(2u, key.SubKeyCount());
         SetLastError(kUntouched);
         EXPECT_FALSE(key.OpenParent());
         EXPECT_EQ(kUntouched, LastError());
+
+        // Standing on the root, the object reads, writes and walks as anywhere.
+        ASSERT_TRUE(key.WriteDword("onRoot", 3)) << "error " << LastError();
+        DWORD value = 0;
+        EXPECT_TRUE(key.ReadDword("onRoot", &value));
+        EXPECT_EQ(3u, value);
+        EXPECT_NE(nullptr, key.NextSubKey(true)) << "error " << LastError();
+        DWORD type;
+        std::string data;
+        EXPECT_TRUE(GetRaw("", "onRoot", &type, &data));
 
         // Attaching the current key itself hands that handle over as the root.
         ASSERT_TRUE(key.OpenSubKey("child"));
@@ -363,6 +443,39 @@ TEST_F(RegistryKeyNavigation, ARootThatIsNotPredefinedIsKeptOpenWhileClimbing) {
         EXPECT_FALSE(IsOpenHandle(scratch)) << "the replaced root is closed";
         ASSERT_TRUE(key.OpenSubKey("grandchild"));
         EXPECT_STREQ("\\grandchild", key.Path());
+    }
+}
+
+// Once a failed Open or Create has put a predefined root in place of one that
+// was not (and closed it), a path that starts with a backslash names no root
+// the object still knows: the climb is refused and nothing changes.
+TEST_F(RegistryKeyNavigation, ClimbBelowARootThatWasReplacedIsRefused) {
+    ASSERT_TRUE(MakeKey("child\\grandchild"));
+    // Create fails at the registry below a volatile key.
+    MachineScratch machine(sub);
+    ASSERT_TRUE(machine.MakeKey("volatile", REG_OPTION_VOLATILE));
+    const std::string failing = "HKEY_LOCAL_MACHINE\\" + sub + "\\volatile\\x";
+    struct {
+        const char* below;
+        bool create;
+    } cases[] = {{"child\\grandchild", false}, {"child", false}, {"child", true}};
+    for (const auto& c : cases) {
+        const std::string what =
+            std::string(c.below) + (c.create ? " after Create" : " after Open");
+        HKEY scratch;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &scratch));
+        RegistryKey key;
+        ASSERT_TRUE(key.AttachRoot(scratch));
+        ASSERT_TRUE(key.OpenSubKey(c.below));
+        ASSERT_FALSE(c.create ? key.Create(failing.c_str(), nullptr) : key.Open(failing.c_str()));
+        ASSERT_EQ(HKEY_LOCAL_MACHINE, key.RootKey()) << what;
+        const Snapshot before(key);
+        SetLastError(kUntouched);
+        EXPECT_FALSE(key.OpenParent()) << what;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError()) << what;
+        ExpectUnchanged(before, key, what);
+        EXPECT_TRUE(key.WriteDword("stillHere", 1)) << what;
     }
 }
 

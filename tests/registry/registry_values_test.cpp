@@ -88,6 +88,87 @@ TEST_F(RegistryKeyValues, ReadDwordTakesUpToFourBytesOfAnyType) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
 }
 
+// Stores a value through the "W" function, so its text is what the registry
+// holds, never a conversion from the code page under test.
+bool SetWide(const std::string& sub, const wchar_t* name, DWORD type, const void* data,
+             DWORD size) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    LONG r = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS;
+}
+
+std::string Bytes(const std::wstring& text, bool withNul) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()),
+                       (text.size() + (withNul ? 1 : 0)) * sizeof(wchar_t));
+}
+
+TEST_F(RegistryKeyValues, StoredValueReadsBackExactlyWithItsType) {
+    // "Yes" and "No" in Russian: no letter of either is in a Western code page.
+    const std::wstring yes = L"\x0414\x0430";
+    const std::wstring no = L"\x041D\x0435";
+    struct {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } cases[] = {
+        {"yes", REG_SZ, Bytes(yes, true)},
+        {"no", REG_SZ, Bytes(no, true)},
+        {"unterminated", REG_SZ, Bytes(yes, false)},
+        {"empty", REG_SZ, ""},
+        {"expand", REG_EXPAND_SZ, Bytes(L"%SystemRoot%\\\x0414", true)},
+        {"dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
+    };
+    for (const auto& c : cases) {
+        std::wstring name(c.name, c.name + std::strlen(c.name));
+        ASSERT_TRUE(
+            SetWide(sub, name.c_str(), c.type, c.bytes.data(), static_cast<DWORD>(c.bytes.size())))
+            << c.name;
+    }
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(full.c_str()));
+
+    for (const auto& c : cases) {
+        BYTE data[64];
+        DWORD type = REG_NONE;
+        DWORD size = sizeof data;
+        SetLastError(kUntouched);
+        ASSERT_TRUE(key.ReadStoredValue(c.name, &type, data, &size)) << c.name;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError()) << c.name;
+        EXPECT_EQ(c.type, type) << c.name;
+        EXPECT_EQ(c.bytes, std::string(reinterpret_cast<char*>(data), size)) << c.name;
+    }
+
+    // Why the method exists: through the code page the two texts read the same.
+    char yesText[16], noText[16];
+    DWORD yesSize = sizeof yesText, noSize = sizeof noText;
+    ASSERT_TRUE(key.ReadValue("yes", reinterpret_cast<BYTE*>(yesText), &yesSize));
+    ASSERT_TRUE(key.ReadValue("no", reinterpret_cast<BYTE*>(noText), &noSize));
+    EXPECT_EQ(std::string(yesText, yesSize), std::string(noText, noSize));
+
+    // One byte short: the registry's ERROR_MORE_DATA and the size it needs.
+    BYTE data[64];
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(Bytes(yes, true).size()) - 1;
+    EXPECT_FALSE(key.ReadStoredValue("yes", &type, data, &size));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_MORE_DATA), LastError());
+    EXPECT_EQ(Bytes(yes, true).size(), size);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+
+    // Without a buffer, the size and type alone.
+    size = 0;
+    EXPECT_TRUE(key.ReadStoredValue("expand", &type, nullptr, &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
+    EXPECT_EQ(Bytes(L"%SystemRoot%\\\x0414", true).size(), size);
+
+    size = sizeof data;
+    EXPECT_FALSE(key.ReadStoredValue("absent", &type, data, &size));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
+}
+
 TEST_F(RegistryKeyValues, MultiStringIsStoredAndReadBackByteForByte) {
     struct {
         const char* name;
@@ -163,6 +244,7 @@ TEST_F(RegistryKeyValues, OperationsWithoutAKeyFailWithTheRegistryCode) {
         code(key.DeleteSubKey("x")),
         code(key.NextSubKey(true) != nullptr),
         code(key.NextValue(&type, data, &size, true) != nullptr),
+        code(key.ReadStoredValue("x", &type, data, &size)),
     };
     for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) {
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), codes[i]) << "operation " << i;
@@ -319,6 +401,15 @@ TEST_F(RegistryKeyValues, NameBufferThatCannotBeAllocatedEndsTheStep) {
     EXPECT_EQ(nullptr, key.NextValue(nullptr, nullptr, nullptr, true));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), LastError());
     EXPECT_STREQ("only", key.NextValue(nullptr, nullptr, nullptr, false));
+
+    // The stored-value read converts the name into a buffer of its own.
+    DWORD value = 0, size = sizeof value;
+    failNextNothrowArray = true;
+    SetLastError(kUntouched);
+    EXPECT_FALSE(key.ReadStoredValue("only", nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), LastError());
+    EXPECT_TRUE(key.ReadStoredValue("only", nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(1u, value);
     failNextNothrowArray = false;
 }
 

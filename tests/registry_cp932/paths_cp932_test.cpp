@@ -1,6 +1,7 @@
-// Double-byte key names under Shift-JIS: 0x95 0x5C is one character (U+8868),
-// and its trail byte is the backslash code. The separator searches and Open must
-// treat it as one character and hand it to the registry whole.
+// Double-byte key and value names under Shift-JIS: 0x95 0x5C is one character
+// (U+8868), and its trail byte is the backslash code. The separator searches,
+// Open and the stored-value read must treat it as one character and hand it to
+// the registry whole.
 #include <string>
 
 #include "registry/registry_internal.h"
@@ -88,6 +89,35 @@ TEST_F(Cp932Paths, OpenNamesTheKeyWithTheDoubleByteCharacterWhole) {
     size = sizeof text;
     ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
     EXPECT_STREQ("below", text);
+}
+
+// The name goes to the registry in UTF-16, converted from the code page; the
+// data comes back as stored, not in Shift-JIS.
+TEST_F(Cp932Paths, StoredValueIsFoundByItsShiftJisName) {
+    const std::wstring text = L"\x8868\x793A";
+    HKEY raw;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_SET_VALUE, &raw));
+    LONG set =
+        RegSetValueExW(raw, kWideName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(raw);
+    ASSERT_EQ(ERROR_SUCCESS, set);
+
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(full.c_str()));
+    wchar_t data[8] = {};
+    DWORD type = REG_NONE;
+    DWORD size = sizeof data;
+    ASSERT_TRUE(key.ReadStoredValue(kName, &type, reinterpret_cast<BYTE*>(data), &size))
+        << "code " << GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ((text.size() + 1) * sizeof(wchar_t), size);
+    EXPECT_EQ(text, std::wstring(data));
+
+    // The lead byte alone names another value, which does not exist.
+    size = sizeof data;
+    EXPECT_FALSE(key.ReadStoredValue("\x95", &type, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
 }  // namespace
