@@ -296,30 +296,6 @@ TEST_F(RegistryKeyNavigation, ClimbStaysInTheHiveItsPathNames) {
     EXPECT_EQ(HKEY_CURRENT_USER, key.CurrentKey());
 }
 
-// The parent's text is the head of `path`, so it fits whatever root a failed
-// Open left behind, even one with a longer name than `path` starts with.
-TEST_F(RegistryKeyNavigation, ParentOfALongPathIsFoundUnderAnyReplacedRoot) {
-    // "HKEY_CURRENT_USER\<236 bytes>\" is 255 bytes; its parent text is the 236
-    // bytes, which would not fit behind "HKEY_CURRENT_CONFIG\" (256).
-    std::string below = sub + "\\";
-    below += std::string(236 - below.size(), 'p');
-    ASSERT_TRUE(MakeKey(below.substr(sub.size() + 1)));
-    const std::string trailing = "HKEY_CURRENT_USER\\" + below + "\\";
-    ASSERT_EQ(255u, trailing.size());
-
-    for (const char* failedOpen :
-         {"HKEY_CURRENT_CONFIG\\SorvaneNoSuchKey", "HKEY_LOCAL_MACHINE\\SorvaneNoSuchKey"}) {
-        RegistryKey key;
-        ASSERT_TRUE(key.Open(trailing.c_str()));
-        ASSERT_FALSE(key.Open(failedOpen));
-        SetLastError(kUntouched);
-        EXPECT_TRUE(key.OpenParent()) << failedOpen;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError()) << failedOpen;
-        EXPECT_EQ("HKEY_CURRENT_USER\\" + below, key.Path()) << failedOpen;
-        EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey()) << failedOpen;
-    }
-}
-
 TEST_F(RegistryKeyNavigation, ClimbsFromThreeLevelsBelowTheMachineRootToTheRoot) {
     MachineScratch machine;
     ASSERT_TRUE(machine.MakeKey("Third"));
