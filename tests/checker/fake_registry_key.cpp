@@ -63,8 +63,6 @@ bool RegistryKey::ReadValue(const char* valueName, BYTE* data, DWORD* dataSize) 
     return Report(ERROR_SUCCESS);
 }
 
-void RegistryKey::SetAccess(REGSAM) {}
-
 // The stored form of a string the fake holds: its bytes in the ANSI code page,
 // converted to UTF-16 as the registry would have stored them.
 bool RegistryKey::ReadStoredValue(const char* valueName, DWORD* type, BYTE* data,
