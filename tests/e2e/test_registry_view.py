@@ -190,6 +190,45 @@ class PlatformViews(BothViews):
             self.assertEqual(["", ""], lines[6:], view)
 
 
+class ToolViews(BothViews):
+    """The tool in each view: /reg:64 the native copy, /reg:32 and no switch
+    the WOW6432Node one, for reads and writes alike, in every mode."""
+
+    def check(self, *args):
+        code, out = prefix64.run_tool(["/check", *args])
+        return code, out.decode("latin-1").split("\r\n")
+
+    def test_check_reads_the_view_it_is_asked_for(self):
+        for args, suffix in (([], "dc=wow,dc=com"), (["/reg:32"], "dc=wow,dc=com"),
+                             (["/REG:64"], "dc=native,dc=com")):
+            code, lines = self.check(*args)
+            self.assertEqual(0, code, lines)
+            self.assertIn("Check OK - LdapSuffix = DNSuffix = " + suffix, lines, args)
+
+    def test_repair_writes_only_the_view_it_is_asked_for(self):
+        seed_view("64", dict(NATIVE_SERVER, **{"Enable CR Auth": "no"}), NATIVE_CLIENT)
+        wow_before = prefix64.values("32")
+        backup = os.path.join(_scratch, "native.reg")
+        code, out = prefix64.run_tool(["/repair", "/reg:64", "/backup:" + windows_path(backup)])
+        self.assertEqual(0, code, out)
+        self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
+        self.assertEqual(wow_before, prefix64.values("32"))
+        with open(backup, "rb") as f:
+            self.assertIn("/reg:64", f.read().decode("utf-16"))
+        # The backup restores the native copy, and only that one.
+        reg_ok("import", windows_path(backup), "/reg:64")
+        self.assertEqual("sz " + b"no\0".hex(),
+                         prefix64.probe("view", "64", "dump", SERVER, "Enable CR Auth")[0])
+        self.assertEqual(wow_before, prefix64.values("32"))
+
+    def test_interactive_run_keeps_its_screens_in_either_view(self):
+        for args, suffix in (([], b"dc=wow,dc=com"), (["/reg:64"], b"dc=native,dc=com")):
+            code, out = prefix64.run_tool(["1", *args], stdin="n\n")
+            self.assertEqual(0, code)
+            self.assertIn(b"Check OK - LdapSuffix = DNSuffix = " + suffix + b"\r\n", out)
+            self.assertTrue(out.endswith(b"\r\nProgram has finished\r\n\r\n"), out)
+
+
 class OneViewPrefix(unittest.TestCase):
     KEY = r"HKLM\SOFTWARE\SorvaneViewProbe"
 

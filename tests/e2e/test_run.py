@@ -5,7 +5,8 @@ import subprocess
 import unittest
 
 from harness import (CLIENT, EXE, GOOD_CLIENT, GOOD_SERVER, RUN_TIMEOUT, SERVER, Session,
-                     ToolTestCase, probe, run_tool, seed, text_of, transcript, values, wine_ready)
+                     ToolTestCase, probe, run_tool, seed, text_of, transcript, values, wine_ready,
+                     wine_reg)
 
 BROKEN_SERVER = {"Enable Login Auth": "no", "Enable CR Auth": "YES",
                  "LdapSuffix": "dc=old,dc=com"}
@@ -184,6 +185,38 @@ class ReadFailures(ToolTestCase):
         out = run_tool("n\nq\n")
         self.assertNotIn(b"CORRECTION", out)
         self.assertEqual(before, values())
+
+
+class StoredAsUnicode(ToolTestCase):
+    """Values stored by Wine's reg.exe as the Unicode text it is given: the
+    code page 1252 read turns full-width letters into plain ones and Cyrillic
+    into question marks, so reading alike proves nothing."""
+
+    NOTE = b" [not representable in this code page]"
+
+    def store(self, key, name, text):
+        code, out = wine_reg("add", key, "/v", name, "/d", text, "/f")
+        self.assertEqual(0, code, out)
+
+    def test_full_width_yes_is_corrected(self):
+        seed()
+        self.store(SERVER, "Enable Login Auth", "Ｙｅｓ")
+        out = run_tool("n\n")
+        self.assertIn(b"Enable Login Auth is currently = Yes" + self.NOTE + b"\r\nSHOULD BE - Yes",
+                      out)
+        self.assertEqual(("sz", b"Yes\0"), values()["Enable Login Auth"])
+
+    def test_suffixes_that_read_alike_are_compared_as_stored(self):
+        for server, client, match in (("dc=дом", "dc=жук", False), ("dc=дом", "dc=дом", True)):
+            seed()
+            self.store(SERVER, "LdapSuffix", server)
+            self.store(CLIENT, "DNSuffix", client)
+            out = run_tool("n\nq\n", verbose=True)
+            if match:
+                self.assertIn(b"Check OK - LdapSuffix = DNSuffix = dc=???" + self.NOTE, out)
+            else:
+                self.assertIn(b"DNSuffix is currently = dc=???" + self.NOTE + b"\r\nThese two",
+                              out)
 
 
 class CodePage932(ToolTestCase):

@@ -6,8 +6,8 @@ import os
 import tempfile
 import unittest
 
-from harness import (CLIENT, EXE, GOOD_CLIENT, GOOD_SERVER, SERVER, ToolTestCase, probe, run,
-                     seed, values, windows_path, wine_reg)
+from harness import (CLIENT, EXE, GOOD_CLIENT, GOOD_SERVER, SERVER, Session, ToolTestCase, probe,
+                     run, seed, values, windows_path, wine_reg)
 
 BROKEN_SERVER = {"Enable Login Auth": "no", "Enable CR Auth": "YES",
                  "LdapSuffix": "dc=old,dc=com"}
@@ -70,6 +70,17 @@ class Check(ToolTestCase):
         finally:
             for key in (SERVER, CLIENT):
                 probe("dacl", key, FULL_ACCESS)
+
+    def test_another_copy_running_fails_the_check(self):
+        seed()
+        first = Session()
+        first.expect("Press (Y)es/(N)o\r\n")
+        try:
+            self.assertEqual((1, ["RESULT: failed - another copy of Sorvane is running"]),
+                             tool("/check"))
+        finally:
+            first.send("n\n")
+            first.finish()
 
     def test_a_missing_key_fails_without_a_notice(self):
         seed(None, GOOD_CLIENT)
