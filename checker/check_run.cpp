@@ -13,6 +13,13 @@
 namespace {
 
 const char* const kWritingCorrectValue = "WRITING CORRECT VALUE into registry";
+const char* const kWritingPrefix = "WRITING ";
+const char* const kWritingSuffix = " to registry";
+const char* const kYouEntered = "You entered ";
+const char* const kValueCue = ">>";
+const char* const kChangesPrefix = "Program needed to make ";
+const char* const kChangesSuffix = " changes to registry values";
+const char* const kFinished = "Program has finished";
 
 const char* const kInformationQuestion =
     "Do you want some information about this program? Press (Y)es/(N)o";
@@ -33,36 +40,45 @@ const char* const kHelpBlock[] = {
     "-------------------------------------------------------------",
 };
 
+// The screen's lines; a catalogue text, where one is given, follows its line.
 void ShowInformationScreen() {
-    PrintLine("---------------------USAGE NOTES- START -------------------------------------");
-    PrintLine("DOS> Sorvane - terse mode");
-    PrintLine("DOS> Sorvane 1 - verbose mode");
-    PrintLine("---------------------USAGE NOTES - END --------------------------------------");
-    PrintLine("");
-    PrintLine("---------------------WHAT THE PROGRAM DOES -START----------------------------");
-    PrintLine("This program checks/alters the following LDAP server registry values");
-    PrintLine("");
-    PrintLine("** KEYS/VALUES CHECKED *********************");
-    PrintLine(std::string("LDAP Server Key = ") + ServerKeyPath);
-    PrintLine(std::string("1) --") + ServerValueNames[0]);
-    PrintLine(std::string("2) --") + ServerValueNames[1]);
-    PrintLine(std::string("3) --") + ServerValueNames[2]);
-    PrintLine("");
-    PrintLine(std::string("LDAP Client Key = ") + ClientKeyPath);
-    PrintLine(std::string("4) --") + ClientValueName);
-    PrintLine("");
-    PrintLine("** RULES ENFORCED FOR THE CHECK ************");
-    PrintLine("Rule One - 1) and 2) must equal \"Yes\"");
-    PrintLine("Rule Two - 3) must have the same value as 4)");
-    PrintLine("");
-    PrintLine("** ACTIONS TAKEN IF RULES DO NOT PASS ******");
-    PrintLine("If Rule One fails - this program will write \"Yes\"");
-    PrintLine("                  - into the reg key/value");
-    PrintLine("If Rule Two fails - this program will prompt for user input");
-    PrintLine("                  - then write user input into reg key/value");
-    PrintLine("----------------------WHAT THE PROGRAM DOES -END----------------------------");
-    PrintLine("");
-    PrintLine("");
+    const struct {
+        const char* text;
+        const char* catalogueText;
+    } kScreen[] = {
+        {"---------------------USAGE NOTES- START -------------------------------------", nullptr},
+        {"DOS> Sorvane - terse mode", nullptr},
+        {"DOS> Sorvane 1 - verbose mode", nullptr},
+        {"---------------------USAGE NOTES - END --------------------------------------", nullptr},
+        {"", nullptr},
+        {"---------------------WHAT THE PROGRAM DOES -START----------------------------", nullptr},
+        {"This program checks/alters the following LDAP server registry values", nullptr},
+        {"", nullptr},
+        {"** KEYS/VALUES CHECKED *********************", nullptr},
+        {"LDAP Server Key = ", ServerKeyPath},
+        {"1) --", ServerValueNames[0]},
+        {"2) --", ServerValueNames[1]},
+        {"3) --", ServerValueNames[2]},
+        {"", nullptr},
+        {"LDAP Client Key = ", ClientKeyPath},
+        {"4) --", ClientValueName},
+        {"", nullptr},
+        {"** RULES ENFORCED FOR THE CHECK ************", nullptr},
+        {"Rule One - 1) and 2) must equal \"Yes\"", nullptr},
+        {"Rule Two - 3) must have the same value as 4)", nullptr},
+        {"", nullptr},
+        {"** ACTIONS TAKEN IF RULES DO NOT PASS ******", nullptr},
+        {"If Rule One fails - this program will write \"Yes\"", nullptr},
+        {"                  - into the reg key/value", nullptr},
+        {"If Rule Two fails - this program will prompt for user input", nullptr},
+        {"                  - then write user input into reg key/value", nullptr},
+        {"----------------------WHAT THE PROGRAM DOES -END----------------------------", nullptr},
+        {"", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& line : kScreen) {
+        PrintLine(std::string(line.text) + (line.catalogueText ? line.catalogueText : ""));
+    }
 }
 
 // Asks until the operator answers yes or no. False at end of input.
@@ -97,7 +113,7 @@ bool AskForSuffix(std::string* enteredValue) {
     for (;;) {
         PrintLine("");
         PrintLine(kValuePrompt);
-        PrintPrompt(">>");
+        PrintPrompt(kValueCue);
         if (!ReadWord(enteredValue)) {
             PrintLine("");  // end the prompt's line before the summary
             return false;
@@ -110,7 +126,7 @@ bool AskForSuffix(std::string* enteredValue) {
             PrintLine(RefusalLine(*refusal));
             continue;
         }
-        PrintLine("You entered " + *enteredValue);
+        PrintLine(kYouEntered + *enteredValue);
         bool askAgain = true;
         while (askAgain) {
             PrintLine(kConfirmQuestion);
@@ -155,14 +171,14 @@ bool ApplyRuleTwo(RunRecord* run) {
         run->problems.push_back(kRuleTwoProblem);
         return true;
     }
-    PrintLine("WRITING " + enteredValue + " to registry");
+    PrintLine(kWritingPrefix + enteredValue + kWritingSuffix);
     return WriteSetting(run, ServerKeyPath, ServerValueNames[2], enteredValue, serverSuffix) &&
            WriteSetting(run, ClientKeyPath, ClientValueName, enteredValue, clientSuffix);
 }
 
 void PrintFinished() {
     PrintLine("");
-    PrintLine("Program has finished");
+    PrintLine(kFinished);
     PrintLine("");
 }
 
@@ -170,17 +186,14 @@ void PrintFinished() {
 
 int RunCheck(const CommandLine& options) {
     VerboseMode = options.verbose;
-    RunRecord run;
-    run.backupFile = options.backupFile;
-    run.logFile = options.logFile;
-    run.view = options.view;
+    RunRecord run(options);
     char infoAnswer = 'A';
 
     // End of input here ends the run before anything is read or written, and
     // says so: a run that checked nothing must not look like a clean one.
     if (!AskForInformation(&infoAnswer)) {
         PrintLine("");
-        PrintLine(std::string("ERROR - ") + kNoInput);
+        PrintLine(kErrorPrefix + std::string(kNoInput));
         PrintLine("");
         run.failure = kNoInput;
         LogLine(run, Utf8FromAnsi(ResultLine(run, true)));
@@ -191,13 +204,12 @@ int RunCheck(const CommandLine& options) {
         if (finished) {
             if (run.changeCount > 0) {
                 PrintLine("");
-                PrintLine("Program needed to make " + std::to_string(run.changeCount) +
-                          " changes to registry values");
+                PrintLine(kChangesPrefix + std::to_string(run.changeCount) + kChangesSuffix);
             }
             PrintFinished();
         }
     } else {
-        run.failure = "could not read the settings";
+        run.failure = kReadFailed;
     }
     LogLine(run, Utf8FromAnsi(ResultLine(run, true)));
     return 0;

@@ -120,7 +120,7 @@ int ReadServerValues(SettingValue serverValues[3]) {
     key.SetAccess(ReadAccess | KeyView);
     if (!key.Open(ServerKeyPath)) {
         ReportOpenFailure(ServerKeyPath);
-        ShowFatalNotice(1);
+        ShowFatalNotice(kReadFailureNotice);
         return -1;
     }
     PrintProgress(std::string(kOpenProgress) + ServerKeyPath);
@@ -129,7 +129,7 @@ int ReadServerValues(SettingValue serverValues[3]) {
         SettingValue value;
         if (!ReadSetting(&key, name, &value)) {
             PrintLine(std::string(kProblemReadingServer) + ServerKeyPath + " = " + name);
-            ShowFatalNotice(1);
+            ShowFatalNotice(kReadFailureNotice);
             return -1;
         }
         serverValues[index] = value;
@@ -144,14 +144,14 @@ int ReadClientValue(const char* clientValueName, SettingValue* clientValue) {
     key.SetAccess(ReadAccess | KeyView);
     if (!key.Open(ClientKeyPath)) {
         ReportOpenFailure(ClientKeyPath);
-        ShowFatalNotice(1);
+        ShowFatalNotice(kReadFailureNotice);
         return -1;
     }
     PrintProgress(std::string(kOpenProgress) + ClientKeyPath);
     SettingValue value;
     if (!ReadSetting(&key, clientValueName, &value)) {
         PrintLine(std::string(kProblemReadingClient) + ClientKeyPath + " = " + clientValueName);
-        ShowFatalNotice(1);
+        ShowFatalNotice(kReadFailureNotice);
         return -1;
     }
     *clientValue = value;
@@ -181,22 +181,22 @@ bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* te
     key.SetAccess(KEY_ALL_ACCESS | KeyView);
     if (!key.Open(keyPath)) {
         ReportOpenFailure(keyPath);
-        ShowFatalNotice(2);
+        ShowFatalNotice(kWriteFailureNotice);
         return false;
     }
     PrintProgress(std::string(kOpenForWriteProgress) + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
         PrintLine(std::string(kProblemWriting) + keyPath + " = " + valueName + " = " + text);
-        ShowFatalNotice(2);
+        ShowFatalNotice(kWriteFailureNotice);
         return false;
     }
     return true;
 }
 
 void ShowFatalNotice(int kind) {
-    if ((kind != 1 && kind != 2) || UnattendedMode) return;
+    if ((kind != kReadFailureNotice && kind != kWriteFailureNotice) || UnattendedMode) return;
     PrintLine("");
-    PrintLine(kind == 1 ? kReadNotice : kWriteNotice);
+    PrintLine(kind == kReadFailureNotice ? kReadNotice : kWriteNotice);
     PrintLine(kRecordNotice);
     PrintLine(kQuitNotice);
     WaitForEntry();

@@ -61,7 +61,10 @@ std::string ShownValue(const SettingValue& value);
 bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* text,
                       DWORD byteCount);
 
-// Kind 1: read failure notice; kind 2: write failure notice; any other kind
-// does nothing. Waits for the operator after the notice. Unattended runs show
+// The two kinds of notice. Any other kind does nothing.
+const int kReadFailureNotice = 1;
+const int kWriteFailureNotice = 2;
+
+// Shows the notice of `kind`. Waits for the operator after the notice. Unattended runs show
 // no notice: nobody is there to read it.
 void ShowFatalNotice(int kind);

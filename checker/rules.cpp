@@ -1,16 +1,24 @@
 #include "rules.h"
 
 #include "audit_log.h"
+#include "command_line.h"
 #include "console.h"
 #include "registry_backup.h"
 
 const char* const kExpectedValue = "Yes";
+const char* const kErrorPrefix = "ERROR - ";
+const char* const kReadFailed = "could not read the settings";
 const char* const kRuleTwoProblem = "LdapSuffix and DNSuffix differ";
 
 namespace {
 
 const char* const kCheckOk = "Check OK - ";
 const char* const kCorrectionNeeded = "CORRECTION NEEDED - ";
+const char* const kShouldBe = "SHOULD BE - ";
+const char* const kNoMatch = "two registry key/values below do not match";
+const char* const kMustMatch = "These two values MUST match!";
+const char* const kIsCurrently = " is currently = ";
+const char* const kBackupFailed = ", nothing was changed";
 
 bool ShowChecks() { return VerboseMode || UnattendedMode; }
 
@@ -32,6 +40,9 @@ std::vector<StoredSetting> BackupOf(const RunRecord& run) {
 }
 
 }  // namespace
+
+RunRecord::RunRecord(const CommandLine& options)
+    : backupFile(options.backupFile), logFile(options.logFile), view(options.view) {}
 
 // A text that is not the stored value never passes, however it reads.
 bool RuleOneHolds(const SettingValue& value) {
@@ -55,8 +66,8 @@ void ReportRuleOneHeld(int index, const SettingValue& value) {
 void ReportRuleOneBroken(int index, const SettingValue& value) {
     if (index == 1) PrintLine("");
     PrintLine(std::string(kCorrectionNeeded) + ServerKeyPath + " = " + ServerValueNames[index] +
-              " is currently = " + ShownValue(value));
-    PrintLine(std::string("SHOULD BE - ") + kExpectedValue);
+              kIsCurrently + ShownValue(value));
+    PrintLine(std::string(kShouldBe) + kExpectedValue);
 }
 
 void ReportRuleTwoHeld(const SettingValue& serverSuffix) {
@@ -68,12 +79,12 @@ void ReportRuleTwoHeld(const SettingValue& serverSuffix) {
 
 void ReportRuleTwoBroken(const SettingValue& serverSuffix, const SettingValue& clientSuffix) {
     PrintLine("");
-    PrintLine(std::string(kCorrectionNeeded) + "two registry key/values below do not match");
+    PrintLine(std::string(kCorrectionNeeded) + kNoMatch);
     PrintLine(std::string(ServerKeyPath) + " = " + ServerValueNames[2] +
-              " is currently = " + ShownValue(serverSuffix));
+              kIsCurrently + ShownValue(serverSuffix));
     PrintLine(std::string(ClientKeyPath) + " = " + ClientValueName +
-              " is currently = " + ShownValue(clientSuffix));
-    PrintLine("These two values MUST match!");
+              kIsCurrently + ShownValue(clientSuffix));
+    PrintLine(kMustMatch);
 }
 
 std::string RuleOneProblem(int index) {
@@ -85,8 +96,8 @@ bool WriteSetting(RunRecord* run, const char* keyPath, const char* valueName,
     // The backup holds the values as they were before this run changed any.
     if (!run->backupFile.empty()) {
         if (!WriteBackupFile(run->backupFile, BackupOf(*run), run->view)) {
-            run->failure = "could not write the backup " + run->backupFile + ", nothing was changed";
-            if (!UnattendedMode) PrintLine("ERROR - " + run->failure);
+            run->failure = "could not write the backup " + run->backupFile + kBackupFailed;
+            if (!UnattendedMode) PrintLine(kErrorPrefix + run->failure);
             return false;
         }
         run->backupFile.clear();

@@ -9,10 +9,19 @@
 
 #include "ldap_settings.h"
 
+struct CommandLine;
+
+// The value Rule One demands.
 extern const char* const kExpectedValue;
+// The start of every error line; a failure's reason follows it.
+extern const char* const kErrorPrefix;
+// Why a run that could not read the four values failed.
+extern const char* const kReadFailed;
 
 // What a run has read and done so far, and the backup and log it keeps.
 struct RunRecord {
+    explicit RunRecord(const CommandLine& options);
+
     SettingValue serverValues[3];
     SettingValue clientValue;
     int changeCount = 0;

@@ -15,6 +15,8 @@ const int kExitFailed = 1;
 const int kExitNotCompliant = 2;
 
 const char* const kWhatIf = "WHATIF - would write ";
+const char* const kWriting = "WRITING ";
+const char* const kReadBackFailed = "could not read the settings back after writing them";
 const char* const kNoSuffixGiven = " (give /suffix:VALUE to repair it)";
 
 struct PlannedWrite {
@@ -61,7 +63,7 @@ std::vector<PlannedWrite> CheckSettings(RunRecord* run, const CommandLine& optio
 void CheckAgain(RunRecord* run) {
     run->problems.clear();
     if (ReadLdapSettings(run->serverValues, ClientValueName, &run->clientValue) != 0) {
-        run->failure = "could not read the settings back after writing them";
+        run->failure = kReadBackFailed;
         return;
     }
     for (int index = 0; index < 2; ++index) {
@@ -91,12 +93,9 @@ int RunUnattended(const CommandLine& options) {
     ReadAccess = KEY_READ;
     KeyView = options.view;
 
-    RunRecord run;
-    run.backupFile = options.backupFile;
-    run.logFile = options.logFile;
-    run.view = options.view;
+    RunRecord run(options);
     if (ReadLdapSettings(run.serverValues, ClientValueName, &run.clientValue) != 0) {
-        run.failure = "could not read the settings";
+        run.failure = kReadFailed;
         return Finish(run, repair);
     }
     std::vector<PlannedWrite> writes = CheckSettings(&run, options);
@@ -110,7 +109,7 @@ int RunUnattended(const CommandLine& options) {
     }
     if (writes.empty()) return Finish(run, true);
     for (const PlannedWrite& write : writes) {
-        PrintLine(std::string("WRITING ") + write.keyPath + " = " + write.valueName + " = " +
+        PrintLine(std::string(kWriting) + write.keyPath + " = " + write.valueName + " = " +
                   write.text);
         if (!WriteSetting(&run, write.keyPath, write.valueName, write.text, *write.oldValue)) {
             return Finish(run, true);

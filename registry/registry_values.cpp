@@ -71,8 +71,13 @@ bool RegistryKey::DeleteValue(const char* valueName) {
     return Report(RegDeleteValueA(currentKey, valueName));
 }
 
+// RegDeleteKeyA works in the process's own registry view whatever view the
+// current key was opened in; a view asked for through SetAccess must reach the
+// delete too, or a 32-bit process would delete the other view's key.
 bool RegistryKey::DeleteSubKey(const char* subKey) {
-    return Report(RegDeleteKeyA(currentKey, subKey));
+    const REGSAM view = openAccess & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    if (view == 0) return Report(RegDeleteKeyA(currentKey, subKey));
+    return Report(RegDeleteKeyExA(currentKey, subKey, view, 0));
 }
 
 // Each step refreshes the key's information first, so the buffer fits the

@@ -242,7 +242,7 @@ TEST_F(FatalNotice, AnyTokenEndsTheWaitButBlankLinesDoNot) {
     for (const auto& c : cases) {
         std::string left;
         std::string out = WithConsole(
-            c.input, [] { ShowFatalNotice(1); }, &left);
+            c.input, [] { ShowFatalNotice(kReadFailureNotice); }, &left);
         EXPECT_EQ(
             "\nThis program cannot read one or more of the four LDAP registry key/values it "
             "requires\nRecord information (i.e. screen capture) and contact your next level of "
