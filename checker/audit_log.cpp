@@ -2,18 +2,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "text_encoding.h"
 
-std::string Utf8FromWide(const wchar_t* text, size_t length) {
-    if (length == 0) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-    if (size <= 0) return std::string();
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
-                        nullptr);
-    return utf8;
-}
+namespace {
 
 // Opened for appending only, so every write lands at the end of the file,
 // wherever other writers have taken it meanwhile; shared for reading and
@@ -97,12 +88,7 @@ bool AppendLogLine(const std::string& fileName, const std::string& utf8Text) {
 }
 
 std::string Utf8FromAnsi(const std::string& text) {
-    if (text.empty()) return std::string();
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) return std::string();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    const std::wstring wide = WideFromAnsi(text);
     return Utf8FromWide(wide.data(), wide.size());
 }
 

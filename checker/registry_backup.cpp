@@ -1,5 +1,7 @@
 #include "registry_backup.h"
 
+#include "text_encoding.h"
+
 namespace {
 
 const wchar_t* const kHeader = L"Windows Registry Editor Version 5.00";
@@ -9,15 +11,6 @@ const wchar_t* const kLineEnd = L"\r\n";
 // next line indented by two spaces, no line longer than this.
 const size_t kHexLineWidth = 80;
 
-std::wstring WideFromAnsi(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
 
 // A quoted .reg string: only the backslash and the quote are escaped.
 std::wstring Quoted(const std::wstring& text) {

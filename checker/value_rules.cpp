@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "text_encoding.h"
+
 const Refusal kValueNotOneWord = {"must be one word without blanks", "enter it again"};
 const Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
 const Refusal kValueNotStorable = {"holds characters that cannot be stored",
@@ -23,19 +25,6 @@ const Refusal* ValueRefusal(const std::string& value) {
     return nullptr;
 }
 
-namespace {
-
-std::wstring WideFromAnsi(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int length = static_cast<int>(text.size());
-    int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    std::wstring wide(wideLength, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], wideLength);
-    return wide;
-}
-
-}  // namespace
-
 // The registry keeps Unicode: an "A" write converts the text from the ANSI
 // code page, and a NUL or a lone lead byte there cuts or swallows the rest, so
 // the stored value would not be the one the operator confirmed.
@@ -44,25 +33,14 @@ bool IsStorableText(const std::string& text) {
         unsigned char byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) return false;
     }
-    if (text.empty()) return true;
     for (size_t i = 0; i < text.size(); ++i) {
         if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && ++i == text.size()) return false;
     }
-    const int length = static_cast<int>(text.size());
-    int wideLength =
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
-    if (wideLength <= 0) return false;
-    std::vector<wchar_t> wide(wideLength);
-    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(),
-                        wideLength);
+    std::wstring wide;
+    if (!WideFromAnsi(text, &wide, true)) return false;
     // The way back is the one a later read takes; a best-fit character shows
     // up as a difference.
-    int backLength =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string back(backLength, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, &back[0], backLength, nullptr,
-                        nullptr);
-    return back == text;
+    return AnsiFromWide(wide) == text;
 }
 
 bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored) {
