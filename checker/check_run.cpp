@@ -8,37 +8,10 @@
 #include "console.h"
 #include "ldap_settings.h"
 #include "rules.h"
+#include "texts.h"
 #include "value_rules.h"
 
 namespace {
-
-const char* const kWritingCorrectValue = "WRITING CORRECT VALUE into registry";
-const char* const kWritingPrefix = "WRITING ";
-const char* const kWritingSuffix = " to registry";
-const char* const kYouEntered = "You entered ";
-const char* const kValueCue = ">>";
-const char* const kChangesPrefix = "Program needed to make ";
-const char* const kChangesSuffix = " changes to registry values";
-const char* const kFinished = "Program has finished";
-
-const char* const kInformationQuestion =
-    "Do you want some information about this program? Press (Y)es/(N)o";
-const char* const kNoInput = "no input, nothing was checked";
-const char* const kValuePrompt = "Please enter the value you want written to these keys";
-const char* const kConfirmQuestion =
-    "Do you want to write this value into the two reg keys above? Press key "
-    "((Y)es/(N)o/(Q)uit/(H)elp)";
-
-const char* const kHelpBlock[] = {
-    "--------------------------------------------------------------",
-    "HELP START",
-    "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
-    "These registry key are of type (string) REG_SZ",
-    "As an example - when these keys are viewed with regedit, you will see",
-    "something that looks like dc=example,dc=com",
-    "HELP END",
-    "-------------------------------------------------------------",
-};
 
 // The screen's lines; a catalogue text, where one is given, follows its line.
 void ShowInformationScreen() {
@@ -171,7 +144,7 @@ bool ApplyRuleTwo(RunRecord* run) {
         run->problems.push_back(kRuleTwoProblem);
         return true;
     }
-    PrintLine(kWritingPrefix + enteredValue + kWritingSuffix);
+    PrintLine(kWriting + enteredValue + kToRegistry);
     return WriteSetting(run, ServerKeyPath, ServerValueNames[2], enteredValue, serverSuffix) &&
            WriteSetting(run, ClientKeyPath, ClientValueName, enteredValue, clientSuffix);
 }
@@ -204,7 +177,7 @@ int RunCheck(const CommandLine& options) {
         if (finished) {
             if (run.changeCount > 0) {
                 PrintLine("");
-                PrintLine(kChangesPrefix + std::to_string(run.changeCount) + kChangesSuffix);
+                PrintLine(kChangesMade + std::to_string(run.changeCount) + kChangesToValues);
             }
             PrintFinished();
         }

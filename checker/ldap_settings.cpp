@@ -4,6 +4,7 @@
 
 #include "console.h"
 #include "registry/registry_key.h"
+#include "texts.h"
 #include "value_rules.h"
 
 const char* const ServerKeyPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
@@ -17,7 +18,6 @@ bool VerboseMode = false;
 bool UnattendedMode = false;
 REGSAM KeyView = 0;
 REGSAM ReadAccess = KEY_ALL_ACCESS;
-const char* const kNotRepresentable = " [not representable in this code page]";
 
 namespace {
 bool QueryTokenElevation();
@@ -27,33 +27,14 @@ bool (*ProcessIsElevated)() = QueryTokenElevation;
 
 namespace {
 
-const char* const kCouldNotOpen = " ERROR - could not open ";
-const char* const kProblemReadingServer = "ERROR - problem reading ";
-const char* const kProblemReadingClient = "ERROR - problem reading  ";
-const char* const kProblemWriting = "ERROR - problem writing ";
-const char* const kOpenProgress = "Open--RegKey:-- ";
-const char* const kOpenForWriteProgress = "Open for Write --RegKey:-- ";
-const char* const kServerReadProgress = "Read--LDAP Key/Value  = ";
-const char* const kClientReadProgress = "Read LDAP Key/Value  = ";
-
-const char* const kReadNotice =
-    "This program cannot read one or more of the four LDAP registry key/values it requires";
-const char* const kWriteNotice =
-    "This program cannot write to one of the four LDAP registry key/values it requires";
-const char* const kRecordNotice =
-    "Record information (i.e. screen capture) and contact your next level of support";
-const char* const kQuitNotice = "Press Q to Quit";
-const char* const kElevationHint =
-    "Run Sorvane from an elevated command prompt (Run as administrator)";
-
 bool QueryTokenElevation() {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
     TOKEN_ELEVATION elevation = {};
     DWORD size = 0;
-    bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
-                                        &size) &&
-                    elevation.TokenIsElevated != 0;
+    bool elevated =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+        elevation.TokenIsElevated != 0;
     CloseHandle(token);
     return elevated;
 }
@@ -112,7 +93,7 @@ std::string CutForUnattendedOutput(const std::string& text) {
         if (next > kLongest) break;
         end = next;
     }
-    return text.substr(0, end) + "...";
+    return text.substr(0, end) + kShortened;
 }
 
 int ReadServerValues(SettingValue serverValues[3]) {

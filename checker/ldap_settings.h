@@ -23,9 +23,6 @@ struct SettingValue {
     bool representable = true;  // `text` is the stored value, converted without loss
 };
 
-// What follows a value on screen whose text is not the stored value.
-extern const char* const kNotRepresentable;
-
 // Every read lands in this one buffer; it is not cleared between reads.
 const DWORD kValueBufferCapacity = 512;
 extern BYTE ValueBuffer[kValueBufferCapacity];

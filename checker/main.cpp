@@ -6,19 +6,19 @@
 #include "console.h"
 #include "ldap_settings.h"
 #include "single_copy.h"
+#include "texts.h"
 #include "value_rules.h"
 
 namespace {
-
-const char* const kFailed = "RESULT: failed - ";
 
 // Ends a run that read and wrote nothing: interactive runs print the error
 // line they always have, unattended ones the RESULT line.
 int Refuse(const CommandLine& options, const std::string& interactiveLine,
            const std::string& reason) {
     const bool unattended = options.mode == RunMode::Check || options.mode == RunMode::Repair;
-    PrintLine(unattended ? kFailed + reason : interactiveLine);
-    if (!options.logFile.empty()) AppendLogLine(options.logFile, Utf8FromAnsi(kFailed + reason));
+    PrintLine(unattended ? kResultFailed + reason : interactiveLine);
+    if (!options.logFile.empty())
+        AppendLogLine(options.logFile, Utf8FromAnsi(kResultFailed + reason));
     return unattended ? 1 : 0;
 }
 
@@ -33,20 +33,20 @@ int main(int argc, char** argv) {
     }
     if (options.error.empty() && options.hasSuffix) {
         if (const Refusal* refusal = ValueRefusal(options.suffix)) {
-            options.error = std::string("the /suffix: value ") + refusal->reason;
+            options.error = std::string(kSuffixRefused) + refusal->reason;
         }
     }
     // A usage error reads and writes nothing, in every mode.
     if (!options.error.empty()) {
-        PrintLine(kFailed + options.error);
+        PrintLine(kResultFailed + options.error);
         return 1;
     }
     if (!TakeSingleCopyLock()) {
-        return Refuse(options, kAnotherCopyRunning, "another copy of Sorvane is running");
+        return Refuse(options, kAnotherCopyRunning, kAnotherCopyReason);
     }
     if (!options.logFile.empty() && !CanAppendToLog(options.logFile)) {
-        const std::string reason = "could not open the log " + options.logFile + " for appending";
-        return Refuse(options, "ERROR - " + reason + ", nothing was checked", reason);
+        const std::string reason = kLogNotOpened + options.logFile + kForAppending;
+        return Refuse(options, kErrorPrefix + reason + kNothingChecked, reason);
     }
     KeyView = options.view;
     if (options.mode == RunMode::Interactive) return RunCheck(options);

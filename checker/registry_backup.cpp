@@ -11,7 +11,6 @@ const wchar_t* const kLineEnd = L"\r\n";
 // next line indented by two spaces, no line longer than this.
 const size_t kHexLineWidth = 80;
 
-
 // A quoted .reg string: only the backslash and the quote are escaped.
 std::wstring Quoted(const std::wstring& text) {
     std::wstring quoted = L"\"";

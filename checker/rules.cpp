@@ -4,21 +4,9 @@
 #include "command_line.h"
 #include "console.h"
 #include "registry_backup.h"
-
-const char* const kExpectedValue = "Yes";
-const char* const kErrorPrefix = "ERROR - ";
-const char* const kReadFailed = "could not read the settings";
-const char* const kRuleTwoProblem = "LdapSuffix and DNSuffix differ";
+#include "texts.h"
 
 namespace {
-
-const char* const kCheckOk = "Check OK - ";
-const char* const kCorrectionNeeded = "CORRECTION NEEDED - ";
-const char* const kShouldBe = "SHOULD BE - ";
-const char* const kNoMatch = "two registry key/values below do not match";
-const char* const kMustMatch = "These two values MUST match!";
-const char* const kIsCurrently = " is currently = ";
-const char* const kBackupFailed = ", nothing was changed";
 
 bool ShowChecks() { return VerboseMode || UnattendedMode; }
 
@@ -80,15 +68,15 @@ void ReportRuleTwoHeld(const SettingValue& serverSuffix) {
 void ReportRuleTwoBroken(const SettingValue& serverSuffix, const SettingValue& clientSuffix) {
     PrintLine("");
     PrintLine(std::string(kCorrectionNeeded) + kNoMatch);
-    PrintLine(std::string(ServerKeyPath) + " = " + ServerValueNames[2] +
-              kIsCurrently + ShownValue(serverSuffix));
-    PrintLine(std::string(ClientKeyPath) + " = " + ClientValueName +
-              kIsCurrently + ShownValue(clientSuffix));
+    PrintLine(std::string(ServerKeyPath) + " = " + ServerValueNames[2] + kIsCurrently +
+              ShownValue(serverSuffix));
+    PrintLine(std::string(ClientKeyPath) + " = " + ClientValueName + kIsCurrently +
+              ShownValue(clientSuffix));
     PrintLine(kMustMatch);
 }
 
 std::string RuleOneProblem(int index) {
-    return std::string(ServerValueNames[index]) + " is not " + kExpectedValue;
+    return std::string(ServerValueNames[index]) + kIsNot + kExpectedValue;
 }
 
 bool WriteSetting(RunRecord* run, const char* keyPath, const char* valueName,
@@ -96,7 +84,7 @@ bool WriteSetting(RunRecord* run, const char* keyPath, const char* valueName,
     // The backup holds the values as they were before this run changed any.
     if (!run->backupFile.empty()) {
         if (!WriteBackupFile(run->backupFile, BackupOf(*run), run->view)) {
-            run->failure = "could not write the backup " + run->backupFile + kBackupFailed;
+            run->failure = kBackupNotWritten + run->backupFile + kNothingChanged;
             if (!UnattendedMode) PrintLine(kErrorPrefix + run->failure);
             return false;
         }
@@ -106,23 +94,23 @@ bool WriteSetting(RunRecord* run, const char* keyPath, const char* valueName,
     // follows it, as it does for any string data that does not end in one.
     const DWORD length = static_cast<DWORD>(text.size());
     if (!WriteLdapSetting(keyPath, valueName, text.c_str(), length)) {
-        run->failure = std::string("could not write ") + keyPath + " = " + valueName;
-        if (!run->written.empty()) run->failure += "; already written: " + Joined(run->written, ", ");
+        run->failure = std::string(kCouldNotWrite) + keyPath + " = " + valueName;
+        if (!run->written.empty()) run->failure += kAlreadyWritten + Joined(run->written, ", ");
         return false;
     }
     ++run->changeCount;
     run->written.push_back(valueName);
-    LogLine(*run, std::string("WRITE ") + keyPath + " = " + valueName + " : \"" +
+    LogLine(*run, std::string(kLogWrite) + keyPath + " = " + valueName + " : \"" +
                       Utf8FromStored(oldValue.type, oldValue.stored) + "\" -> \"" +
                       Utf8FromAnsi(text) + "\"");
     return true;
 }
 
 std::string ResultLine(const RunRecord& run, bool countChanges) {
-    if (!run.failure.empty()) return "RESULT: failed - " + run.failure;
-    if (!run.problems.empty()) return "RESULT: not compliant - " + Joined(run.problems, "; ");
-    std::string line = "RESULT: compliant";
-    if (countChanges) line += ", " + std::to_string(run.changeCount) + " changes made";
+    if (!run.failure.empty()) return kResultFailed + run.failure;
+    if (!run.problems.empty()) return kResultNotCompliant + Joined(run.problems, "; ");
+    std::string line = kResultCompliant;
+    if (countChanges) line += ", " + std::to_string(run.changeCount) + kChangesCounted;
     return line;
 }
 

@@ -11,13 +11,6 @@
 
 struct CommandLine;
 
-// The value Rule One demands.
-extern const char* const kExpectedValue;
-// The start of every error line; a failure's reason follows it.
-extern const char* const kErrorPrefix;
-// Why a run that could not read the four values failed.
-extern const char* const kReadFailed;
-
 // What a run has read and done so far, and the backup and log it keeps.
 struct RunRecord {
     explicit RunRecord(const CommandLine& options);
@@ -25,7 +18,7 @@ struct RunRecord {
     SettingValue serverValues[3];
     SettingValue clientValue;
     int changeCount = 0;
-    std::vector<std::string> written;  // value names, in the order written
+    std::vector<std::string> written;   // value names, in the order written
     std::vector<std::string> problems;  // what is still wrong
     std::string failure;                // why the run failed; empty while it has not
     std::string backupFile;             // empty: none asked for, or made already
@@ -43,9 +36,8 @@ void ReportRuleOneBroken(int index, const SettingValue& value);
 void ReportRuleTwoHeld(const SettingValue& serverSuffix);
 void ReportRuleTwoBroken(const SettingValue& serverSuffix, const SettingValue& clientSuffix);
 
-// What is wrong when a rule does not hold, for the RESULT line.
+// What is wrong when Rule One does not hold, for the RESULT line.
 std::string RuleOneProblem(int index);
-extern const char* const kRuleTwoProblem;
 
 // Writes `text` as `valueName` under `keyPath` (one of the two keys), after
 // the backup if one is asked for and not made yet, and logs the write. False

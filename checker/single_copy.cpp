@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-const char* const kAnotherCopyRunning =
-    "ERROR - another copy of Sorvane is running, let it finish and run Sorvane again";
-
 namespace {
 
 const char* const kGlobalName = "Global\\Sorvane.LdapSettings";

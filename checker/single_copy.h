@@ -2,8 +2,6 @@
 // two suffixes different while each reports its changes.
 #pragma once
 
-extern const char* const kAnotherCopyRunning;
-
 // Takes the machine-wide lock of the tool, held until the process ends. False
 // when another copy holds it.
 bool TakeSingleCopyLock();

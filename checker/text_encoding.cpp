@@ -21,7 +21,8 @@ std::wstring WideFromAnsi(const std::string& text) {
 std::string AnsiFromWide(const std::wstring& wide) {
     if (wide.empty()) return std::string();
     const int length = static_cast<int>(wide.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return std::string();
     std::string text(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), length, &text[0], size, nullptr, nullptr);

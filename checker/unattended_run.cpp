@@ -7,6 +7,7 @@
 #include "console.h"
 #include "ldap_settings.h"
 #include "rules.h"
+#include "texts.h"
 
 namespace {
 
@@ -14,10 +15,12 @@ const int kExitCompliant = 0;
 const int kExitFailed = 1;
 const int kExitNotCompliant = 2;
 
-const char* const kWhatIf = "WHATIF - would write ";
-const char* const kWriting = "WRITING ";
-const char* const kReadBackFailed = "could not read the settings back after writing them";
-const char* const kNoSuffixGiven = " (give /suffix:VALUE to repair it)";
+// A repair without /suffix: leaves the suffixes as they are, and says how to
+// mend them.
+std::string RuleTwoProblem(const CommandLine& options) {
+    const bool repairing = options.mode == RunMode::Repair && !options.hasSuffix;
+    return std::string(kRuleTwoProblem) + (repairing ? kNoSuffixGiven : "");
+}
 
 struct PlannedWrite {
     const char* keyPath;
@@ -51,8 +54,7 @@ std::vector<PlannedWrite> CheckSettings(RunRecord* run, const CommandLine& optio
             writes.push_back({ServerKeyPath, ServerValueNames[2], options.suffix, &serverSuffix});
             writes.push_back({ClientKeyPath, ClientValueName, options.suffix, &clientSuffix});
         } else {
-            run->problems.push_back(std::string(kRuleTwoProblem) +
-                                    (options.mode == RunMode::Repair ? kNoSuffixGiven : ""));
+            run->problems.push_back(RuleTwoProblem(options));
         }
     }
     return writes;
@@ -60,7 +62,7 @@ std::vector<PlannedWrite> CheckSettings(RunRecord* run, const CommandLine& optio
 
 // The settings after the writes, read again: the result states what the
 // registry holds, not what the run meant to do.
-void CheckAgain(RunRecord* run) {
+void CheckAgain(RunRecord* run, const CommandLine& options) {
     run->problems.clear();
     if (ReadLdapSettings(run->serverValues, ClientValueName, &run->clientValue) != 0) {
         run->failure = kReadBackFailed;
@@ -70,7 +72,7 @@ void CheckAgain(RunRecord* run) {
         if (!RuleOneHolds(run->serverValues[index])) run->problems.push_back(RuleOneProblem(index));
     }
     if (!SuffixesMatch(run->serverValues[2], run->clientValue)) {
-        run->problems.push_back(kRuleTwoProblem);
+        run->problems.push_back(RuleTwoProblem(options));
     }
 }
 
@@ -115,6 +117,6 @@ int RunUnattended(const CommandLine& options) {
             return Finish(run, true);
         }
     }
-    CheckAgain(&run);
+    CheckAgain(&run, options);
     return Finish(run, true);
 }

@@ -7,13 +7,8 @@
 
 #include "text_encoding.h"
 
-const Refusal kValueNotOneWord = {"must be one word without blanks", "enter it again"};
-const Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
-const Refusal kValueNotStorable = {"holds characters that cannot be stored",
-                                   "enter another value"};
-
 std::string RefusalLine(const Refusal& refusal) {
-    return std::string("ERROR - value ") + refusal.reason + ", please " + refusal.request;
+    return std::string(kErrorPrefix) + "value " + refusal.reason + ", please " + refusal.request;
 }
 
 const Refusal* ValueRefusal(const std::string& value) {

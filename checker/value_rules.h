@@ -8,14 +8,7 @@
 #include <string>
 #include <vector>
 
-// Why a value is refused, and what the operator is asked to do instead.
-struct Refusal {
-    const char* reason;
-    const char* request;
-};
-extern const Refusal kValueNotOneWord;
-extern const Refusal kValueTooLong;
-extern const Refusal kValueNotStorable;
+#include "texts.h"
 
 // "ERROR - value <reason>, please <request>", as the dialogue prints it.
 std::string RefusalLine(const Refusal& refusal);

@@ -149,7 +149,8 @@ class Repair(ToolTestCase):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
         code, lines = tool("/repair")
         self.assertEqual(2, code, lines)
-        self.assertEqual("RESULT: not compliant - LdapSuffix and DNSuffix differ", lines[-1])
+        self.assertEqual("RESULT: not compliant - LdapSuffix and DNSuffix differ (give "
+                         "/suffix:VALUE to repair it)", lines[-1])
         after = values()
         self.assertEqual(b"Yes\0", after["Enable CR Auth"][1])
         self.assertEqual(b"dc=old,dc=com\0", after["LdapSuffix"][1])
