@@ -96,48 +96,38 @@ std::string CutForUnattendedOutput(const std::string& text) {
     return text.substr(0, end) + kShortened;
 }
 
-int ReadServerValues(SettingValue serverValues[3]) {
+// The texts that tell a server read from a client read.
+struct KeyReading {
+    const char* keyPath;
+    const char* problemReading;
+    const char* readProgress;
+};
+const KeyReading kServerReading = {ServerKeyPath, kProblemReadingServer, kServerReadProgress};
+const KeyReading kClientReading = {ClientKeyPath, kProblemReadingClient, kClientReadProgress};
+
+// Reads `count` values of one key, in order, into `values`; 0, or -1 after a
+// failure whose notice has been shown.
+int ReadKeyValues(const KeyReading& reading, const char* const names[], int count,
+                  SettingValue values[]) {
     RegistryKey key;
     key.SetAccess(ReadAccess | KeyView);
-    if (!key.Open(ServerKeyPath)) {
-        ReportOpenFailure(ServerKeyPath);
+    if (!key.Open(reading.keyPath)) {
+        ReportOpenFailure(reading.keyPath);
         ShowFatalNotice(kReadFailureNotice);
         return -1;
     }
-    PrintProgress(std::string(kOpenProgress) + ServerKeyPath);
-    for (int index = 0; index < 3; ++index) {
-        const char* name = ServerValueNames[index];
+    PrintProgress(std::string(kOpenProgress) + reading.keyPath);
+    for (int index = 0; index < count; ++index) {
         SettingValue value;
-        if (!ReadSetting(&key, name, &value)) {
-            PrintLine(std::string(kProblemReadingServer) + ServerKeyPath + " = " + name);
+        if (!ReadSetting(&key, names[index], &value)) {
+            PrintLine(reading.problemReading + std::string(reading.keyPath) + " = " + names[index]);
             ShowFatalNotice(kReadFailureNotice);
             return -1;
         }
-        serverValues[index] = value;
-        PrintProgress(std::string(kServerReadProgress) + ServerKeyPath + " = " + name + " = " +
-                      ShownValue(value));
+        values[index] = value;
+        PrintProgress(reading.readProgress + std::string(reading.keyPath) + " = " + names[index] +
+                      " = " + ShownValue(value));
     }
-    return 0;
-}
-
-int ReadClientValue(const char* clientValueName, SettingValue* clientValue) {
-    RegistryKey key;
-    key.SetAccess(ReadAccess | KeyView);
-    if (!key.Open(ClientKeyPath)) {
-        ReportOpenFailure(ClientKeyPath);
-        ShowFatalNotice(kReadFailureNotice);
-        return -1;
-    }
-    PrintProgress(std::string(kOpenProgress) + ClientKeyPath);
-    SettingValue value;
-    if (!ReadSetting(&key, clientValueName, &value)) {
-        PrintLine(std::string(kProblemReadingClient) + ClientKeyPath + " = " + clientValueName);
-        ShowFatalNotice(kReadFailureNotice);
-        return -1;
-    }
-    *clientValue = value;
-    PrintProgress(std::string(kClientReadProgress) + ClientKeyPath + " = " + clientValueName +
-                  " = " + ShownValue(value));
     return 0;
 }
 
@@ -147,8 +137,8 @@ int ReadClientValue(const char* clientValueName, SettingValue* clientValue) {
 // one registry handle is open at any moment.
 int ReadLdapSettings(SettingValue serverValues[3], const char* clientValueName,
                      SettingValue* clientValue) {
-    if (ReadServerValues(serverValues) != 0) return -1;
-    return ReadClientValue(clientValueName, clientValue);
+    if (ReadKeyValues(kServerReading, ServerValueNames, 3, serverValues) != 0) return -1;
+    return ReadKeyValues(kClientReading, &clientValueName, 1, clientValue);
 }
 
 std::string ShownValue(const SettingValue& value) {
