@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "file_output.h"
 #include "text_encoding.h"
 
 namespace {
@@ -76,15 +77,7 @@ bool AppendLogLine(const std::string& fileName, const std::string& utf8Text) {
     const std::string line = LinePrefix() + OnOneLine(utf8Text) + "\r\n";
     HANDLE file = OpenForAppending(fileName);
     if (file == INVALID_HANDLE_VALUE) return Finish(GetLastError());
-    DWORD error = ERROR_SUCCESS;
-    DWORD written = 0;
-    if (!WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
-        error = GetLastError();
-    } else if (written != line.size()) {
-        error = ERROR_WRITE_FAULT;
-    }
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-    return Finish(error);
+    return Finish(WriteAndClose(file, line, false));
 }
 
 std::string Utf8FromAnsi(const std::string& text) {

@@ -1,5 +1,6 @@
 #include "registry_backup.h"
 
+#include "file_output.h"
 #include "text_encoding.h"
 
 namespace {
@@ -124,17 +125,7 @@ DWORD WriteWholeFile(const char* path, const std::string& bytes) {
     HANDLE file =
         CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    DWORD error = ERROR_SUCCESS;
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-        error = GetLastError();
-    } else if (written != bytes.size()) {
-        error = ERROR_WRITE_FAULT;
-    } else if (!FlushFileBuffers(file)) {
-        error = GetLastError();
-    }
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-    return error;
+    return WriteAndClose(file, bytes, true);
 }
 
 bool Finish(DWORD error) {
