@@ -127,7 +127,22 @@ bool RegistryKey::SplitFullPath(const char* fullPath, char* work, HKEY* root, co
     return ParseRootName(work, root);
 }
 
-bool RegistryKey::Open(const char* fullPath) {
+bool RegistryKey::Open(const char* fullPath) { return OpenByPath(fullPath, false, nullptr); }
+
+// Every open and create asks for the object's access, full access unless the
+// caller said otherwise, so the same object can read and write whatever the
+// caller does next. The disposition of a create (new or merely opened) is of
+// no use to callers: an existing key is simply opened, its class text kept.
+LONG RegistryKey::OpenBelow(HKEY parent, const char* subKey, bool create, const char* classText,
+                            HKEY* opened) const {
+    if (!create) return RegOpenKeyExA(parent, subKey, 0, openAccess, opened);
+    return RegCreateKeyExA(parent, subKey, 0, const_cast<char*>(classText), REG_OPTION_NON_VOLATILE,
+                           openAccess, nullptr, opened, nullptr);
+}
+
+// Open and Create: the root named in the path replaces `rootKey` before the
+// registry is asked, so a failed call has replaced it too.
+bool RegistryKey::OpenByPath(const char* fullPath, bool create, const char* classText) {
     char work[MaxPathLength + 1];
     HKEY root;
     const char* subKey;
@@ -135,7 +150,7 @@ bool RegistryKey::Open(const char* fullPath) {
     ReplaceRoot(root);
 
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(root, subKey, 0, openAccess, &opened);
+    LONG result = OpenBelow(root, subKey, create, classText, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
     AdoptKey(opened, fullPath);

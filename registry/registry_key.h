@@ -81,6 +81,10 @@ class RegistryKey {
     void SetPathToRoot();
     void ReplaceRoot(HKEY root);
     void AdoptKey(HKEY opened, const char* newPath);
+    LONG OpenBelow(HKEY parent, const char* subKey, bool create, const char* classText,
+                   HKEY* opened) const;
+    bool OpenByPath(const char* fullPath, bool create, const char* classText);
+    bool OpenRelative(const char* subKey, bool create, const char* classText);
 
     HKEY rootKey;
     HKEY currentKey;

@@ -28,47 +28,25 @@ bool JoinSubKey(const char* path, const char* subKey, char* joined) {
 }  // namespace
 
 bool RegistryKey::Create(const char* fullPath, const char* classText) {
-    char work[MaxPathLength + 1];
-    HKEY root;
-    const char* subKey;
-    if (!SplitFullPath(fullPath, work, &root, &subKey)) return Report(ERROR_INVALID_PARAMETER);
-    ReplaceRoot(root);
-
-    // The disposition (created or merely opened) is of no use to callers: an
-    // existing key is simply opened, and its class text stays what it was.
-    HKEY created = nullptr;
-    LONG result = RegCreateKeyExA(root, subKey, 0, const_cast<char*>(classText),
-                                  REG_OPTION_NON_VOLATILE, openAccess, nullptr, &created, nullptr);
-    if (result != ERROR_SUCCESS) return Report(result);
-
-    AdoptKey(created, fullPath);
-    return true;
+    return OpenByPath(fullPath, true, classText);
 }
 
-bool RegistryKey::OpenSubKey(const char* subKey) {
+bool RegistryKey::OpenSubKey(const char* subKey) { return OpenRelative(subKey, false, nullptr); }
+
+bool RegistryKey::CreateSubKey(const char* subKey, const char* classText) {
+    return OpenRelative(subKey, true, classText);
+}
+
+bool RegistryKey::OpenRelative(const char* subKey, bool create, const char* classText) {
     char joined[MaxPathLength + 1];
     if (currentKey == nullptr || !JoinSubKey(path, subKey, joined)) {
         return Report(ERROR_INVALID_PARAMETER);
     }
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(currentKey, subKey, 0, openAccess, &opened);
+    LONG result = OpenBelow(currentKey, subKey, create, classText, &opened);
     if (result != ERROR_SUCCESS) return Report(result);
 
     AdoptKey(opened, joined);
-    return true;
-}
-
-bool RegistryKey::CreateSubKey(const char* subKey, const char* classText) {
-    char joined[MaxPathLength + 1];
-    if (currentKey == nullptr || !JoinSubKey(path, subKey, joined)) {
-        return Report(ERROR_INVALID_PARAMETER);
-    }
-    HKEY created = nullptr;
-    LONG result = RegCreateKeyExA(currentKey, subKey, 0, const_cast<char*>(classText),
-                                  REG_OPTION_NON_VOLATILE, openAccess, nullptr, &created, nullptr);
-    if (result != ERROR_SUCCESS) return Report(result);
-
-    AdoptKey(created, joined);
     return true;
 }
 
