@@ -85,6 +85,8 @@ class RegistryKey {
                    HKEY* opened) const;
     bool OpenByPath(const char* fullPath, bool create, const char* classText);
     bool OpenRelative(const char* subKey, bool create, const char* classText);
+    bool BeginWalkStep(bool restart, DWORD* index, const DWORD& maxNameLength, char** buffer,
+                       DWORD* size, DWORD* step);
 
     HKEY rootKey;
     HKEY currentKey;

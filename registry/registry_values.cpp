@@ -87,30 +87,34 @@ bool RegistryKey::DeleteSubKey(const char* subKey) {
 // A buffer the heap cannot give ends the step before the index moves, so the
 // same entry is asked for again by the next step.
 const char* RegistryKey::NextSubKey(bool restart) {
-    if (restart) subKeyIndex = 0;
-    RefreshInfo();
-    DWORD size = NameBufferBytes(maxSubKeyNameLength);
-    if (!Reallocate(&subKeyNameBuffer, size)) {
-        Report(ERROR_NOT_ENOUGH_MEMORY);
+    DWORD size, step;
+    if (!BeginWalkStep(restart, &subKeyIndex, maxSubKeyNameLength, &subKeyNameBuffer, &size,
+                       &step)) {
         return nullptr;
     }
-    DWORD index = subKeyIndex++;
     FILETIME dropped;
-    LONG result = RegEnumKeyExA(currentKey, index, subKeyNameBuffer, &size, nullptr, nullptr,
+    LONG result = RegEnumKeyExA(currentKey, step, subKeyNameBuffer, &size, nullptr, nullptr,
                                 nullptr, &dropped);
     return Report(result) ? subKeyNameBuffer : nullptr;
 }
 
 const char* RegistryKey::NextValue(DWORD* type, BYTE* data, DWORD* dataSize, bool restart) {
-    if (restart) valueIndex = 0;
-    RefreshInfo();
-    DWORD size = NameBufferBytes(maxValueNameLength);
-    if (!Reallocate(&valueNameBuffer, size)) {
-        Report(ERROR_NOT_ENOUGH_MEMORY);
+    DWORD size, step;
+    if (!BeginWalkStep(restart, &valueIndex, maxValueNameLength, &valueNameBuffer, &size, &step)) {
         return nullptr;
     }
-    DWORD index = valueIndex++;
     LONG result =
-        RegEnumValueA(currentKey, index, valueNameBuffer, &size, nullptr, type, data, dataSize);
+        RegEnumValueA(currentKey, step, valueNameBuffer, &size, nullptr, type, data, dataSize);
     return Report(result) ? valueNameBuffer : nullptr;
+}
+
+// `maxNameLength` is read after the refresh, which fills it.
+bool RegistryKey::BeginWalkStep(bool restart, DWORD* index, const DWORD& maxNameLength,
+                                char** buffer, DWORD* size, DWORD* step) {
+    if (restart) *index = 0;
+    RefreshInfo();
+    *size = NameBufferBytes(maxNameLength);
+    if (!Reallocate(buffer, *size)) return Report(ERROR_NOT_ENOUGH_MEMORY);
+    *step = (*index)++;
+    return true;
 }
