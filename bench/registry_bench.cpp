@@ -139,9 +139,10 @@ int TimePairs(const char* tool, const char* bare, int pairs, const StartupCase& 
         bool toolRight = c.sink == Sink::Pipe ? t.output == c.expected : t.exitCode == 0;
         bool bareRight = c.sink == Sink::Pipe ? b.output == "Program has finished\r\n" : true;
         if (t.seconds < 0 || b.seconds < 0 || !toolRight || !bareRight) {
-            std::printf("a run went wrong (%s): tool exit %lu printed \"%s\", the bare program "
-                        "\"%s\"\n",
-                        c.label, t.exitCode, t.output.c_str(), b.output.c_str());
+            std::printf(
+                "a run went wrong (%s): tool exit %lu printed \"%s\", the bare program "
+                "\"%s\"\n",
+                c.label, t.exitCode, t.output.c_str(), b.output.c_str());
             return 1;
         }
         if (pair < 0) continue;
@@ -155,11 +156,11 @@ int TimePairs(const char* tool, const char* bare, int pairs, const StartupCase& 
     // The machine's load makes start times bimodal at times, and then the
     // median of each side can land in different modes; the per-pair ratio
     // above and the fastest runs below are the steadier figures.
-    bench::PrintNote(c.label + Format(": fastest %.1f ms",
-                                      *std::min_element(toolTimes.begin(), toolTimes.end()) *
-                                          1000) +
-                     Format(" against %.1f ms for the bare program",
-                            *std::min_element(bareTimes.begin(), bareTimes.end()) * 1000));
+    bench::PrintNote(
+        c.label +
+        Format(": fastest %.1f ms", *std::min_element(toolTimes.begin(), toolTimes.end()) * 1000) +
+        Format(" against %.1f ms for the bare program",
+               *std::min_element(bareTimes.begin(), bareTimes.end()) * 1000));
     return 0;
 }
 
@@ -169,8 +170,7 @@ int Startup(const char* tool, const char* bare, int pairs) {
         "Program has finished\r\n\r\n";
     const StartupCase cases[] = {
         {"Whole terse run, rules met, output to a pipe", "", Sink::Pipe, terse, "<= 1.03"},
-        {"Whole terse run, rules met, output to NUL", "", Sink::NulDevice, terse,
-         "<= 1.03"},
+        {"Whole terse run, rules met, output to NUL", "", Sink::NulDevice, terse, "<= 1.03"},
         {"/check, rules met, output to a pipe", " /check", Sink::Pipe,
          "Check OK - Enable Login Auth = Yes\r\nCheck OK - Enable CR Auth = Yes\r\n"
          "Check OK - LdapSuffix = DNSuffix = dc=brimsek,dc=com\r\nRESULT: compliant\r\n",

@@ -16,10 +16,6 @@
 
 namespace {
 
-using bench::Format;
-using bench::Median;
-using bench::Now;
-
 const char kValuesSub[] = "Software\\SorvaneBench\\Values";
 const char kValuesFull[] = "HKEY_CURRENT_USER\\Software\\SorvaneBench\\Values";
 const char kSubKeysSub[] = "Software\\SorvaneBench\\SubKeys";
@@ -122,9 +118,9 @@ int WalkSubKeysRaw(HKEY key, bool refresh) {
 // Microseconds per RegQueryInfoKeyA call on `key`.
 double QueryInfoMicroseconds(HKEY key) {
     const int calls = 500;
-    double started = Now();
+    double started = bench::Now();
     for (int i = 0; i < calls; ++i) QueryInfo(key);
-    return (Now() - started) / calls * 1e6;
+    return (bench::Now() - started) / calls * 1e6;
 }
 
 }  // namespace
@@ -151,37 +147,39 @@ bool RunWalks(int count) {
     for (int round = 0; round < kRounds && ok; ++round) {
         for (int turn = 0; turn < 6 && ok; ++turn) {
             int kind = (turn + round) % 6;  // rotate which kind goes first
-            double started = Now();
+            double started = bench::Now();
             int seen = kind == 0   ? WalkValuesOurs(&oursValues)
                        : kind == 1 ? WalkValuesRaw(values, false)
                        : kind == 2 ? WalkValuesRaw(values, true)
                        : kind == 3 ? WalkSubKeysOurs(&oursSubKeys)
                        : kind == 4 ? WalkSubKeysRaw(subKeys, false)
                                    : WalkSubKeysRaw(subKeys, true);
-            seconds[kind].push_back(Now() - started);
+            seconds[kind].push_back(bench::Now() - started);
             ok = seen == count;
             if (!ok) std::printf("walk %d saw %d of %d entries\n", kind, seen, count);
         }
     }
     if (ok) {
         double m[6];
-        for (int kind = 0; kind < 6; ++kind) m[kind] = Median(seconds[kind]) * 1000;
+        for (int kind = 0; kind < 6; ++kind) m[kind] = bench::Median(seconds[kind]) * 1000;
         const char* target = count >= 5000 ? "<= 3" : "";
-        PrintRow(Format("NextValue walk, %.0f values (ms; plain RegEnumValueA loop)", count),
-                 Format("%.1f", m[0]), Format("%.1f", m[1]), m[0] / m[1], target);
-        PrintRow(Format("NextSubKey walk, %.0f sub-keys (ms; plain RegEnumKeyExA loop)", count),
-                 Format("%.1f", m[3]), Format("%.1f", m[4]), m[3] / m[4], target);
-        PrintRow(Format("NextValue walk, %.0f values (ms; plain loop + RegQueryInfoKeyA)", count),
-                 Format("%.1f", m[0]), Format("%.1f", m[2]), m[0] / m[2], "");
+        PrintRow(bench::Format("NextValue walk, %.0f values (ms; plain RegEnumValueA loop)", count),
+                 bench::Format("%.1f", m[0]), bench::Format("%.1f", m[1]), m[0] / m[1], target);
         PrintRow(
-            Format("NextSubKey walk, %.0f sub-keys (ms; plain loop + RegQueryInfoKeyA)", count),
-            Format("%.1f", m[3]), Format("%.1f", m[5]), m[3] / m[5], "");
-        PrintNote(Format("%5.0f entries: ", count) +
-                  Format("RegQueryInfoKeyA %5.1f us per call on the values key, ",
-                         QueryInfoMicroseconds(values)) +
-                  Format("%5.1f us on the sub-keys key; ", QueryInfoMicroseconds(subKeys)) +
-                  Format("RegEnumValueA %4.1f us per step, ", m[1] / count * 1000) +
-                  Format("RegEnumKeyExA %4.1f us per step", m[4] / count * 1000));
+            bench::Format("NextSubKey walk, %.0f sub-keys (ms; plain RegEnumKeyExA loop)", count),
+            bench::Format("%.1f", m[3]), bench::Format("%.1f", m[4]), m[3] / m[4], target);
+        PrintRow(
+            bench::Format("NextValue walk, %.0f values (ms; plain loop + RegQueryInfoKeyA)", count),
+            bench::Format("%.1f", m[0]), bench::Format("%.1f", m[2]), m[0] / m[2], "");
+        PrintRow(bench::Format("NextSubKey walk, %.0f sub-keys (ms; plain loop + RegQueryInfoKeyA)",
+                               count),
+                 bench::Format("%.1f", m[3]), bench::Format("%.1f", m[5]), m[3] / m[5], "");
+        PrintNote(bench::Format("%5.0f entries: ", count) +
+                  bench::Format("RegQueryInfoKeyA %5.1f us per call on the values key, ",
+                                QueryInfoMicroseconds(values)) +
+                  bench::Format("%5.1f us on the sub-keys key; ", QueryInfoMicroseconds(subKeys)) +
+                  bench::Format("RegEnumValueA %4.1f us per step, ", m[1] / count * 1000) +
+                  bench::Format("RegEnumKeyExA %4.1f us per step", m[4] / count * 1000));
     }
     RegCloseKey(values);
     RegCloseKey(subKeys);
