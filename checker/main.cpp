@@ -6,10 +6,38 @@
 #include "console.h"
 #include "ldap_settings.h"
 #include "single_copy.h"
+#include "text_encoding.h"
 #include "texts.h"
 #include "value_rules.h"
 
+extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
+                                      int expandWildcards, int* startInfo);
+
 namespace {
+
+// The C runtime hands main its arguments converted to the ANSI code page with
+// best-fit mapping, so "/suffix:dc=дом" arrives as "/suffix:dc=???", a value
+// nobody asked for. The value is only taken when the argument as typed, in
+// UTF-16, is exactly what arrived.
+bool SuffixArgumentIsAsTyped(int argc, char** argv) {
+    int count = 0;
+    wchar_t** typed = nullptr;
+    wchar_t** environment = nullptr;
+    int newMode = 0;
+    if (__wgetmainargs(&count, &typed, &environment, 0, &newMode) != 0 || count != argc) {
+        return false;
+    }
+    for (int index = 1; index < argc; ++index) {
+        const std::string argument = argv[index];
+        if (argument.size() < 8 ||
+            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, argument.c_str() + 1, 7,
+                           "suffix:", 7) != CSTR_EQUAL) {
+            continue;
+        }
+        if (WideFromAnsi(argument) != typed[index]) return false;
+    }
+    return true;
+}
 
 // Ends a run that read and wrote nothing: interactive runs print the error
 // line they always have, unattended ones the RESULT line.
@@ -32,7 +60,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.error.empty() && options.hasSuffix) {
-        if (const Refusal* refusal = ValueRefusal(options.suffix)) {
+        const Refusal* refusal =
+            SuffixArgumentIsAsTyped(argc, argv) ? ValueRefusal(options.suffix) : &kValueNotStorable;
+        if (refusal != nullptr) {
             options.error = std::string(kSuffixRefused) + refusal->reason;
         }
     }

@@ -213,6 +213,8 @@ class Usage(ToolTestCase):
         for args in (["/check", "/x"], ["/check", "/repair"], ["/check", "/suffix:dc=x"],
                      ["/whatif"], ["/suffix:dc=x"], ["/repair", "/suffix:"],
                      ["/repair", "/suffix:dc=\x01"], ["/repair", "/suffix:dc=a dc=b"],
+                     # Best-fit conversion to code page 1252 would make it "dc=???".
+                     ["/repair", "/suffix:dc=дом"],
                      ["/repair", "/suffix:" + "x" * 512], ["/reg:16"], ["/check", "/reg:"],
                      ["/backup:"], ["/check", "/log:"], ["1", "/whatif"]):
             code, lines = tool(*args, "/log:" + windows_path(log))
