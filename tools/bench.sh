@@ -8,7 +8,7 @@
 # Prints one table: our figure, the baseline measured in the same run, ratio.
 #   tools/bench.sh           the benchmark
 #   tools/bench.sh --soak [--runs N]   1,000 (or N) whole runs instead, alternating
-#                                     repair and re-check (tools/soak.py); not in CI
+#                                     repair and re-check (tests/e2e/soak.py); not in CI
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -20,7 +20,7 @@ if [ "${1:-}" = "--soak" ]; then
     . "$root/tools/wine-env.sh" "$build/soak-prefix"
     trap wine_prefix_stop EXIT
     wine_prefix_ready
-    python3 "$root/tools/soak.py" --build "$build" "$@"
+    PYTHONDONTWRITEBYTECODE=1 python3 "$root/tests/e2e/soak.py" --build "$build" "$@"
     exit
 fi
 

@@ -7,45 +7,50 @@ otherwise; the module-level functions work on it) and `prefix64` (WINEARCH=
 win64, booted on first use only, for the registry-view tests). In the 64-bit
 prefix `wine` still starts the 32-bit exe, the probe and reg.exe (the SysWOW64
 copy) as 32-bit processes under WoW64, so their default view of
-HKLM\SOFTWARE is the WOW6432Node one, as on 64-bit Windows."""
+HKLM\SOFTWARE is the WOW6432Node one, as on 64-bit Windows.
+
+Nothing is read from the environment on import: each test module's
+setUpModule calls configure_from_environment(), and the soak configure()
+with its own build tree and prefix."""
 
 import os
 import select
 import subprocess
 import time
 import unittest
+from contextlib import contextmanager
+
+from texts import BRIMSEK, CLIENT, CR_AUTH, DN_SUFFIX, LDAP_SUFFIX, LOGIN_AUTH, SERVER, VALUES
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-BUILD = os.environ.get("SORVANE_BUILD", os.path.join(ROOT, "build"))
-EXE = os.environ.get("SORVANE_EXE", os.path.join(BUILD, "Sorvane.exe"))
-PROBE = os.environ.get("REGPROBE_EXE", os.path.join(BUILD, "tests", "regprobe.exe"))
-PREFIX = os.environ.get("SORVANE_PREFIX", os.path.join(BUILD, "wineprefix"))
-PREFIX64 = os.environ.get("SORVANE_PREFIX64", os.path.join(BUILD, "wineprefix64"))
 TOOLS = os.path.join(ROOT, "tools")
 TRANSCRIPTS = os.path.join(HERE, "transcripts")
 
-SERVER = r"HKLM\SOFTWARE\Brimsek\vexa\QXLDAPSRV"
-CLIENT = r"HKLM\SOFTWARE\Brimsek\vexa\QXLDAPClient"
-SERVER_PATH = r"HKEY_LOCAL_MACHINE\SOFTWARE\Brimsek\vexa\QXLDAPSRV"
-CLIENT_PATH = r"HKEY_LOCAL_MACHINE\SOFTWARE\Brimsek\vexa\QXLDAPClient"
+# Set by configure(): the build tree and the two programs it holds.
+BUILD = EXE = PROBE = None
 
 # A run that does not end within this many seconds is a hang.
 RUN_TIMEOUT = 30
 
-
 class WinePrefix:
     """One private prefix, booted (once, under a lock) and its server and
     background services started on first use, detached, so none of them holds
-    a pipe this module captures."""
+    a pipe this module captures. configure() says where it is."""
 
-    def __init__(self, path, arch):
-        self.path = path
+    def __init__(self, arch):
         self.arch = arch
+        self.path = None
         self._env = None
+
+    def place(self, path):
+        if path != self.path:
+            self.path, self._env = path, None
 
     def ready(self):
         """The environment that runs Wine programs in this prefix."""
+        if self.path is None:
+            raise AssertionError("no %s prefix: call harness.configure() first" % self.arch)
         if self._env is None:
             subprocess.run(["bash", "-c", '. "$0/wine-env.sh" "$1" "$2" && wine_prefix_ready',
                             TOOLS, self.path, self.arch], check=True, stdin=subprocess.DEVNULL,
@@ -57,25 +62,25 @@ class WinePrefix:
             self._env = env
         return self._env
 
-    def run(self, command, stdin=None, timeout=RUN_TIMEOUT):
-        """Runs a Windows program, `command` = [program, *arguments]; returns
-        (exit code, standard output bytes). `stdin` (bytes or str) is its whole
-        input; None leaves its input open and silent, so a program that waits
-        for input hangs (and fails here) instead of reading an end of input."""
+    def run(self, command, stdin=None, timeout=RUN_TIMEOUT, env=None):
+        """Runs a Windows program, `command` = [program, *arguments], with
+        `env` added to its environment; returns (exit code, standard output
+        bytes). `stdin` (bytes or str) is its whole input; None leaves its
+        input open and silent, so a program that waits for input hangs (and
+        fails here) instead of reading an end of input."""
         if isinstance(stdin, str):
             stdin = stdin.encode("latin-1")
         args = ["wine", *command]
+        env = dict(self.ready(), **(env or {}))
         try:
             if stdin is not None:
-                result = subprocess.run(args, env=self.ready(), input=stdin,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        timeout=timeout)
+                result = subprocess.run(args, env=env, input=stdin, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, timeout=timeout)
             else:
                 silent, writer = os.pipe()
                 try:
-                    result = subprocess.run(args, env=self.ready(), stdin=silent,
-                                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                            timeout=timeout)
+                    result = subprocess.run(args, env=env, stdin=silent, stdout=subprocess.PIPE,
+                                            stderr=subprocess.DEVNULL, timeout=timeout)
                 finally:
                     os.close(silent)
                     os.close(writer)
@@ -84,10 +89,17 @@ class WinePrefix:
                                  (" ".join(command), timeout, e.output)) from None
         return result.returncode, result.stdout
 
-    def run_tool(self, args=(), stdin=None, timeout=RUN_TIMEOUT):
+    def run_tool(self, args=(), stdin=None, timeout=RUN_TIMEOUT, env=None):
         """The tool with these arguments (for example ["/check", "/reg:64"]),
         as run(): returns (exit code, standard output bytes)."""
-        return self.run([EXE, *args], stdin, timeout)
+        return self.run([EXE, *args], stdin, timeout, env)
+
+    def tool_lines(self, *args):
+        """The tool as a fleet agent starts it, with these arguments and its
+        standard input open and silent: (exit code, output lines without
+        their line ends)."""
+        code, out = self.run_tool(args)
+        return code, out.decode("latin-1").split("\r\n")[:-1]
 
     def reg(self, *args):
         """Wine's own reg.exe, found by name as a technician would run it;
@@ -106,13 +118,11 @@ class WinePrefix:
     def values(self, view="default"):
         """The four LDAP values as (type, bytes), or None where missing, read
         in the given view: "32", "64" or "default" (the probe's own)."""
-        names = [(SERVER, "Enable Login Auth"), (SERVER, "Enable CR Auth"),
-                 (SERVER, "LdapSuffix"), (CLIENT, "DNSuffix")]
         args = ["view", view]
-        for key, name in names:
+        for key, name in VALUES:
             args += ["dump", key, name]
         result = {}
-        for (key, name), line in zip(names, self.probe(*args)):
+        for (key, name), line in zip(VALUES, self.probe(*args)):
             if line == "missing":
                 result[name] = None
             else:
@@ -121,19 +131,39 @@ class WinePrefix:
         return result
 
 
-prefix32 = WinePrefix(PREFIX, "win32")
-prefix64 = WinePrefix(PREFIX64, "win64")
+prefix32 = WinePrefix("win32")
+prefix64 = WinePrefix("win64")
+_PREFIXES = (prefix32, prefix64)
+
+
+def configure(build, prefix, prefix64=None):
+    """Points the harness at a build tree (its Sorvane.exe and
+    tests/regprobe.exe) and at the 32-bit prefix every test uses, and
+    optionally at the 64-bit one of the registry-view tests. Nothing starts
+    until a test runs a program."""
+    global BUILD, EXE, PROBE
+    BUILD = os.path.realpath(build)
+    EXE = os.path.join(BUILD, "Sorvane.exe")
+    PROBE = os.path.join(BUILD, "tests", "regprobe.exe")
+    for program in (EXE, PROBE):
+        if not os.path.isfile(program):
+            raise AssertionError("%s is not built: build the tree first (tools/test.sh)" % program)
+    for where, path in zip(_PREFIXES, (prefix, prefix64)):
+        where.place(path)
+
+
+def configure_from_environment():
+    """configure() from what tests/CMakeLists.txt gives each test module:
+    SORVANE_BUILD, SORVANE_PREFIX and SORVANE_PREFIX64. Run by hand, the
+    default build tree and its prefixes."""
+    build = os.environ.get("SORVANE_BUILD") or os.path.join(ROOT, "build")
+    configure(build, os.environ.get("SORVANE_PREFIX") or os.path.join(build, "wineprefix"),
+              os.environ.get("SORVANE_PREFIX64") or os.path.join(build, "wineprefix64"))
 
 
 def wine_ready():
     """Readies the 32-bit test prefix; returns the environment for it."""
     return prefix32.ready()
-
-
-def run(args, stdin=None):
-    """Runs a Windows program in the 32-bit prefix, `args` = [program,
-    *arguments]; returns (exit code, standard output bytes). See WinePrefix.run."""
-    return prefix32.run(args, stdin)
 
 
 def wine_reg(*args):
@@ -144,6 +174,11 @@ def wine_reg(*args):
 def probe(*args):
     """Runs regprobe with the given commands in the 32-bit prefix; returns its output lines."""
     return prefix32.probe(*args)
+
+
+def tool_lines(*args):
+    """The tool in the 32-bit prefix, as WinePrefix.tool_lines: (exit code, output lines)."""
+    return prefix32.tool_lines(*args)
 
 
 def windows_path(path):
@@ -161,9 +196,15 @@ def _encode(value):
     return "sz", value.hex() or "-"
 
 
-GOOD_SERVER = {"Enable Login Auth": "Yes", "Enable CR Auth": "Yes",
-               "LdapSuffix": "dc=brimsek,dc=com"}
-GOOD_CLIENT = {"DNSuffix": "dc=brimsek,dc=com"}
+# Every rule met.
+GOOD_SERVER = {LOGIN_AUTH: "Yes", CR_AUTH: "Yes", LDAP_SUFFIX: "dc=brimsek,dc=com"}
+GOOD_CLIENT = {DN_SUFFIX: "dc=brimsek,dc=com"}
+# Rule One met, the suffixes apart: a run goes straight to the dialogue.
+MISMATCHED_SERVER = {**GOOD_SERVER, LDAP_SUFFIX: "dc=old,dc=com"}
+# Both rules broken, Rule One by a wrong word and by a wrong case.
+BROKEN_SERVER = {LOGIN_AUTH: "no", CR_AUTH: "YES", LDAP_SUFFIX: "dc=old,dc=com"}
+# A client suffix apart from the server ones above.
+BROKEN_CLIENT = {DN_SUFFIX: "dc=new,dc=com"}
 
 
 def seed(server=None, client=None):
@@ -171,7 +212,7 @@ def seed(server=None, client=None):
     does not exist afterwards. With no arguments, every rule is met."""
     if server is None and client is None:
         server, client = GOOD_SERVER, GOOD_CLIENT
-    args = ["delete", r"HKLM\SOFTWARE\Brimsek"]
+    args = ["delete", BRIMSEK]
     for key, values in ((SERVER, server), (CLIENT, client)):
         if values is None:
             continue
@@ -192,16 +233,31 @@ def text_of(stored):
     return data.split(b"\0")[0].decode("latin-1")
 
 
-def run_tool(stdin, verbose=False, timeout=RUN_TIMEOUT, env=None):
+READ_ONLY = "D:P(A;;KR;;;WD)"
+FULL_ACCESS = "D:P(A;;KA;;;WD)"
+
+
+@contextmanager
+def read_only(*keys):
+    """Within it, these keys let everyone read them and no one write; after
+    it, full access again, so the next seed can delete them. Wine enforces a
+    key's access list but keeps it only while the prefix's server runs, so a
+    test sets it itself, after seeding."""
+    try:
+        for key in keys:
+            probe("dacl", key, READ_ONLY)
+        yield
+    finally:
+        for key in keys:
+            probe("dacl", key, FULL_ACCESS)
+
+
+def run_tool(stdin, verbose=False, args=(), env=None, timeout=RUN_TIMEOUT):
     """Runs the tool with `stdin` (bytes or str) as its whole standard input,
-    with `env` added to its environment; returns its standard output, CRLF line
-    ends and all."""
-    if isinstance(stdin, str):
-        stdin = stdin.encode("latin-1")
-    args = ["wine", EXE] + (["1"] if verbose else [])
-    result = subprocess.run(args, env=dict(wine_ready(), **(env or {})), input=stdin,
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
-    return result.stdout
+    "1" (verbose) or `args` as its arguments and `env` added to its
+    environment; returns its standard output, CRLF line ends and all."""
+    args = (["1"] if verbose else []) + list(args)
+    return prefix32.run_tool(args, stdin, timeout, env)[1]
 
 
 def transcript(name):
@@ -266,11 +322,20 @@ class Session:
                 break
             self.output += chunk
         self.proc.wait(timeout=max(deadline - time.monotonic(), 1))
+        self.proc.stdout.close()
         return self.output
 
 
 class ToolTestCase(unittest.TestCase):
     maxDiff = None
+
+    @contextmanager
+    def assertNothingWritten(self):
+        """Fails unless the four values read the same after the block as
+        before it; yields what they were."""
+        before = values()
+        yield before
+        self.assertEqual(before, values(), "the registry changed")
 
     def assertTranscript(self, name, output):
         expected = transcript(name)

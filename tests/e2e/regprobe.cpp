@@ -10,8 +10,9 @@
 //   view 32|64|default      every later command opens its keys in that
 //                           registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY,
 //                           or none: the process's own view)
-// KEY is a full path whose root is HKLM, HKCU or HKU. Exits 1 on the first
-// failing command, after printing why.
+// KEY is a full path whose root is named as the tool prints it
+// (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS) or short (HKLM, HKCU,
+// HKU). Exits 1 on the first failing command, after printing why.
 //
 // The probe is a 32-bit program. In a 64-bit prefix it runs under WoW64, so
 // without a view flag HKLM\SOFTWARE\X means HKLM\SOFTWARE\WOW6432Node\X,
@@ -31,11 +32,11 @@ bool SplitKey(const std::string& full, HKEY* root, std::string* sub) {
     size_t slash = full.find('\\');
     std::string head = full.substr(0, slash);
     *sub = slash == std::string::npos ? "" : full.substr(slash + 1);
-    if (head == "HKLM")
+    if (head == "HKLM" || head == "HKEY_LOCAL_MACHINE")
         *root = HKEY_LOCAL_MACHINE;
-    else if (head == "HKCU")
+    else if (head == "HKCU" || head == "HKEY_CURRENT_USER")
         *root = HKEY_CURRENT_USER;
-    else if (head == "HKU")
+    else if (head == "HKU" || head == "HKEY_USERS")
         *root = HKEY_USERS;
     else
         return false;

@@ -5,7 +5,11 @@ made a whole run about 1.5 times as long as a bare console program."""
 import struct
 import unittest
 
-from harness import EXE
+import harness
+
+
+def setUpModule():
+    harness.configure_from_environment()
 
 
 def imported_dlls(path):
@@ -40,7 +44,7 @@ def imported_dlls(path):
 
 class Imports(unittest.TestCase):
     def test_only_kernel_registry_and_c_runtime(self):
-        dlls = imported_dlls(EXE)
+        dlls = imported_dlls(harness.EXE)
         self.assertIn("ADVAPI32.DLL", dlls)
         self.assertNotIn("USER32.DLL", dlls)
         self.assertLessEqual(set(dlls), {"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL"}, dlls)

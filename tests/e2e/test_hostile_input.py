@@ -4,8 +4,10 @@ mid-line. Each run must end within a bound, exit normally, print exactly what
 a small model of the dialogue predicts, and leave the registry as it was: the
 garbage never holds Y or y, so nothing may be confirmed and nothing written.
 
-The generator is seeded; set SORVANE_HOSTILE_SEED to replay a failure, whose
-message names the seed, the prompt and the kind of garbage."""
+The generator is seeded: with a fixed seed under CI (CI=true), so a run there
+is repeatable, and with a fresh one, printed, elsewhere. Set
+SORVANE_HOSTILE_SEED to replay a failure, whose message names the seed, the
+prompt and the kind of garbage."""
 
 import os
 import random
@@ -14,10 +16,17 @@ import sys
 import time
 import unittest
 
-from harness import (EXE, GOOD_CLIENT, GOOD_SERVER, ToolTestCase, seed, transcript, values,
-                     wine_ready)
+import harness
+from harness import (BROKEN_CLIENT, GOOD_CLIENT, MISMATCHED_SERVER, ToolTestCase, seed,
+                     transcript, values, wine_ready)
+from texts import (CLIENT, CONFIRM_QUESTION, CURRENTLY, DN_SUFFIX, ENTERED, FINISHED_END,
+                   HELP_BLOCK, INFO_QUESTION, LDAP_SUFFIX, MUST_MATCH, NO_INPUT, NOT_ONE_WORD,
+                   NOT_STORABLE, PROMPT, SERVER, SUFFIXES_DIFFER, TOO_LONG, VALUE_PROMPT, WRITING,
+                   screen)
 
-SEED = int(os.environ.get("SORVANE_HOSTILE_SEED", "0")) or random.SystemRandom().randrange(1, 2**31)
+# Under CI every run generates the same inputs.
+CI_SEED = 20261208
+SEED = None  # chosen by setUpModule
 
 # Generous next to the 3 s that a 1 MiB flood of re-asks takes on a loaded machine.
 RUN_BOUND = 60
@@ -33,36 +42,19 @@ ANY_BYTE = bytes(b for b in range(256) if b not in NEVER)
 # Bytes no prompt acts on: every one is re-asked, or is part of one long word.
 INERT = bytes(b for b in ANY_BYTE if b not in b"NnQqHh" + WHITE and b != CTRL_Z)
 
-MISMATCHED_SERVER = dict(GOOD_SERVER, LdapSuffix="dc=old,dc=com")
-MISMATCHED_CLIENT = {"DNSuffix": "dc=new,dc=com"}
-
-INFO_QUESTION = b"Do you want some information about this program? Press (Y)es/(N)o\r\n"
-MISMATCH_BLOCK = (
-    b"\r\nCORRECTION NEEDED - two registry key/values below do not match\r\n"
-    b"HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV = LdapSuffix is currently = "
-    b"dc=old,dc=com\r\n"
-    b"HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient = DNSuffix is currently = "
-    b"dc=new,dc=com\r\n"
-    b"These two values MUST match!\r\n")
-VALUE_PROMPT = b"\r\nPlease enter the value you want written to these keys\r\n>>"
-TOO_LONG = b"ERROR - value is longer than 511 characters, please enter a shorter value\r\n"
-NOT_ONE_WORD = b"ERROR - value must be one word without blanks, please enter it again\r\n"
-NOT_STORABLE = (b"ERROR - value holds characters that cannot be stored, please enter another "
-                b"value\r\n")
 # Under the default code page 1252 every byte from 0x80 up converts to Unicode
 # and back unchanged; control characters are refused.
 UNSTORABLE = bytes(range(0x20)) + b"\x7f"
-CONFIRM_QUESTION = (b"Do you want to write this value into the two reg keys above? Press key "
-                    b"((Y)es/(N)o/(Q)uit/(H)elp)\r\n")
-HELP_BLOCK = (b"-" * 62 + b"\r\nHELP START\r\n"
-              b"This string value will be written into two locations (..LdapSuffix and .. "
-              b"DNSuffix)\r\n"
-              b"These registry key are of type (string) REG_SZ\r\n"
-              b"As an example - when these keys are viewed with regedit, you will see\r\n"
-              b"something that looks like dc=example,dc=com\r\n"
-              b"HELP END\r\n" + b"-" * 61 + b"\r\n")
-FINISHED = b"\r\nProgram has finished\r\n\r\n"
-NO_INPUT = b"\r\nERROR - no input, nothing was checked\r\n\r\n"
+
+# What the model prints: the tool's lines as the console receives them.
+ASKED = screen(INFO_QUESTION)
+MISMATCH_BLOCK = screen("", SUFFIXES_DIFFER,
+                        CURRENTLY % (SERVER, LDAP_SUFFIX, MISMATCHED_SERVER[LDAP_SUFFIX]),
+                        CURRENTLY % (CLIENT, DN_SUFFIX, BROKEN_CLIENT[DN_SUFFIX]), MUST_MATCH)
+PROMPTED = screen("", VALUE_PROMPT) + PROMPT.encode()
+CONFIRM = screen(CONFIRM_QUESTION)
+HELP = screen(*HELP_BLOCK)
+ENDED_WITHOUT_INPUT = screen("", NO_INPUT, "")
 
 
 class Input:
@@ -108,39 +100,39 @@ def expected_dialogue(data):
     """What a terse run prints when Rule One holds, the suffixes differ and
     `data` is its standard input, which never confirms."""
     feed = Input(data)
-    out = [INFO_QUESTION]
+    out = [ASKED]
     while True:
         answer = feed.char()
         if answer is None:
-            return b"".join(out) + NO_INPUT
+            return b"".join(out) + ENDED_WITHOUT_INPUT
         assert answer not in NEVER
         if answer in b"Nn":
             break
-        out.append(INFO_QUESTION)
+        out.append(ASKED)
     out.append(MISMATCH_BLOCK)
     while True:
-        out.append(VALUE_PROMPT)
+        out.append(PROMPTED)
         word = feed.word()
         if word is None:
-            return b"".join(out) + b"\r\n" + FINISHED
+            return b"".join(out) + b"\r\n" + FINISHED_END
         if not feed.rest_of_line_is_blank():
-            out.append(NOT_ONE_WORD)
+            out.append(screen(NOT_ONE_WORD))
             continue
         if len(word) > 511:
-            out.append(TOO_LONG)
+            out.append(screen(TOO_LONG))
             continue
         if any(byte in UNSTORABLE for byte in word):
-            out.append(NOT_STORABLE)
+            out.append(screen(NOT_STORABLE))
             continue
-        out.append(b"You entered " + word + b"\r\n")
+        out.append((ENTERED % "").encode() + word + b"\r\n")
         while True:
-            out.append(CONFIRM_QUESTION)
+            out.append(CONFIRM)
             answer = feed.char()
             if answer is None or answer in b"Qq":
-                return b"".join(out) + FINISHED
+                return b"".join(out) + FINISHED_END
             assert answer not in NEVER
             if answer in b"Hh":
-                out.append(HELP_BLOCK)
+                out.append(HELP)
                 break
             if answer in b"Nn":
                 break
@@ -196,13 +188,22 @@ PROMPTS = {
 def run_raw(stdin):
     """Runs the tool to its end; returns (exit code, stdout, stderr, seconds)."""
     started = time.monotonic()
-    result = subprocess.run(["wine", EXE], env=wine_ready(), input=stdin,
+    result = subprocess.run(["wine", harness.EXE], env=wine_ready(), input=stdin,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=RUN_BOUND)
     return result.returncode, result.stdout, result.stderr, time.monotonic() - started
 
 
 def setUpModule():
-    print("hostile input seed %d" % SEED, file=sys.stderr)
+    global SEED
+    harness.configure_from_environment()
+    override = os.environ.get("SORVANE_HOSTILE_SEED")
+    if override:
+        SEED, source = int(override), "SORVANE_HOSTILE_SEED"
+    elif os.environ.get("CI", "").lower() == "true":
+        SEED, source = CI_SEED, "fixed under CI"
+    else:
+        SEED, source = random.SystemRandom().randrange(1, 2**31), "fresh"
+    print("hostile input seed %d (%s)" % (SEED, source), file=sys.stderr)
 
 
 class HostileInput(ToolTestCase):
@@ -221,7 +222,7 @@ class HostileInput(ToolTestCase):
         if notice:
             seed(None, GOOD_CLIENT)
         else:
-            seed(MISMATCHED_SERVER, MISMATCHED_CLIENT)
+            seed(MISMATCHED_SERVER, BROKEN_CLIENT)
         before = values()
         try:
             code, out, err, seconds = run_raw(stdin)
@@ -236,7 +237,7 @@ class HostileInput(ToolTestCase):
             self.fail("output differs at byte %d of %d (expected %d): got %r, expected %r: %s" %
                       (at, len(out), len(expected), out[at - 40:at + 80],
                        expected[at - 40:at + 80], where))
-        self.assertNotIn(b"WRITING", out, where)
+        self.assertNotIn(WRITING.encode(), out, where)
         self.assertEqual(before, values(), "registry changed: " + where)
 
     def test_information_question(self):

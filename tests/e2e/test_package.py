@@ -8,11 +8,16 @@ import tempfile
 import unittest
 import zipfile
 
-from harness import EXE, PROBE, ROOT, ToolTestCase, seed, wine_ready
+import harness
+from harness import ROOT, ToolTestCase, seed, wine_ready
+
+
+def setUpModule():
+    harness.configure_from_environment()
 
 
 def version():
-    with open(os.path.join(os.path.dirname(EXE), "version.txt")) as f:
+    with open(os.path.join(harness.BUILD, "version.txt")) as f:
         return f.read().strip()
 
 
@@ -22,7 +27,7 @@ class ReleaseZip(ToolTestCase):
         cls.scratch = tempfile.TemporaryDirectory()
         dist = os.path.join(cls.scratch.name, "dist")
         env = dict(os.environ, DIST_DIR=dist,
-                   BUILD_DIR=os.path.join(os.path.dirname(EXE), "package-build"))
+                   BUILD_DIR=os.path.join(harness.BUILD, "package-build"))
         result = subprocess.run(["bash", os.path.join(ROOT, "tools", "package.sh")], env=env,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.STDOUT, timeout=600)
@@ -71,7 +76,7 @@ class ReleaseZip(ToolTestCase):
         self.assertTranscript("terse_all_ok.txt", result.stdout)
 
     def test_exe_from_the_zip_carries_its_manifest_and_version_record(self):
-        probe = os.path.join(os.path.dirname(PROBE), "exe_resources_tests.exe")
+        probe = os.path.join(harness.BUILD, "tests", "exe_resources_tests.exe")
         env = dict(wine_ready(), SORVANE_EXE="Sorvane.exe")
         result = subprocess.run(["wine", probe], env=env, cwd=self.folder,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,

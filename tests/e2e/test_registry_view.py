@@ -22,23 +22,26 @@ import shutil
 import tempfile
 import unittest
 
-from harness import (CLIENT, CLIENT_PATH, GOOD_SERVER, SERVER, SERVER_PATH, ToolTestCase,
-                     prefix32, prefix64, windows_path)
+import harness
+from harness import GOOD_SERVER, ToolTestCase, prefix32, prefix64, windows_path
+from texts import (BRIMSEK, CLIENT, CR_AUTH, DN_SUFFIX, FINISHED_END, LDAP_SUFFIX, LOGIN_AUTH,
+                   SERVER, SUFFIXES_OK, screen)
 
-BRIMSEK = r"HKLM\SOFTWARE\Brimsek"
-SERVER_IN_WOW_NODE = r"HKLM\SOFTWARE\WOW6432Node\Brimsek\vexa\QXLDAPSRV"
+# The 32-bit copy of the server key, as the native view names it.
+SERVER_IN_WOW_NODE = SERVER.replace("\\SOFTWARE\\", "\\SOFTWARE\\WOW6432Node\\")
 
 # All rules met in each view; the suffixes tell which view was read.
-NATIVE_SERVER = dict(GOOD_SERVER, LdapSuffix="dc=native,dc=com")
-NATIVE_CLIENT = {"DNSuffix": "dc=native,dc=com"}
-WOW_SERVER = dict(GOOD_SERVER, LdapSuffix="dc=wow,dc=com")
-WOW_CLIENT = {"DNSuffix": "dc=wow,dc=com"}
+NATIVE_SERVER = {**GOOD_SERVER, LDAP_SUFFIX: "dc=native,dc=com"}
+NATIVE_CLIENT = {DN_SUFFIX: "dc=native,dc=com"}
+WOW_SERVER = {**GOOD_SERVER, LDAP_SUFFIX: "dc=wow,dc=com"}
+WOW_CLIENT = {DN_SUFFIX: "dc=wow,dc=com"}
 
 _scratch = None
 
 
 def setUpModule():
     global _scratch
+    harness.configure_from_environment()
     _scratch = tempfile.mkdtemp(prefix="sorvane-view-")
 
 
@@ -77,7 +80,7 @@ def seed_view(view, server, client):
     """Replaces both LDAP keys in one view ("32" or "64") with exactly these
     values, through reg.exe; a key given as None does not exist afterwards."""
     prefix64.reg("delete", BRIMSEK, "/f", "/reg:" + view)  # fails when missing: fine
-    sections = [(path, values) for path, values in ((SERVER_PATH, server), (CLIENT_PATH, client))
+    sections = [(key, values) for key, values in ((SERVER, server), (CLIENT, client))
                 if values is not None]
     if sections:
         reg_ok("import", reg_file(*sections), "/reg:" + view)
@@ -91,10 +94,8 @@ def stored(server, client):
         if isinstance(values[name], int):
             return ("dword", values[name].to_bytes(4, "little"))
         return ("sz", values[name].encode("latin-1") + b"\0")
-    return {"Enable Login Auth": one(server, "Enable Login Auth"),
-            "Enable CR Auth": one(server, "Enable CR Auth"),
-            "LdapSuffix": one(server, "LdapSuffix"),
-            "DNSuffix": one(client, "DNSuffix")}
+    return {LOGIN_AUTH: one(server, LOGIN_AUTH), CR_AUTH: one(server, CR_AUTH),
+            LDAP_SUFFIX: one(server, LDAP_SUFFIX), DN_SUFFIX: one(client, DN_SUFFIX)}
 
 
 MISSING = stored(None, None)
@@ -123,7 +124,7 @@ class PlatformViews(BothViews):
 
     def test_32_bit_copy_is_the_wow6432node_key_of_the_native_view(self):
         self.assertEqual(["sz " + b"dc=wow,dc=com\0".hex()],
-                         prefix64.probe("view", "64", "dump", SERVER_IN_WOW_NODE, "LdapSuffix"))
+                         prefix64.probe("view", "64", "dump", SERVER_IN_WOW_NODE, LDAP_SUFFIX))
 
     def test_key_only_in_the_native_view_is_missing_in_the_32_bit_view(self):
         reg_ok("delete", BRIMSEK, "/f", "/reg:32")
@@ -137,28 +138,28 @@ class PlatformViews(BothViews):
         self.assertEqual(stored(*self.WOW), prefix64.values("32"))
 
     def test_probe_writes_and_deletes_in_the_view_it_is_given(self):
-        prefix64.probe("view", "64", "set", SERVER, "LdapSuffix", "sz", b"dc=p64\0".hex(),
+        prefix64.probe("view", "64", "set", SERVER, LDAP_SUFFIX, "sz", b"dc=p64\0".hex(),
                        "view", "32", "delete", BRIMSEK)
-        self.assertEqual(stored(dict(NATIVE_SERVER, LdapSuffix="dc=p64"), NATIVE_CLIENT),
+        self.assertEqual(stored({**NATIVE_SERVER, LDAP_SUFFIX: "dc=p64"}, NATIVE_CLIENT),
                          prefix64.values("64"))
         self.assertEqual(MISSING, prefix64.values("32"))
 
     def test_reg_add_writes_the_view_it_is_given(self):
-        reg_ok("add", SERVER, "/v", "LdapSuffix", "/d", "dc=added64", "/f", "/reg:64")
-        reg_ok("add", CLIENT, "/v", "DNSuffix", "/d", "dc=added32", "/f", "/reg:32")
-        self.assertEqual(stored(dict(NATIVE_SERVER, LdapSuffix="dc=added64"), NATIVE_CLIENT),
+        reg_ok("add", SERVER, "/v", LDAP_SUFFIX, "/d", "dc=added64", "/f", "/reg:64")
+        reg_ok("add", CLIENT, "/v", DN_SUFFIX, "/d", "dc=added32", "/f", "/reg:32")
+        self.assertEqual(stored({**NATIVE_SERVER, LDAP_SUFFIX: "dc=added64"}, NATIVE_CLIENT),
                          prefix64.values("64"))
-        self.assertEqual(stored(WOW_SERVER, {"DNSuffix": "dc=added32"}), prefix64.values("32"))
+        self.assertEqual(stored(WOW_SERVER, {DN_SUFFIX: "dc=added32"}), prefix64.values("32"))
 
     def test_reg_without_a_view_switch_works_in_the_32_bit_view(self):
-        reg_ok("add", SERVER, "/v", "LdapSuffix", "/d", "dc=plain", "/f")
-        self.assertEqual(stored(dict(WOW_SERVER, LdapSuffix="dc=plain"), WOW_CLIENT),
+        reg_ok("add", SERVER, "/v", LDAP_SUFFIX, "/d", "dc=plain", "/f")
+        self.assertEqual(stored({**WOW_SERVER, LDAP_SUFFIX: "dc=plain"}, WOW_CLIENT),
                          prefix64.values("32"))
         self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
 
     def test_reg_import_writes_the_view_it_is_given(self):
-        reg_ok("import", reg_file((SERVER_PATH, {"LdapSuffix": "dc=imported"})), "/reg:64")
-        self.assertEqual(stored(dict(NATIVE_SERVER, LdapSuffix="dc=imported"), NATIVE_CLIENT),
+        reg_ok("import", reg_file((SERVER, {LDAP_SUFFIX: "dc=imported"})), "/reg:64")
+        self.assertEqual(stored({**NATIVE_SERVER, LDAP_SUFFIX: "dc=imported"}, NATIVE_CLIENT),
                          prefix64.values("64"))
         self.assertEqual(stored(*self.WOW), prefix64.values("32"))
 
@@ -166,8 +167,7 @@ class PlatformViews(BothViews):
         # Why seed_view deletes with `reg delete`: this line in a file
         # imported with /reg:64 deletes the 32-bit copy, not the native one.
         path = os.path.join(_scratch, "delete.reg")
-        text = "Windows Registry Editor Version 5.00\r\n\r\n[-%s]\r\n\r\n" % (
-            BRIMSEK.replace("HKLM", "HKEY_LOCAL_MACHINE"))
+        text = "Windows Registry Editor Version 5.00\r\n\r\n[-%s]\r\n\r\n" % BRIMSEK
         with open(path, "wb") as f:
             f.write(b"\xff\xfe" + text.encode("utf-16-le"))
         reg_ok("import", windows_path(path), "/reg:64")
@@ -183,10 +183,11 @@ class PlatformViews(BothViews):
             self.assertEqual(b"\xff\xfe", data[:2], view)
             lines = data[2:].decode("utf-16-le").split("\r\n")
             # Wine lists values by name; Windows in the order they were written.
-            self.assertEqual(["Windows Registry Editor Version 5.00", "", "[%s]" % SERVER_PATH],
+            self.assertEqual(["Windows Registry Editor Version 5.00", "", "[%s]" % SERVER],
                              lines[:3], view)
-            self.assertEqual(sorted(['"Enable Login Auth"="Yes"', '"Enable CR Auth"="Yes"',
-                                     '"LdapSuffix"="%s"' % suffix]), sorted(lines[3:6]), view)
+            self.assertEqual(sorted(['"%s"="Yes"' % LOGIN_AUTH, '"%s"="Yes"' % CR_AUTH,
+                                     '"%s"="%s"' % (LDAP_SUFFIX, suffix)]), sorted(lines[3:6]),
+                             view)
             self.assertEqual(["", ""], lines[6:], view)
 
 
@@ -194,19 +195,15 @@ class ToolViews(BothViews):
     """The tool in each view: /reg:64 the native copy, /reg:32 and no switch
     the WOW6432Node one, for reads and writes alike, in every mode."""
 
-    def check(self, *args):
-        code, out = prefix64.run_tool(["/check", *args])
-        return code, out.decode("latin-1").split("\r\n")
-
     def test_check_reads_the_view_it_is_asked_for(self):
         for args, suffix in (([], "dc=wow,dc=com"), (["/reg:32"], "dc=wow,dc=com"),
                              (["/REG:64"], "dc=native,dc=com")):
-            code, lines = self.check(*args)
+            code, lines = prefix64.tool_lines("/check", *args)
             self.assertEqual(0, code, lines)
-            self.assertIn("Check OK - LdapSuffix = DNSuffix = " + suffix, lines, args)
+            self.assertIn(SUFFIXES_OK % suffix, lines, args)
 
     def test_repair_writes_only_the_view_it_is_asked_for(self):
-        seed_view("64", dict(NATIVE_SERVER, **{"Enable CR Auth": "no"}), NATIVE_CLIENT)
+        seed_view("64", {**NATIVE_SERVER, CR_AUTH: "no"}, NATIVE_CLIENT)
         wow_before = prefix64.values("32")
         backup = os.path.join(_scratch, "native.reg")
         code, out = prefix64.run_tool(["/repair", "/reg:64", "/backup:" + windows_path(backup)])
@@ -218,19 +215,19 @@ class ToolViews(BothViews):
         # The backup restores the native copy, and only that one.
         reg_ok("import", windows_path(backup), "/reg:64")
         self.assertEqual("sz " + b"no\0".hex(),
-                         prefix64.probe("view", "64", "dump", SERVER, "Enable CR Auth")[0])
+                         prefix64.probe("view", "64", "dump", SERVER, CR_AUTH)[0])
         self.assertEqual(wow_before, prefix64.values("32"))
 
     def test_interactive_run_keeps_its_screens_in_either_view(self):
-        for args, suffix in (([], b"dc=wow,dc=com"), (["/reg:64"], b"dc=native,dc=com")):
+        for args, suffix in (([], "dc=wow,dc=com"), (["/reg:64"], "dc=native,dc=com")):
             code, out = prefix64.run_tool(["1", *args], stdin="n\n")
             self.assertEqual(0, code)
-            self.assertIn(b"Check OK - LdapSuffix = DNSuffix = " + suffix + b"\r\n", out)
-            self.assertTrue(out.endswith(b"\r\nProgram has finished\r\n\r\n"), out)
+            self.assertIn(screen(SUFFIXES_OK % suffix), out)
+            self.assertTrue(out.endswith(FINISHED_END), out)
 
 
 class OneViewPrefix(unittest.TestCase):
-    KEY = r"HKLM\SOFTWARE\SorvaneViewProbe"
+    KEY = r"HKLM\SOFTWARE\SorvaneViewProbe"  # the probe's short root name, kept in use
 
     def tearDown(self):
         prefix32.probe("delete", self.KEY)

@@ -4,15 +4,18 @@ byte for byte with expected transcripts, and the registry checked afterwards."""
 import subprocess
 import unittest
 
-from harness import (CLIENT, EXE, GOOD_CLIENT, GOOD_SERVER, RUN_TIMEOUT, SERVER, Session,
-                     ToolTestCase, probe, run_tool, seed, text_of, transcript, values, wine_ready,
-                     wine_reg)
+import harness
+from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MISMATCHED_SERVER,
+                     RUN_TIMEOUT, Session, ToolTestCase, run_tool, seed, text_of, transcript,
+                     values, wine_ready, wine_reg)
+from texts import (ANOTHER_COPY, CHANGES_MADE, CLIENT, CONFIRM_QUESTION, CORRECTION_NEEDED,
+                   CR_AUTH, CURRENTLY, DN_SUFFIX, ENTERED, FINISHED_END, HELP_BLOCK, INFO_QUESTION,
+                   LDAP_SUFFIX, LOGIN_AUTH, MUST_MATCH, NOT_REPRESENTABLE, NOT_STORABLE, PROMPT,
+                   QUIT_NOTICE, SERVER, SHOULD_BE_YES, SUFFIXES_OK, TOO_LONG, VALUE_PROMPT, screen)
 
-BROKEN_SERVER = {"Enable Login Auth": "no", "Enable CR Auth": "YES",
-                 "LdapSuffix": "dc=old,dc=com"}
-BROKEN_CLIENT = {"DNSuffix": "dc=new,dc=com"}
-MISMATCHED_SERVER = dict(GOOD_SERVER, LdapSuffix="dc=old,dc=com")
-QUESTION = b"Do you want to write this value into the two reg keys above?"
+
+def setUpModule():
+    harness.configure_from_environment()
 
 
 class AllRulesMet(ToolTestCase):
@@ -26,39 +29,38 @@ class AllRulesMet(ToolTestCase):
         self.assertTranscript("verbose_all_ok.txt", run_tool("n\n", verbose=True))
 
     def test_any_argument_selects_verbose(self):
-        out = run_tool("N\n", verbose=True)
-        self.assertIn(b"Check OK - Enable Login Auth = Yes\r\n", out)
+        # Not only "1": any argument that is no switch, a switch it does not
+        # know, two words in one argument, several arguments.
+        for args in (["v"], ["0"], ["/x"], ["-1"], ["two words"], ["a", "b"]):
+            with self.subTest(args=args):
+                self.assertTranscript("verbose_all_ok.txt", run_tool("N\n", args=args))
 
     def test_information_question_reasks_until_yes(self):
         # "maybe": m and a re-ask, y shows the screen, b and e stay pending.
         self.assertTranscript("information_screen.txt", run_tool("maybe\n"))
 
     def test_nothing_is_written(self):
-        before = values()
-        run_tool("n\n", verbose=True)
-        self.assertEqual(before, values())
+        with self.assertNothingWritten():
+            run_tool("n\n", verbose=True)
 
 
 class RuleOne(ToolTestCase):
     def test_lower_case_and_trailing_blank_are_corrected(self):
-        seed(dict(GOOD_SERVER, **{"Enable Login Auth": "yes", "Enable CR Auth": "Yes "}),
-             GOOD_CLIENT)
+        seed({**GOOD_SERVER, LOGIN_AUTH: "yes", CR_AUTH: "Yes "}, GOOD_CLIENT)
         self.assertTranscript("rule_one_terse.txt", run_tool("n\n"))
         after = values()
-        for name in ("Enable Login Auth", "Enable CR Auth"):
+        for name in (LOGIN_AUTH, CR_AUTH):
             self.assertEqual("sz", after[name][0])
             self.assertEqual("Yes", text_of(after[name]))
 
     def test_dword_in_place_of_a_string_reads_as_its_bytes(self):
         # A DWORD 0 reads as an empty text, which is not "Yes".
-        seed(dict(GOOD_SERVER, **{"Enable CR Auth": 0}), GOOD_CLIENT)
+        seed({**GOOD_SERVER, CR_AUTH: 0}, GOOD_CLIENT)
         self.assertTranscript("dword_in_place_of_string.txt", run_tool("n\n"))
-        self.assertEqual(("sz", "Yes"), (values()["Enable CR Auth"][0],
-                                         text_of(values()["Enable CR Auth"])))
+        self.assertEqual(("sz", "Yes"), (values()[CR_AUTH][0], text_of(values()[CR_AUTH])))
 
     def test_dword_whose_bytes_spell_yes_passes(self):
-        seed(dict(GOOD_SERVER, **{"Enable Login Auth": int.from_bytes(b"Yes\0", "little")}),
-             GOOD_CLIENT)
+        seed({**GOOD_SERVER, LOGIN_AUTH: int.from_bytes(b"Yes\0", "little")}, GOOD_CLIENT)
         self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
 
 
@@ -68,16 +70,15 @@ class RuleTwo(ToolTestCase):
         out = run_tool("n\ndc=brimsek,dc=com\ny\n", verbose=True)
         self.assertTranscript("both_rules_verbose.txt", out)
         after = values()
-        self.assertEqual("dc=brimsek,dc=com", text_of(after["LdapSuffix"]))
-        self.assertEqual("dc=brimsek,dc=com", text_of(after["DNSuffix"]))
-        self.assertEqual("Yes", text_of(after["Enable CR Auth"]))
+        self.assertEqual("dc=brimsek,dc=com", text_of(after[LDAP_SUFFIX]))
+        self.assertEqual("dc=brimsek,dc=com", text_of(after[DN_SUFFIX]))
+        self.assertEqual("Yes", text_of(after[CR_AUTH]))
 
     def test_no_help_and_quit_write_nothing(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        before = values()
-        out = run_tool("n\nfirst\nn\nsecond\nh\nthird\nq\n")
+        with self.assertNothingWritten():
+            out = run_tool("n\nfirst\nn\nsecond\nh\nthird\nq\n")
         self.assertTranscript("dialogue_no_help_quit.txt", out)
-        self.assertEqual(before, values())
 
     def test_value_sharing_its_line_is_refused_and_answers_nothing(self):
         # The 'y' of the second word must not confirm "dc=corp,"; after "no yes"
@@ -86,66 +87,59 @@ class RuleTwo(ToolTestCase):
         out = run_tool("n\ndc=corp, dc=yoyodyne\ndc=corp,dc=yoyodyne\nno yes\n"
                        "dc=corp,dc=yoyodyne\ny\n")
         self.assertTranscript("dialogue_two_words.txt", out)
-        self.assertEqual("dc=corp,dc=yoyodyne", text_of(values()["DNSuffix"]))
+        self.assertEqual("dc=corp,dc=yoyodyne", text_of(values()[DN_SUFFIX]))
 
     def test_value_too_long_to_read_back_is_refused_at_the_prompt(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
         longest = "d" * 511
         out = run_tool("n\n" + "x" * 512 + "\n" + longest + "\ny\n")
-        self.assertIn(b">>ERROR - value is longer than 511 characters, please enter a shorter "
-                      b"value\r\n\r\nPlease enter the value you want written to these keys\r\n>>"
-                      b"You entered " + longest.encode() + b"\r\n", out)
-        self.assertEqual(1, out.count(b"You entered "))
-        self.assertEqual(longest, text_of(values()["LdapSuffix"]))
+        self.assertIn(screen(PROMPT + TOO_LONG, "", VALUE_PROMPT, PROMPT + ENTERED % longest), out)
+        self.assertEqual(1, out.count((ENTERED % "").encode()))
+        self.assertEqual(longest, text_of(values()[LDAP_SUFFIX]))
         # The longest accepted value reads back: a second run is clean.
         self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
 
     def test_repaired_settings_need_no_change_on_the_next_run(self):
-        seed(BROKEN_SERVER, dict(DNSuffix="dc=a-much-longer-suffix,dc=example,dc=com"))
+        seed(BROKEN_SERVER, {DN_SUFFIX: "dc=a-much-longer-suffix,dc=example,dc=com"})
         run_tool("n\ndc=x,dc=y\ny\n")
         # The new suffix is shorter than the old client one; nothing stale may
         # follow it when read back.
         self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
         out = run_tool("n\n", verbose=True)
-        self.assertIn(b"Check OK - LdapSuffix = DNSuffix = dc=x,dc=y\r\n", out)
-        self.assertNotIn(b"CORRECTION", out)
+        self.assertIn(screen(SUFFIXES_OK % "dc=x,dc=y"), out)
+        self.assertNotIn(CORRECTION_NEEDED.encode(), out)
 
 
 class EndOfInput(ToolTestCase):
     def test_at_the_information_question_nothing_is_read_or_written(self):
         # Not a clean run: it says that nothing was checked.
         seed(BROKEN_SERVER, BROKEN_CLIENT)
-        before = values()
-        for stdin in ("", "\n\n  \n"):
-            self.assertTranscript("no_input.txt", run_tool(stdin))
-        # Two answers that are neither yes nor no re-ask twice, then input ends.
-        expected = transcript("no_input.txt")
-        question = expected.split(b"\r\n")[0] + b"\r\n"
-        self.assertEqual(question * 2 + expected, run_tool("x z\n"))
-        self.assertEqual(before, values())
+        with self.assertNothingWritten():
+            for stdin in ("", "\n\n  \n"):
+                self.assertTranscript("no_input.txt", run_tool(stdin))
+            # Two answers that are neither yes nor no re-ask twice, then input ends.
+            self.assertEqual(screen(INFO_QUESTION) * 2 + transcript("no_input.txt"),
+                             run_tool("x z\n"))
 
     def test_at_the_value_prompt_rule_two_is_left_alone(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        before = values()
-        self.assertTranscript("dialogue_end_at_value_prompt.txt", run_tool("n\n"))
-        self.assertEqual(before, values())
+        with self.assertNothingWritten():
+            self.assertTranscript("dialogue_end_at_value_prompt.txt", run_tool("n\n"))
 
     def test_at_the_question_rule_two_is_left_alone(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        before = values()
-        self.assertTranscript("dialogue_end_at_question.txt", run_tool("n\ndc=x\n"))
-        self.assertEqual(before, values())
+        with self.assertNothingWritten():
+            self.assertTranscript("dialogue_end_at_question.txt", run_tool("n\ndc=x\n"))
 
     def test_at_the_question_after_rule_one_writes_the_summary_counts_them(self):
-        seed(dict(MISMATCHED_SERVER, **{"Enable Login Auth": "No"}), BROKEN_CLIENT)
+        seed({**MISMATCHED_SERVER, LOGIN_AUTH: "No"}, BROKEN_CLIENT)
         out = run_tool("n\ndc=x\nx x x")
-        self.assertTrue(out.endswith(QUESTION + b" Press key ((Y)es/(N)o/(Q)uit/(H)elp)\r\n"
-                                     b"\r\nProgram needed to make 1 changes to registry values"
-                                     b"\r\n\r\nProgram has finished\r\n\r\n"), out)
+        self.assertTrue(out.endswith(screen(CONFIRM_QUESTION, "", CHANGES_MADE % 1) +
+                                     FINISHED_END), out)
         after = values()
-        self.assertEqual("Yes", text_of(after["Enable Login Auth"]))
-        self.assertEqual("dc=old,dc=com", text_of(after["LdapSuffix"]))
-        self.assertEqual("dc=new,dc=com", text_of(after["DNSuffix"]))
+        self.assertEqual("Yes", text_of(after[LOGIN_AUTH]))
+        self.assertEqual(MISMATCHED_SERVER[LDAP_SUFFIX], text_of(after[LDAP_SUFFIX]))
+        self.assertEqual(BROKEN_CLIENT[DN_SUFFIX], text_of(after[DN_SUFFIX]))
 
     def test_in_the_notice_wait_the_run_ends(self):
         seed(None, GOOD_CLIENT)
@@ -161,7 +155,7 @@ class ReadFailures(ToolTestCase):
 
     def test_missing_server_value_stops_before_the_client_key(self):
         server = dict(GOOD_SERVER)
-        del server["Enable CR Auth"]
+        del server[CR_AUTH]
         seed(server, GOOD_CLIENT)
         self.assertTranscript("missing_server_value_verbose.txt",
                               run_tool("n\nq\n", verbose=True))
@@ -172,19 +166,18 @@ class ReadFailures(ToolTestCase):
 
     def test_value_of_511_characters_reads_and_512_does_not(self):
         suffix = "s" * 511
-        seed(dict(GOOD_SERVER, LdapSuffix=suffix), dict(DNSuffix=suffix))
+        seed({**GOOD_SERVER, LDAP_SUFFIX: suffix}, {DN_SUFFIX: suffix})
         self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
-        seed(dict(GOOD_SERVER, LdapSuffix=suffix + "s"), dict(DNSuffix=suffix))
+        seed({**GOOD_SERVER, LDAP_SUFFIX: suffix + "s"}, {DN_SUFFIX: suffix})
         self.assertTranscript("suffix_too_long_to_read.txt", run_tool("n\nq\n"))
 
     def test_failed_read_writes_nothing(self):
         server = dict(BROKEN_SERVER)
-        del server["LdapSuffix"]
+        del server[LDAP_SUFFIX]
         seed(server, BROKEN_CLIENT)
-        before = values()
-        out = run_tool("n\nq\n")
-        self.assertNotIn(b"CORRECTION", out)
-        self.assertEqual(before, values())
+        with self.assertNothingWritten():
+            out = run_tool("n\nq\n")
+        self.assertNotIn(CORRECTION_NEEDED.encode(), out)
 
 
 class StoredAsUnicode(ToolTestCase):
@@ -192,31 +185,29 @@ class StoredAsUnicode(ToolTestCase):
     code page 1252 read turns full-width letters into plain ones and Cyrillic
     into question marks, so reading alike proves nothing."""
 
-    NOTE = b" [not representable in this code page]"
-
     def store(self, key, name, text):
         code, out = wine_reg("add", key, "/v", name, "/d", text, "/f")
         self.assertEqual(0, code, out)
 
     def test_full_width_yes_is_corrected(self):
         seed()
-        self.store(SERVER, "Enable Login Auth", "Ｙｅｓ")
+        self.store(SERVER, LOGIN_AUTH, "Ｙｅｓ")
         out = run_tool("n\n")
-        self.assertIn(b"Enable Login Auth is currently = Yes" + self.NOTE + b"\r\nSHOULD BE - Yes",
-                      out)
-        self.assertEqual(("sz", b"Yes\0"), values()["Enable Login Auth"])
+        self.assertIn(screen(CORRECTION_NEEDED + CURRENTLY % (SERVER, LOGIN_AUTH, "Yes") +
+                             NOT_REPRESENTABLE, SHOULD_BE_YES), out)
+        self.assertEqual(("sz", b"Yes\0"), values()[LOGIN_AUTH])
 
     def test_suffixes_that_read_alike_are_compared_as_stored(self):
         for server, client, match in (("dc=дом", "dc=жук", False), ("dc=дом", "dc=дом", True)):
             seed()
-            self.store(SERVER, "LdapSuffix", server)
-            self.store(CLIENT, "DNSuffix", client)
+            self.store(SERVER, LDAP_SUFFIX, server)
+            self.store(CLIENT, DN_SUFFIX, client)
             out = run_tool("n\nq\n", verbose=True)
             if match:
-                self.assertIn(b"Check OK - LdapSuffix = DNSuffix = dc=???" + self.NOTE, out)
+                self.assertIn(screen(SUFFIXES_OK % "dc=???" + NOT_REPRESENTABLE), out)
             else:
-                self.assertIn(b"DNSuffix is currently = dc=???" + self.NOTE + b"\r\nThese two",
-                              out)
+                self.assertIn(screen(CURRENTLY % (CLIENT, DN_SUFFIX, "dc=???") + NOT_REPRESENTABLE,
+                                     MUST_MATCH), out)
 
 
 class CodePage932(ToolTestCase):
@@ -230,21 +221,19 @@ class CodePage932(ToolTestCase):
 
     def test_double_byte_characters_re_ask_and_a_lone_lead_byte_is_not_stored(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        before = values()
         tsuchi, ha, hi, question = self.CHARACTERS.values()
         # 土 (trail byte 'y') at the information question, a value ending in a
         # lone lead byte, then 土 ハ ヒ ？ and a lone lead byte at the question.
-        out = self.run932(b"\x93\x79\nn\ndc=\x81\ndc=x\n" + tsuchi + ha + hi + question +
-                          b"\n\x81\nq\n")
-        info, rest = out.split(b"\r\n\r\nCORRECTION NEEDED", 1)
-        self.assertEqual(2, info.count(b"Press (Y)es/(N)o"), out)
-        self.assertIn(b">>ERROR - value holds characters that cannot be stored, please enter "
-                      b"another value\r\n", rest)
-        self.assertEqual(1, rest.count(b"You entered "), out)
-        self.assertEqual(6, rest.count(QUESTION), out)
-        self.assertNotIn(b"HELP START", out)
-        self.assertTrue(out.endswith(b"\r\nProgram has finished\r\n\r\n"), out)
-        self.assertEqual(before, values())
+        with self.assertNothingWritten():
+            out = self.run932(b"\x93\x79\nn\ndc=\x81\ndc=x\n" + tsuchi + ha + hi + question +
+                              b"\n\x81\nq\n")
+        info, rest = out.split(b"\r\n\r\n" + CORRECTION_NEEDED.encode(), 1)
+        self.assertEqual(screen(INFO_QUESTION) * 2, info + b"\r\n", out)
+        self.assertIn(screen(PROMPT + NOT_STORABLE), rest)
+        self.assertEqual(1, rest.count((ENTERED % "").encode()), out)
+        self.assertEqual(6, rest.count(screen(CONFIRM_QUESTION)), out)
+        self.assertNotIn(HELP_BLOCK[1].encode(), out)  # "HELP START"
+        self.assertTrue(out.endswith(FINISHED_END), out)
 
 
 class Interactive(ToolTestCase):
@@ -254,53 +243,50 @@ class Interactive(ToolTestCase):
     def test_each_prompt_is_visible_while_the_tool_waits(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
         session = Session()
-        session.expect("Press (Y)es/(N)o\r\n")
+        session.expect(screen(INFO_QUESTION))
         self.assertTrue(session.quiet_for(0.3))
         session.send("n\n")
-        session.expect("These two values MUST match!\r\n")
-        session.expect("\r\n>>")
+        session.expect(screen(MUST_MATCH))
+        session.expect(screen("", VALUE_PROMPT) + PROMPT.encode())
         self.assertTrue(session.quiet_for(0.3))
         session.send("dc=s,dc=t\n")
-        session.expect("You entered dc=s,dc=t\r\n")
-        session.expect(QUESTION)
+        session.expect(screen(ENTERED % "dc=s,dc=t"))
+        session.expect(screen(CONFIRM_QUESTION))
         self.assertTrue(session.quiet_for(0.3))
         session.send("y\n")
         out = session.finish()
-        self.assertTrue(out.endswith(b"Program needed to make 2 changes to registry values"
-                                     b"\r\n\r\nProgram has finished\r\n\r\n"), out)
-        self.assertEqual("dc=s,dc=t", text_of(values()["DNSuffix"]))
+        self.assertTrue(out.endswith(screen(CHANGES_MADE % 2) + FINISHED_END), out)
+        self.assertEqual("dc=s,dc=t", text_of(values()[DN_SUFFIX]))
 
     def test_yes_leaves_es_pending_for_the_value_prompt(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
         session = Session()
-        session.expect("Press (Y)es/(N)o\r\n")
+        session.expect(screen(INFO_QUESTION))
         session.send("yes\n")
-        session.expect(">>You entered es\r\n")
-        session.expect(QUESTION)
+        session.expect(screen(PROMPT + ENTERED % "es"))
+        session.expect(screen(CONFIRM_QUESTION))
         self.assertTrue(session.quiet_for(0.3))
         session.send("q\n")
         out = session.finish()
-        self.assertTrue(out.endswith(b"\r\nProgram has finished\r\n\r\n"))
+        self.assertTrue(out.endswith(FINISHED_END), out)
 
     def test_a_second_copy_reads_and_writes_nothing(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        before = values()
         first = Session()
-        first.expect("Press (Y)es/(N)o\r\n")
-        self.assertEqual(b"ERROR - another copy of Sorvane is running, let it finish and run "
-                         b"Sorvane again\r\n", run_tool("n\ndc=x\ny\n"))
-        self.assertEqual(before, values())
+        first.expect(screen(INFO_QUESTION))
+        with self.assertNothingWritten():
+            self.assertEqual(screen(ANOTHER_COPY), run_tool("n\ndc=x\ny\n"))
         first.send("n\nq\n")
-        self.assertTrue(first.finish().endswith(b"Program has finished\r\n\r\n"))
+        self.assertTrue(first.finish().endswith(FINISHED_END))
         # Once the first copy has ended, the next one runs.
-        self.assertIn(b"MUST match!", run_tool("n\nq\n"))
+        self.assertIn(screen(MUST_MATCH), run_tool("n\nq\n"))
 
     def test_the_notice_waits_for_an_entry(self):
         seed(None, GOOD_CLIENT)
         session = Session()
-        session.expect("Press (Y)es/(N)o\r\n")
+        session.expect(screen(INFO_QUESTION))
         session.send("n\n")
-        session.expect("Press Q to Quit\r\n")
+        session.expect(screen(QUIT_NOTICE))
         session.send("\n\n")  # empty lines do not end the wait
         self.assertTrue(session.quiet_for(0.3))
         self.assertIsNone(session.proc.poll())
@@ -319,8 +305,9 @@ class ConsoleWrites(ToolTestCase):
         stdin = b"y\ndc=x\nh\ndc=x\nq\n"
         lines = run_tool(stdin, verbose=True).count(b"\r\n")
         seed(BROKEN_SERVER, BROKEN_CLIENT)
-        result = subprocess.run(["wine", EXE, "1"], env=dict(wine_ready(), WINEDEBUG="+relay"),
-                                input=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+        result = subprocess.run(["wine", harness.EXE, "1"], input=stdin,
+                                env=dict(wine_ready(), WINEDEBUG="+relay"),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                 timeout=RUN_TIMEOUT)
         writes = result.stderr.count(b"Call KERNEL32.WriteFile(")
         self.assertGreater(lines, 60)

@@ -10,18 +10,9 @@ import os
 import sys
 import time
 
-parser = argparse.ArgumentParser()
-parser.add_argument("--build", required=True)
-parser.add_argument("--runs", type=int, default=1000)
-options = parser.parse_args()
-
-build = os.path.realpath(options.build)
-os.environ.update(SORVANE_EXE=os.path.join(build, "Sorvane.exe"),
-                  REGPROBE_EXE=os.path.join(build, "tests", "regprobe.exe"),
-                  SORVANE_PREFIX=os.path.join(build, "soak-prefix"))
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-
-import harness  # noqa: E402  (reads the environment above)
+import harness
+from texts import (BRIMSEK, CHANGES_MADE, CR_AUTH, DN_SUFFIX, FINISHED_END, LDAP_SUFFIX, LOGIN_AUTH,
+                   screen)
 
 
 def fail(run, what):
@@ -31,10 +22,10 @@ def fail(run, what):
 
 def expect_settings(run, suffix):
     got = harness.values()
-    for name in ("Enable Login Auth", "Enable CR Auth"):
+    for name in (LOGIN_AUTH, CR_AUTH):
         if got[name] is None or got[name][0] != "sz" or harness.text_of(got[name]) != "Yes":
             fail(run, "%s is %r" % (name, got[name]))
-    for name in ("LdapSuffix", "DNSuffix"):
+    for name in (LDAP_SUFFIX, DN_SUFFIX):
         # Exactly the text, nothing stale after it. The tool counts no NUL,
         # but the platform's ANSI write stores the NUL that follows string
         # data not ending in one.
@@ -42,23 +33,22 @@ def expect_settings(run, suffix):
             fail(run, "%s is %r, expected %r" % (name, got[name], suffix))
 
 
-def main():
+def soak(runs):
     terse_ok = harness.transcript("terse_all_ok.txt")
+    repaired = screen(CHANGES_MADE % 4) + FINISHED_END
     started = time.monotonic()
     suffix = None
     try:
-        for run in range(1, options.runs + 1):
+        for run in range(1, runs + 1):
             if run % 2 == 1:
                 # Repair: both Rule One values wrong and the suffixes apart, the
                 # new suffix of a varying length so stale bytes would show.
                 old = "dc=old%d,dc=com" % run
-                harness.seed({"Enable Login Auth": "yes", "Enable CR Auth": "No ",
-                              "LdapSuffix": old + "x" * (run % 7 + 1)},
-                             {"DNSuffix": old})
+                harness.seed({LOGIN_AUTH: "yes", CR_AUTH: "No ",
+                              LDAP_SUFFIX: old + "x" * (run % 7 + 1)}, {DN_SUFFIX: old})
                 suffix = "dc=soak%d,dc=%s" % (run, "c" * (run % 11 + 1))
                 out = harness.run_tool("n\n%s\ny\n" % suffix)
-                if not out.endswith(b"Program needed to make 4 changes to registry values"
-                                    b"\r\n\r\nProgram has finished\r\n\r\n"):
+                if not out.endswith(repaired):
                     fail(run, "repair output ends %r" % out[-200:])
             else:
                 out = harness.run_tool("n\n")
@@ -68,9 +58,20 @@ def main():
             if run % 100 == 0:
                 print("%d runs, %.0f s, no drift" % (run, time.monotonic() - started), flush=True)
     finally:
-        harness.probe("delete", r"HKLM\SOFTWARE\Brimsek")
+        harness.probe("delete", BRIMSEK)
     print("soak: %d runs, %d repairs and %d re-checks, zero drift, zero failures, %.0f s" %
-          (options.runs, (options.runs + 1) // 2, options.runs // 2, time.monotonic() - started))
+          (runs, (runs + 1) // 2, runs // 2, time.monotonic() - started))
 
 
-main()
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--runs", type=int, default=1000)
+    options = parser.parse_args()
+    build = os.path.realpath(options.build)
+    harness.configure(build, os.path.join(build, "soak-prefix"))
+    soak(options.runs)
+
+
+if __name__ == "__main__":
+    main()
