@@ -28,16 +28,14 @@ PROMPT = ">>"  # the tool reads on the same line
 ENTERED = "You entered %s"
 CONFIRM_QUESTION = ("Do you want to write this value into the two reg keys above? Press key "
                     "((Y)es/(N)o/(Q)uit/(H)elp)")
-HELP_BLOCK = (
-    "-" * 62,
-    "HELP START",
-    "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
-    "These registry key are of type (string) REG_SZ",
-    "As an example - when these keys are viewed with regedit, you will see",
-    "something that looks like dc=example,dc=com",
-    "HELP END",
-    "-" * 61,
-)
+HELP_BLOCK = tuple(("-" * 62 + """
+HELP START
+This string value will be written into two locations (..LdapSuffix and .. DNSuffix)
+These registry key are of type (string) REG_SZ
+As an example - when these keys are viewed with regedit, you will see
+something that looks like dc=example,dc=com
+HELP END
+""" + "-" * 61).split("\n"))
 # The refusals of an entered value (and, after "RESULT: failed - the /suffix:
 # value", of a /suffix: one).
 NOT_ONE_WORD = "ERROR - value must be one word without blanks, please enter it again"
