@@ -9,13 +9,13 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "last_error.h"
 #include "registry/registry_key.h"
 
 namespace path_model {
@@ -202,14 +202,6 @@ class Generator {
     std::vector<std::string> bases;
 };
 
-// The seed: SORVANE_PATHS_SEED, or a fresh one.
-inline unsigned SeedFromEnvironment() {
-    const char* text = std::getenv("SORVANE_PATHS_SEED");
-    if (text != nullptr && *text != '\0')
-        return static_cast<unsigned>(std::strtoul(text, nullptr, 10));
-    return std::random_device()();
-}
-
 // The path with bytes outside printable ASCII as \xNN.
 inline std::string Shown(const std::string& path) {
     std::string shown;
@@ -231,7 +223,7 @@ enum class Operation { kOpen, kCreate };
 inline std::string Check(Operation operation, const std::string& path, bool shiftJis) {
     const Verdict verdict = Judge(path, shiftJis);
     RegistryKey key;
-    SetLastError(0xDEAD);
+    SetLastError(test_support::kLastErrorSentinel);
     bool result =
         operation == Operation::kOpen ? key.Open(path.c_str()) : key.Create(path.c_str(), nullptr);
     DWORD code = GetLastError();

@@ -2,11 +2,11 @@
 // process's own token. Privilege state and hive contents are checked with raw
 // API calls, independent of the code under test.
 #include <cstring>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "console_capture.h"
+#include "last_error.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
 
@@ -49,18 +49,6 @@ void SwitchPrivilegeRaw(const char* name, bool on) {
     AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
     CloseHandle(token);
 }
-
-// Collects what is written to std::cout while it lives.
-class CaptureStdout {
-  public:
-    CaptureStdout() : saved(std::cout.rdbuf(captured.rdbuf())) {}
-    ~CaptureStdout() { std::cout.rdbuf(saved); }
-    std::string Text() const { return captured.str(); }
-
-  private:
-    std::ostringstream captured;
-    std::streambuf* saved;
-};
 
 class RegistryHive : public ScratchKeyTest {
   protected:
@@ -107,13 +95,13 @@ class RegistryHive : public ScratchKeyTest {
 
     // Fills the scratch key with a string, a DWORD and a sub-key with a value.
     void Populate(const std::string& relative, const char* text) {
-        ASSERT_TRUE(MakeKey(relative));
-        ASSERT_TRUE(SetRaw(relative, "text", REG_SZ, text, std::strlen(text) + 1));
+        ASSERT_TRUE(CreateKeyRaw(relative));
+        ASSERT_TRUE(SetValueRaw(relative, "text", REG_SZ, text, std::strlen(text) + 1));
         DWORD number = 0x01020304;
-        ASSERT_TRUE(SetRaw(relative, "number", REG_DWORD, &number, sizeof number));
+        ASSERT_TRUE(SetValueRaw(relative, "number", REG_DWORD, &number, sizeof number));
         std::string child = relative.empty() ? "child" : relative + "\\child";
-        ASSERT_TRUE(MakeKey(child));
-        ASSERT_TRUE(SetRaw(child, "inner", REG_SZ, "deep", 5));
+        ASSERT_TRUE(CreateKeyRaw(child));
+        ASSERT_TRUE(SetValueRaw(child, "inner", REG_SZ, "deep", 5));
     }
 
     std::string hiveName;
@@ -126,23 +114,21 @@ TEST_F(RegistryHive, SavedKeyLoadsUnderHkeyUsersWithValuesAndSubKeys) {
     std::string file = File(".hiv");
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     HKEY current = key.CurrentKey();
-    CaptureStdout output;
-    EXPECT_TRUE(key.SaveToFile(file.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    ConsoleCapture output;
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, key.SaveToFile(file.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kBackup)) << "the backup privilege is switched off after the save";
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str()));
     EXPECT_EQ(current, key.CurrentKey());
-    EXPECT_EQ(full, key.Path());
+    EXPECT_EQ(scratchFullPath, key.Path());
     EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
 
     // Loaded with the current key standing at HKEY_USERS itself.
     RegistryKey users;
     ASSERT_TRUE(users.Open("HKEY_USERS\\"));
     HKEY usersKey = users.CurrentKey();
-    EXPECT_TRUE(users.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, users.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kRestore)) << "the restore privilege is switched off after the load";
     EXPECT_EQ(usersKey, users.CurrentKey());
     EXPECT_STREQ("HKEY_USERS\\", users.Path());
@@ -154,7 +140,7 @@ TEST_F(RegistryHive, SavedKeyLoadsUnderHkeyUsersWithValuesAndSubKeys) {
                                           nullptr, &number, &size));
     EXPECT_EQ(0x01020304u, number);
     EXPECT_EQ("deep", ReadText(HKEY_USERS, hiveName + "\\child", "inner"));
-    EXPECT_EQ("", output.Text()) << "nothing is printed when every step succeeds";
+    EXPECT_EQ("", output.Printed()) << "nothing is printed when every step succeeds";
 
     SwitchPrivilegeRaw(kRestore, true);
     EXPECT_EQ(ERROR_SUCCESS, RegUnLoadKeyA(HKEY_USERS, hiveName.c_str()));
@@ -163,18 +149,17 @@ TEST_F(RegistryHive, SavedKeyLoadsUnderHkeyUsersWithValuesAndSubKeys) {
 TEST_F(RegistryHive, HandleGivenIsSavedWhateverTheCurrentKey) {
     Populate("current", "current key");
     Populate("given", "given key");
-    HKEY given;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, (sub + "\\given").c_str(), 0, KEY_READ, &given));
+    HKEY given = OpenKeyRaw("given", KEY_READ);
+    ASSERT_NE(nullptr, given);
     std::string givenFile = File(".given");
     std::string currentFile = File(".current");
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\current").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("current").c_str()));
     EXPECT_TRUE(key.SaveToFile(givenFile.c_str(), given));
     EXPECT_TRUE(key.SaveToFile(currentFile.c_str(), nullptr));
     RegCloseKey(given);
-    EXPECT_EQ(full + "\\current", key.Path());
+    EXPECT_EQ(FullPathOf("current"), key.Path());
 
     // An object without a current key loads under the handle it is given.
     RegistryKey loader;
@@ -196,10 +181,10 @@ TEST_F(RegistryHive, RefusedSaveAndLoadReportTheRegistrysCodeAndSwitchThePrivile
 
     // What the platform itself says for the same calls, privileges on.
     SwitchPrivilegeRaw(kBackup, true);
-    HKEY raw;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_READ, &raw));
-    LONG saveCode = RegSaveKeyA(raw, missingFolder.c_str(), nullptr);
-    RegCloseKey(raw);
+    HKEY scratchHandle = OpenKeyRaw("", KEY_READ);
+    ASSERT_NE(nullptr, scratchHandle);
+    LONG saveCode = RegSaveKeyA(scratchHandle, missingFolder.c_str(), nullptr);
+    RegCloseKey(scratchHandle);
     SwitchPrivilegeRaw(kRestore, true);
     LONG loadCode = RegLoadKeyA(HKEY_USERS, hiveName.c_str(), missingFile.c_str());
     ASSERT_NE(ERROR_SUCCESS, saveCode);
@@ -208,49 +193,40 @@ TEST_F(RegistryHive, RefusedSaveAndLoadReportTheRegistrysCodeAndSwitchThePrivile
     // Both privileges are still on from above: the operations switch them off
     // even though the caller had them on.
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
-    CaptureStdout output;
-    EXPECT_FALSE(key.SaveToFile(missingFolder.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(saveCode), GetLastError());
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
+    ConsoleCapture output;
+    EXPECT_LAST_ERROR(saveCode, key.SaveToFile(missingFolder.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kBackup));
 
     RegistryKey users;
     ASSERT_TRUE(users.Open("HKEY_USERS\\"));
-    EXPECT_FALSE(users.LoadFromFile(hiveName.c_str(), missingFile.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(loadCode), GetLastError());
+    EXPECT_LAST_ERROR(loadCode, users.LoadFromFile(hiveName.c_str(), missingFile.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kRestore));
-    EXPECT_EQ("", output.Text()) << "a refusal by the registry prints nothing";
+    EXPECT_EQ("", output.Printed()) << "a refusal by the registry prints nothing";
 }
 
 TEST_F(RegistryHive, WithNoKeyAtAllTheRegistryGetsANullHandleAndRefuses) {
     RegistryKey key;
     std::string file = File(".none");
-    EXPECT_FALSE(key.SaveToFile(file.c_str(), nullptr));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
-    EXPECT_FALSE(key.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_FAILS(key.SaveToFile(file.c_str(), nullptr));
+    EXPECT_FAILS(key.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
 }
 
 TEST_F(RegistryHive, NullNamesAreRefusedWithoutOutputOrTouchingPrivileges) {
     std::string file = File(".unused");
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     // Switched on beforehand, so a refusal that touched them would show.
     SwitchPrivilegeRaw(kBackup, true);
     SwitchPrivilegeRaw(kRestore, true);
 
-    CaptureStdout output;
-    SetLastError(0);
-    EXPECT_FALSE(key.SaveToFile(nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    SetLastError(0);
-    EXPECT_FALSE(key.LoadFromFile(nullptr, file.c_str(), HKEY_USERS));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    SetLastError(0);
-    EXPECT_FALSE(key.LoadFromFile(hiveName.c_str(), nullptr, HKEY_USERS));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    ConsoleCapture output;
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.SaveToFile(nullptr, nullptr));
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.LoadFromFile(nullptr, file.c_str(), HKEY_USERS));
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER,
+                      key.LoadFromFile(hiveName.c_str(), nullptr, HKEY_USERS));
 
-    EXPECT_EQ("", output.Text());
+    EXPECT_EQ("", output.Printed());
     EXPECT_TRUE(PrivilegeOn(kBackup));
     EXPECT_TRUE(PrivilegeOn(kRestore));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str()));
@@ -263,7 +239,7 @@ TEST_F(RegistryHive, LoadUnderCurrentUserReportsWhateverThePlatformDecides) {
     Populate("", "under current user");
     std::string file = File(".hkcu");
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     ASSERT_TRUE(key.SaveToFile(file.c_str(), nullptr));
 
     RegistryKey user;
@@ -284,9 +260,9 @@ TEST_F(RegistryHive, SaveOverAnExistingFileReportsWhateverThePlatformDecides) {
     Populate("second", "second save");
     std::string file = File(".existing");
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\first").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("first").c_str()));
     ASSERT_TRUE(key.SaveToFile(file.c_str(), nullptr));
-    ASSERT_TRUE(key.Open((full + "\\second").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("second").c_str()));
 
     bool saved = key.SaveToFile(file.c_str(), nullptr);
     DWORD code = GetLastError();
@@ -306,13 +282,14 @@ TEST(SetPrivilege, UnknownNamePrintsOneLookupLineWithTheCode) {
     ASSERT_FALSE(LookupPrivilegeValueA(nullptr, "SeNoSuchPrivilege", &unused));
     DWORD expected = GetLastError();
 
-    CaptureStdout output;
+    ConsoleCapture output;
     EXPECT_FALSE(SetPrivilege("SeNoSuchPrivilege", TRUE));
-    EXPECT_EQ("Error in LookupPrivilegeValue (" + std::to_string(expected) + ")\n", output.Text());
+    EXPECT_EQ("Error in LookupPrivilegeValue (" + std::to_string(expected) + ")\n",
+              output.Printed());
 }
 
 TEST(SetPrivilege, EveryNonZeroFlagSwitchesOnAndZeroSwitchesOff) {
-    CaptureStdout output;
+    ConsoleCapture output;
     const BOOL flags[] = {1, 2, -1, 0x100};
     for (BOOL flag : flags) {
         SwitchPrivilegeRaw(kBackup, false);
@@ -321,7 +298,7 @@ TEST(SetPrivilege, EveryNonZeroFlagSwitchesOnAndZeroSwitchesOff) {
         EXPECT_TRUE(SetPrivilege(kBackup, FALSE));
         EXPECT_FALSE(PrivilegeOn(kBackup)) << "after flag " << flag;
     }
-    EXPECT_EQ("", output.Text());
+    EXPECT_EQ("", output.Printed());
 }
 
 // The handle table hands out the lowest free slot, so if every call left its
@@ -330,7 +307,7 @@ TEST(SetPrivilege, ClosesTheTokenHandleItOpens) {
     HANDLE before = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     ASSERT_NE(nullptr, before);
     CloseHandle(before);
-    CaptureStdout output;
+    ConsoleCapture output;
     for (int i = 0; i < 50; ++i) {
         SetPrivilege(kBackup, TRUE);
         SetPrivilege(kBackup, FALSE);
