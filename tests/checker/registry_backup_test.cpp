@@ -202,23 +202,12 @@ TEST_F(RegistryBackupFile, UnwritableNameFailsAndLeavesNothingBehind) {
 }
 
 // A real restore: the file in a scratch folder, the values in a scratch key.
-class RegistryBackupRestore : public ScratchKeyTest {
+class RegistryBackupRestore : public WithScratchFolder<ScratchKeyTest> {
   protected:
-    void SetUp() override {
-        ScratchKeyTest::SetUp();
-        folder = CreateScratchFolder();
-        ASSERT_FALSE(folder.empty()) << "scratch folder: error " << GetLastError();
-    }
-    void TearDown() override {
-        RemoveScratchFolder(folder);
-        ScratchKeyTest::TearDown();
-    }
-    std::string folder;
-
     // Backs `settings` up, then runs the reg import call the file's comment
     // names; its exit code.
     long BackUpAndRestore(const std::vector<StoredSetting>& settings, REGSAM view) {
-        const std::string file = folder + "\\restore.reg";
+        const std::string file = InFolder("restore.reg");
         if (!WriteBackupFile(file, settings, view)) return -2;
         const std::wstring text = FormatBackup(settings, file, view);
         const size_t call = text.find(L"Restore with: ");

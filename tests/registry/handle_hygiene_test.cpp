@@ -9,6 +9,7 @@
 
 #include "console_capture.h"
 #include "registry/registry_key.h"
+#include "scratch_folder.h"
 #include "scratch_key.h"
 
 namespace {
@@ -42,24 +43,16 @@ DWORD HandleCount() {
     return ProbedHandleCount();
 }
 
-class HandleHygiene : public ScratchKeyTest {
+class HandleHygiene : public WithScratchFolder<ScratchKeyTest> {
   protected:
     void SetUp() override {
-        ScratchKeyTest::SetUp();
+        WithScratchFolder::SetUp();
         ASSERT_TRUE(CreateKeyRaw("a\\b\\c"));
         ASSERT_TRUE(CreateKeyRaw("a\\sibling"));
         for (const char* name : {"one", "two", "three"}) {
             ASSERT_TRUE(SetValueRaw("a", name, REG_SZ, name, std::strlen(name) + 1));
         }
-        char folder[MAX_PATH];
-        GetTempPathA(MAX_PATH, folder);
-        hiveFile = std::string(folder) + "sorvane-hygiene.hiv";
-        DeleteFileA(hiveFile.c_str());
-    }
-
-    void TearDown() override {
-        DeleteFileA(hiveFile.c_str());
-        ScratchKeyTest::TearDown();
+        hiveFile = InFolder("hygiene.hiv");
     }
 
     // One cycle; `step` chooses the rarer operations. False (with `what` set)

@@ -119,10 +119,7 @@ TEST_F(KeySecurity, ReadAccessOpensAReadOnlyKeyEveryWay) {
         reader.SetAccess(KEY_READ);
         ASSERT_LAST_ERROR(ERROR_SUCCESS, way.open(reader, scratchSubPath, scratchFullPath))
             << way.what;
-        char text[8] = {};
-        DWORD size = sizeof text;
-        EXPECT_TRUE(reader.ReadValue("value", reinterpret_cast<BYTE*>(text), &size)) << way.what;
-        EXPECT_STREQ("Yes", text) << way.what;
+        EXPECT_EQ("Yes", ValueText(reader, "value")) << way.what;
         const BYTE no[] = "No";
         EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED, reader.WriteString("value", no, sizeof no))
             << way.what;

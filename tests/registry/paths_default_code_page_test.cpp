@@ -32,10 +32,7 @@ TEST_F(DefaultCodePagePaths, OpenReachesTheKeyOneLevelBelowTheLeadByte) {
     RegistryKey key;
     std::string path = scratchFullPath + "\\" + kBytes + "inner";
     ASSERT_TRUE(key.Open(path.c_str()));
-    char text[16];
-    DWORD size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("split", text);
+    EXPECT_EQ("split", ValueText(key, "mark"));
 }
 
 }  // namespace

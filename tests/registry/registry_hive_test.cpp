@@ -3,11 +3,11 @@
 // API calls, independent of the code under test.
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "console_capture.h"
 #include "last_error.h"
 #include "registry/registry_key.h"
+#include "scratch_folder.h"
 #include "scratch_key.h"
 
 namespace {
@@ -50,36 +50,25 @@ void SwitchPrivilegeRaw(const char* name, bool on) {
     CloseHandle(token);
 }
 
-class RegistryHive : public ScratchKeyTest {
+// Hive files go in the test's scratch folder, removed once the hive is unloaded.
+class RegistryHive : public WithScratchFolder<ScratchKeyTest> {
   protected:
     void SetUp() override {
-        ScratchKeyTest::SetUp();
+        WithScratchFolder::SetUp();
         // The token belongs to the whole process: start every test with both off.
         SwitchPrivilegeRaw(kBackup, false);
         SwitchPrivilegeRaw(kRestore, false);
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         hiveName = std::string("SorvaneHive.") + info->name();
-        fileBase = std::string(temp) + hiveName;
     }
 
     void TearDown() override {
-        for (const std::string& file : files) DeleteFileA(file.c_str());
         SwitchPrivilegeRaw(kRestore, true);
         RegUnLoadKeyA(HKEY_USERS, hiveName.c_str());
         RegUnLoadKeyA(HKEY_CURRENT_USER, hiveName.c_str());
         SwitchPrivilegeRaw(kRestore, false);
         SwitchPrivilegeRaw(kBackup, false);
-        ScratchKeyTest::TearDown();
-    }
-
-    // A hive file name for this test that does not exist yet.
-    std::string File(const char* suffix) {
-        std::string file = fileBase + suffix;
-        DeleteFileA(file.c_str());
-        files.push_back(file);
-        return file;
+        WithScratchFolder::TearDown();
     }
 
     // Value `name` of `root`\`relative` as text, or "<missing>".
@@ -104,14 +93,13 @@ class RegistryHive : public ScratchKeyTest {
         ASSERT_TRUE(SetValueRaw(child, "inner", REG_SZ, "deep", 5));
     }
 
+    // The key a hive is loaded as, below HKEY_USERS (or HKEY_CURRENT_USER).
     std::string hiveName;
-    std::string fileBase;
-    std::vector<std::string> files;
 };
 
 TEST_F(RegistryHive, SavedKeyLoadsUnderHkeyUsersWithValuesAndSubKeys) {
     Populate("", "saved text");
-    std::string file = File(".hiv");
+    std::string file = InFolder("saved.hiv");
 
     RegistryKey key;
     ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
@@ -151,8 +139,8 @@ TEST_F(RegistryHive, HandleGivenIsSavedWhateverTheCurrentKey) {
     Populate("given", "given key");
     HKEY given = OpenKeyRaw("given", KEY_READ);
     ASSERT_NE(nullptr, given);
-    std::string givenFile = File(".given");
-    std::string currentFile = File(".current");
+    std::string givenFile = InFolder("given.hiv");
+    std::string currentFile = InFolder("current.hiv");
 
     RegistryKey key;
     ASSERT_TRUE(key.Open(FullPathOf("current").c_str()));
@@ -176,8 +164,8 @@ TEST_F(RegistryHive, HandleGivenIsSavedWhateverTheCurrentKey) {
 
 TEST_F(RegistryHive, RefusedSaveAndLoadReportTheRegistrysCodeAndSwitchThePrivilegeOff) {
     Populate("", "x");
-    std::string missingFolder = fileBase + ".no-such-folder\\out.hiv";
-    std::string missingFile = File(".never-written");
+    std::string missingFolder = InFolder("no-such-folder\\out.hiv");
+    std::string missingFile = InFolder("never-written.hiv");
 
     // What the platform itself says for the same calls, privileges on.
     SwitchPrivilegeRaw(kBackup, true);
@@ -207,13 +195,13 @@ TEST_F(RegistryHive, RefusedSaveAndLoadReportTheRegistrysCodeAndSwitchThePrivile
 
 TEST_F(RegistryHive, WithNoKeyAtAllTheRegistryGetsANullHandleAndRefuses) {
     RegistryKey key;
-    std::string file = File(".none");
+    std::string file = InFolder("none.hiv");
     EXPECT_FAILS(key.SaveToFile(file.c_str(), nullptr));
     EXPECT_FAILS(key.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
 }
 
 TEST_F(RegistryHive, NullNamesAreRefusedWithoutOutputOrTouchingPrivileges) {
-    std::string file = File(".unused");
+    std::string file = InFolder("unused.hiv");
     RegistryKey key;
     ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     // Switched on beforehand, so a refusal that touched them would show.
@@ -237,7 +225,7 @@ TEST_F(RegistryHive, NullNamesAreRefusedWithoutOutputOrTouchingPrivileges) {
 // true with the hive visible, or false with a failure code and nothing loaded.
 TEST_F(RegistryHive, LoadUnderCurrentUserReportsWhateverThePlatformDecides) {
     Populate("", "under current user");
-    std::string file = File(".hkcu");
+    std::string file = InFolder("hkcu.hiv");
     RegistryKey key;
     ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     ASSERT_TRUE(key.SaveToFile(file.c_str(), nullptr));
@@ -258,7 +246,7 @@ TEST_F(RegistryHive, LoadUnderCurrentUserReportsWhateverThePlatformDecides) {
 TEST_F(RegistryHive, SaveOverAnExistingFileReportsWhateverThePlatformDecides) {
     Populate("first", "first save");
     Populate("second", "second save");
-    std::string file = File(".existing");
+    std::string file = InFolder("existing.hiv");
     RegistryKey key;
     ASSERT_TRUE(key.Open(FullPathOf("first").c_str()));
     ASSERT_TRUE(key.SaveToFile(file.c_str(), nullptr));

@@ -78,20 +78,14 @@ TEST_F(Cp932Navigation, OpenParentCutsAtTheRealSeparator) {
 
     RegistryKey key;
     ASSERT_TRUE(key.Open((scratchFullPath + "\\a" + kName + "\\" + kName).c_str()));
-    char text[16];
-    DWORD size;
 
     ASSERT_TRUE(key.OpenParent());
     EXPECT_EQ(scratchFullPath + "\\a" + kName, key.Path());
-    size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("middle", text);
+    EXPECT_EQ("middle", ValueText(key, "mark"));
 
     ASSERT_TRUE(key.OpenParent());
     EXPECT_EQ(scratchFullPath, key.Path());
-    size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("scratch", text);
+    EXPECT_EQ("scratch", ValueText(key, "mark"));
 }
 
 }  // namespace

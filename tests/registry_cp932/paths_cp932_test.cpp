@@ -75,17 +75,12 @@ TEST_F(Cp932Paths, OpenNamesTheKeyWithTheDoubleByteCharacterWhole) {
     std::string path = scratchFullPath + "\\" + kName;
     ASSERT_TRUE(key.Open(path.c_str()));
     EXPECT_EQ(path, key.Path());
-    char text[16];
-    DWORD size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("inside", text);
+    EXPECT_EQ("inside", ValueText(key, "mark"));
 
     path += "\\child";
     ASSERT_TRUE(key.Open(path.c_str()));
     EXPECT_EQ(path, key.Path());
-    size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("below", text);
+    EXPECT_EQ("below", ValueText(key, "mark"));
 }
 
 // The name goes to the registry in UTF-16, converted from the code page; the

@@ -10,7 +10,7 @@
 //                                  included: a call that left it alone).
 //   EXPECT_FAILS(call)             `call` returns false and leaves a failure
 //                                  code of its own.
-// Each has an ASSERT_ form; all take `<<` for more context. `call` is anything
+// ASSERT_LAST_ERROR stops the test instead; all take `<<` for more context. `call` is anything
 // that converts to bool (a pointer result counts as success when not null).
 #pragma once
 
@@ -59,9 +59,6 @@ CallOutcome CallWithSentinel(Call call) {
     kind##_PRED_FORMAT3(::test_support::CallLeaves, #call,                                         \
                         ::test_support::CallWithSentinel([&] { return static_cast<bool>(call); }), \
                         static_cast<DWORD>(code))
-#define TEST_SUPPORT_FAILS_(kind, call)                   \
-    kind##_PRED_FORMAT2(::test_support::CallFails, #call, \
-                        ::test_support::CallWithSentinel([&] { return static_cast<bool>(call); }))
 // The name of the one- or two-argument form.
 #define TEST_SUPPORT_PICK_(first, second, picked, ...) picked
 
@@ -73,5 +70,6 @@ CallOutcome CallWithSentinel(Call call) {
     TEST_SUPPORT_PICK_(__VA_ARGS__, TEST_SUPPORT_LAST_ERROR_OF_, TEST_SUPPORT_LAST_ERROR_NOW_, \
                        unused)                                                                 \
     (ASSERT, __VA_ARGS__)
-#define EXPECT_FAILS(call) TEST_SUPPORT_FAILS_(EXPECT, call)
-#define ASSERT_FAILS(call) TEST_SUPPORT_FAILS_(ASSERT, call)
+#define EXPECT_FAILS(call)                                \
+    EXPECT_PRED_FORMAT2(::test_support::CallFails, #call, \
+                        ::test_support::CallWithSentinel([&] { return static_cast<bool>(call); }))

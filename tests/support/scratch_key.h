@@ -52,3 +52,15 @@ class ScratchKeyTest : public ::testing::Test {
 
 // Whether the registry still knows `key`: false once it has been closed.
 bool IsOpenKeyHandle(HKEY key);
+
+// Value `name` as `key` (a RegistryKey) reads it, taken as text up to its NUL;
+// "<unreadable: CODE>" when the read fails.
+template <typename Key>
+std::string ValueText(Key& key, const char* name) {
+    char text[256] = {};
+    DWORD size = sizeof text - 1;
+    if (!key.ReadValue(name, reinterpret_cast<BYTE*>(text), &size)) {
+        return "<unreadable: " + std::to_string(GetLastError()) + ">";
+    }
+    return text;
+}
