@@ -90,10 +90,10 @@ TEST_F(RegistryKeyCore, SecondOpenReplacesTheFirstKey) {
     ASSERT_TRUE(CreateKeyRaw("two"));
     RegistryKey key;
     ASSERT_TRUE(key.Open(FullPathOf("one").c_str()));
-    HKEY first = key.CurrentKey();
+    HKEY oneHandle = key.CurrentKey();
     ASSERT_TRUE(key.Open(FullPathOf("two").c_str()));
     EXPECT_EQ(FullPathOf("two"), key.Path());
-    EXPECT_FALSE(IsOpenKeyHandle(first)) << "the first handle is closed";
+    EXPECT_FALSE(IsOpenKeyHandle(oneHandle)) << "the first handle is closed";
 }
 
 TEST_F(RegistryKeyCore, OpenFillsClassTextAndCounters) {

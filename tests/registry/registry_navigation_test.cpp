@@ -43,14 +43,14 @@ TEST_F(RegistryKeyNavigation, CreateMakesMissingLevelsAndOpensAnExistingKeyAsItI
     EXPECT_EQ(1u, key.SubKeyCount()) << "the existing key is opened, not replaced";
     EXPECT_EQ(1u, key.ValueCount());
     EXPECT_EQ(FullPathOf("old"), key.Path());
-    HKEY first = key.CurrentKey();
+    HKEY oldHandle = key.CurrentKey();
 
     ASSERT_LAST_ERROR(ERROR_SUCCESS, key.Create(FullPathOf("new\\deeper").c_str(), "NewClass"));
     EXPECT_TRUE(KeyExistsRaw("new\\deeper"));
     EXPECT_STREQ("NewClass", key.ClassName());
     EXPECT_EQ(FullPathOf("new\\deeper"), key.Path());
     EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
-    EXPECT_FALSE(IsOpenKeyHandle(first)) << "the previous key is closed";
+    EXPECT_FALSE(IsOpenKeyHandle(oldHandle)) << "the previous key is closed";
 
     ASSERT_TRUE(key.Create(FullPathOf("plain").c_str(), nullptr));
     EXPECT_STREQ("", key.ClassName());
@@ -78,12 +78,12 @@ TEST_F(RegistryKeyNavigation, SubKeysOpenAndCreateOneOrSeveralLevelsDown) {
     ASSERT_TRUE(CreateKeyRaw("a\\b\\c2"));
     RegistryKey key;
     ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
-    HKEY top = key.CurrentKey();
+    HKEY scratchHandle = key.CurrentKey();
 
     ASSERT_LAST_ERROR(ERROR_SUCCESS, key.OpenSubKey("a\\b"));
     EXPECT_EQ(FullPathOf("a\\b"), key.Path());
     EXPECT_EQ(2u, key.SubKeyCount()) << "counters describe the new key";
-    EXPECT_FALSE(IsOpenKeyHandle(top));
+    EXPECT_FALSE(IsOpenKeyHandle(scratchHandle));
 
     ASSERT_TRUE(key.CreateSubKey("x\\y", "Made"));
     EXPECT_TRUE(KeyExistsRaw("a\\b\\x\\y"));
@@ -279,13 +279,13 @@ TEST_F(RegistryKeyNavigation, ClimbsFromThreeLevelsBelowTheMachineRootToTheRoot)
         "HKEY_LOCAL_MACHINE",
     };
     for (const char* path : expected) {
-        HKEY before = key.CurrentKey();
+        HKEY climbedFrom = key.CurrentKey();
         SetLastError(kLastErrorSentinel);
         ASSERT_TRUE(key.OpenParent()) << path;
         EXPECT_NE(kLastErrorSentinel, GetLastError()) << path;
         EXPECT_EQ(path, std::string(key.Path()));
         EXPECT_EQ(HKEY_LOCAL_MACHINE, key.RootKey());
-        EXPECT_FALSE(IsOpenKeyHandle(before)) << "left behind at " << path;
+        EXPECT_FALSE(IsOpenKeyHandle(climbedFrom)) << "left behind at " << path;
     }
     EXPECT_GT(key.SubKeyCount(), 0u) << "standing on the machine root itself";
 
@@ -313,14 +313,14 @@ TEST_F(RegistryKeyNavigation, TrailingBackslashClimbsToTheKeyItself) {
 TEST_F(RegistryKeyNavigation, AttachRootSwitchesRootsAndClosesBothOldHandles) {
     RegistryKey key;
     ASSERT_TRUE(key.Open("HKEY_LOCAL_MACHINE\\SOFTWARE"));
-    HKEY old = key.CurrentKey();
+    HKEY softwareHandle = key.CurrentKey();
 
     SetLastError(kLastErrorSentinel);
     ASSERT_TRUE(key.AttachRoot(HKEY_CURRENT_USER));
     EXPECT_NE(kLastErrorSentinel, GetLastError());
     EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
     EXPECT_STREQ("HKEY_CURRENT_USER", key.Path());
-    EXPECT_FALSE(IsOpenKeyHandle(old));
+    EXPECT_FALSE(IsOpenKeyHandle(softwareHandle));
     // For a predefined key the registry hands back that key's own handle.
     EXPECT_EQ(HKEY_CURRENT_USER, key.CurrentKey());
 
@@ -376,10 +376,10 @@ TEST_F(RegistryKeyNavigation, ARootThatIsNotPredefinedIsKeptOpenWhileClimbing) {
 
         // Attaching the current key itself hands that handle over as the root.
         ASSERT_TRUE(key.OpenSubKey("child"));
-        HKEY current = key.CurrentKey();
-        ASSERT_TRUE(key.AttachRoot(current));
-        EXPECT_EQ(current, key.RootKey());
-        EXPECT_TRUE(IsOpenKeyHandle(current));
+        HKEY childHandle = key.CurrentKey();
+        ASSERT_TRUE(key.AttachRoot(childHandle));
+        EXPECT_EQ(childHandle, key.RootKey());
+        EXPECT_TRUE(IsOpenKeyHandle(childHandle));
         EXPECT_FALSE(IsOpenKeyHandle(scratchHandle)) << "the replaced root is closed";
         ASSERT_TRUE(key.OpenSubKey("grandchild"));
         EXPECT_STREQ("\\grandchild", key.Path());

@@ -10,8 +10,9 @@
 //                                  included: a call that left it alone).
 //   EXPECT_FAILS(call)             `call` returns false and leaves a failure
 //                                  code of its own.
-// ASSERT_LAST_ERROR stops the test instead; all take `<<` for more context. `call` is anything
-// that converts to bool (a pointer result counts as success when not null).
+// ASSERT_LAST_ERROR stops the test instead; all take `<<` for more context.
+// `call` is anything that converts to bool (a pointer counts as success when
+// not null).
 #pragma once
 
 #include <windows.h>
@@ -22,8 +23,8 @@
 
 namespace test_support {
 
-// Put in the last error before a call, so a call that never sets it shows.
-// No registry or file function answers with this code.
+// Put in the last error before a call, so a call that never sets it shows;
+// no system error has this number.
 constexpr DWORD kLastErrorSentinel = 12345;
 
 // "87 (The parameter is incorrect.)", or the number alone when the platform
