@@ -4,6 +4,7 @@
 // and printed elsewhere, SORVANE_PATHS_SEED replays one).
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,36 @@ class GeneratedPathsTest : public ScratchKeyTest {
                      ".DEFAULT\\Software\\SorvaneTests\\" + name,
                      "Software\\SorvaneTests\\" + name};
         DeleteOtherBases();
+        for (const path_model::Root& root : path_model::kRoots) {
+            keysBelowRoots.push_back(KeysBelow(root.key));
+        }
     }
 
+    // Nothing the paths made may stay beside the bases, directly below a root.
     void TearDown() override {
+        for (size_t i = 0; i < keysBelowRoots.size(); ++i) {
+            for (const std::string& name : KeysBelow(path_model::kRoots[i].key)) {
+                EXPECT_EQ(1u, keysBelowRoots[i].count(name))
+                    << "a key was left below " << path_model::kRoots[i].name << ": "
+                    << path_model::Shown(name);
+            }
+        }
         DeleteOtherBases();
         ScratchKeyTest::TearDown();
+    }
+
+    // The keys directly below `root`, but the bases of every generated-path
+    // test (another program may be running its own).
+    static std::set<std::string> KeysBelow(HKEY root) {
+        std::set<std::string> names;
+        char name[256];
+        DWORD size = sizeof name;
+        for (DWORD i = 0; RegEnumKeyExA(root, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+                          ERROR_SUCCESS;
+             ++i, size = sizeof name) {
+            if (std::string(name).compare(0, 13, "SorvaneTests.") != 0) names.insert(name);
+        }
+        return names;
     }
 
     // The HKEY_CURRENT_USER base is the scratch key itself, which ScratchKeyTest removes.
@@ -63,6 +89,8 @@ class GeneratedPathsTest : public ScratchKeyTest {
 
     // For each root in kRoots, the path below it under which generated keys may be created.
     std::vector<std::string> basePaths;
+    // For each root in kRoots, the keys below it before the test.
+    std::vector<std::set<std::string>> keysBelowRoots;
 
   private:
     static constexpr const char* kSeedVariable = "SORVANE_PATHS_SEED";

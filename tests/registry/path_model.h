@@ -79,7 +79,19 @@ class Generator {
     Generator(unsigned seed, bool shiftJis, std::vector<std::string> bases)
         : random(seed), shiftJis(shiftJis), bases(std::move(bases)) {}
 
+    // The pieces alone can name a key beside the bases (a root name, then a
+    // separator the first component brings, or padding that lengthens the
+    // base's own name); such a path is drawn again, or Create would leave keys
+    // below the roots run after run.
     std::string Next() {
+        for (;;) {
+            std::string path = Draw();
+            if (StaysInsideBases(path)) return path;
+        }
+    }
+
+  private:
+    std::string Draw() {
         std::string path = RootPart() + Separator();
         size_t rootIndex = RootIndexOf(path);
         if (rootIndex < 5 && Chance(85)) path += bases[rootIndex];
@@ -93,7 +105,22 @@ class Generator {
         return path;
     }
 
-  private:
+    // Refused, the root itself, or below the root's base.
+    bool StaysInsideBases(const std::string& path) const {
+        const Verdict verdict = Judge(path, shiftJis);
+        if (verdict.refused) return true;
+        const size_t start = verdict.body.find_first_not_of('\\');
+        if (start == std::string::npos) return true;
+        const std::string body = verdict.body.substr(start);
+        for (size_t i = 0; i < 5; ++i) {
+            if (kRoots[i].key != verdict.root) continue;
+            const std::string& base = bases[i];
+            return body.compare(0, base.size(), base) == 0 &&
+                   (body.size() == base.size() || body[base.size()] == '\\');
+        }
+        return false;
+    }
+
     int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
     bool Chance(int percent) { return Pick(0, 99) < percent; }
 
