@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "audit_log.h"
+#include "last_error.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -51,9 +52,7 @@ std::string Names() {
 
 TEST_F(AuditLog, CheckCreatesTheLogAndKeepsWhatIsInIt) {
     const std::string log = InFolder("run.log");
-    SetLastError(12345);
-    EXPECT_TRUE(CanAppendToLog(log));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, CanAppendToLog(log));
     std::string bytes = "x";
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
     EXPECT_EQ("", bytes);
@@ -67,9 +66,7 @@ TEST_F(AuditLog, CheckCreatesTheLogAndKeepsWhatIsInIt) {
 TEST_F(AuditLog, AppendsKeepEveryEarlierLineInOrder) {
     const std::string log = InFolder("run.log");
     ASSERT_TRUE(WriteWholeFile(log, "earlier line\r\n"));
-    SetLastError(12345);
-    ASSERT_TRUE(AppendLogLine(log, "first"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    ASSERT_LAST_ERROR(ERROR_SUCCESS, AppendLogLine(log, "first"));
     ASSERT_TRUE(AppendLogLine(log, "second"));
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
@@ -117,12 +114,8 @@ TEST_F(AuditLog, TextIsWrittenAsGivenAndStaysOnOneLine) {
 
 TEST_F(AuditLog, LogThatCannotBeOpenedFails) {
     for (const std::string& log : {InFolder("missing\\run.log"), std::string()}) {
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(CanAppendToLog(log)) << log;
-        EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << log;
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(AppendLogLine(log, "line")) << log;
-        EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError()) << log;
+        EXPECT_FAILS(CanAppendToLog(log)) << log;
+        EXPECT_FAILS(AppendLogLine(log, "line")) << log;
     }
     EXPECT_TRUE(FolderEntries(folder).empty());
 

@@ -25,12 +25,17 @@ size_t CountOf(const std::string& text, const std::string& part) {
     return count;
 }
 
+// Runs the tool once with `input` typed at it; returns what it printed. Every
+// run, however it ends, leaves no key object behind and never holds two at once.
 std::string RunTool(const std::string& input, bool verbose = false) {
-    return WithConsole(input, [verbose] {
+    const std::string out = WithConsole(input, [verbose] {
         CommandLine options;
         options.verbose = verbose;
         RunCheck(options);
     });
+    EXPECT_EQ(0, fakeRegistry.openNow) << "a key object outlived the run; input:\n" << input;
+    EXPECT_LE(fakeRegistry.openMost, 1) << "two keys were open at once; input:\n" << input;
+    return out;
 }
 
 class CheckRun : public ::testing::Test {
@@ -38,10 +43,6 @@ class CheckRun : public ::testing::Test {
     void SetUp() override {
         fakeRegistry.Reset();
         Seed("no", "no", "dc=old", "dc=new");
-    }
-    void TearDown() override {
-        EXPECT_EQ(0, fakeRegistry.openNow) << "every key object was destroyed";
-        EXPECT_LE(fakeRegistry.openMost, 1) << "never two keys open at once";
     }
     // Values held without a terminating NUL, as another writer may store them.
     void Seed(const std::string& login, const std::string& cr, const std::string& serverSuffix,
@@ -91,7 +92,9 @@ TEST_F(CheckRun, FailedWritesEndTheRunWhereTheyHappen) {
          "DNSuffix = dc=x\n"},
     };
     for (const auto& c : cases) {
-        SetUp();
+        SCOPED_TRACE(c.failing);
+        fakeRegistry.Reset();
+        Seed("no", "no", "dc=old", "dc=new");
         const std::string& key = std::string(c.failing) == "DNSuffix" ? kClient : kServer;
         fakeRegistry.failingWrites.insert(key + "|" + c.failing);
         std::string out = RunTool("n\ndc=x\ny\nQ\n");
@@ -176,15 +179,15 @@ TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
         elevated = c.elevated;
         ProcessIsElevated = [] { return elevated; };
         for (int readOrWrite = 0; readOrWrite < 2; ++readOrWrite) {
+            SCOPED_TRACE(std::to_string(c.failure) + (c.elevated ? " elevated" : " not elevated") +
+                         (readOrWrite == 0 ? ", on the read" : ", on the write"));
             fakeRegistry.Reset();
             Seed("Yes", "no", "s", "s");
             fakeRegistry.openFailure = c.failure;
             if (readOrWrite == 0) fakeRegistry.failingOpens.insert(kServer);
             if (readOrWrite == 1) fakeRegistry.opensBeforeFailure = 2;
             std::string out = RunTool("n\nq\n");
-            EXPECT_EQ(c.hinted, out.find(hint) != std::string::npos)
-                << c.failure << " " << c.elevated << "\n"
-                << out;
+            EXPECT_EQ(c.hinted, out.find(hint) != std::string::npos) << out;
         }
     }
     ProcessIsElevated = realQuery;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "last_error.h"
 #include "registry_backup.h"
 #include "scratch_folder.h"
 #include "scratch_key.h"
@@ -174,9 +175,7 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndReplacesAnEarlierFile) {
     ASSERT_TRUE(WriteWholeFile(file, std::string(5000, 'x')));
     const std::vector<StoredSetting> settings = {
         {kKey, "Cyrillic", REG_SZ, Utf16(std::wstring(kPrivet) + L'\0')}};
-    SetLastError(12345);
-    ASSERT_TRUE(WriteBackupFile(file, settings, KEY_WOW64_64KEY));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    ASSERT_LAST_ERROR(ERROR_SUCCESS, WriteBackupFile(file, settings, KEY_WOW64_64KEY));
 
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(file, &bytes));
@@ -191,41 +190,24 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndReplacesAnEarlierFile) {
 TEST_F(RegistryBackupFile, UnwritableNameFailsAndLeavesNothingBehind) {
     const std::vector<StoredSetting> settings = {{kKey, "Dword", REG_DWORD, Bytes("\1\0\0\0")}};
     const std::string missingFolder = InFolder("missing\\ldap.reg");
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(WriteBackupFile(missingFolder, settings, 0));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_FAILS(WriteBackupFile(missingFolder, settings, 0));
     EXPECT_TRUE(FolderEntries(folder).empty());
 
     // A folder in the file's place: the temporary is written, the rename fails.
     ASSERT_TRUE(CreateDirectoryA(InFolder("taken").c_str(), nullptr));
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(WriteBackupFile(InFolder("taken"), settings, 0));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_FAILS(WriteBackupFile(InFolder("taken"), settings, 0));
     EXPECT_EQ(std::vector<std::string>{"taken"}, FolderEntries(folder));
 
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(WriteBackupFile("", settings, 0));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, WriteBackupFile("", settings, 0));
 }
 
 // A real restore: the file in a scratch folder, the values in a scratch key.
-class RegistryBackupRestore : public ScratchKeyTest {
+class RegistryBackupRestore : public WithScratchFolder<ScratchKeyTest> {
   protected:
-    void SetUp() override {
-        ScratchKeyTest::SetUp();
-        folder = CreateScratchFolder();
-        ASSERT_FALSE(folder.empty()) << "scratch folder: error " << GetLastError();
-    }
-    void TearDown() override {
-        RemoveScratchFolder(folder);
-        ScratchKeyTest::TearDown();
-    }
-    std::string folder;
-
     // Backs `settings` up, then runs the reg import call the file's comment
     // names; its exit code.
     long BackUpAndRestore(const std::vector<StoredSetting>& settings, REGSAM view) {
-        const std::string file = folder + "\\restore.reg";
+        const std::string file = InFolder("restore.reg");
         if (!WriteBackupFile(file, settings, view)) return -2;
         const std::wstring text = FormatBackup(settings, file, view);
         const size_t call = text.find(L"Restore with: ");
@@ -242,9 +224,9 @@ TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
         // byte past the data to add a terminator); unterminated data comes
         // back terminated, as the next test shows.
         if (std::string(c.name) == "Odd" || std::string(c.name) == "Unterminated") continue;
-        settings.push_back({full, c.name, c.type, c.data});
+        settings.push_back({scratchFullPath, c.name, c.type, c.data});
         // Something else stands there first, so the restore has to overwrite it.
-        ASSERT_TRUE(SetRaw("", c.name, REG_DWORD, "\0\0\0\0", 4));
+        ASSERT_TRUE(SetValueRaw("", c.name, REG_DWORD, "\0\0\0\0", 4));
     }
     std::vector<BYTE> longText;
     for (int i = 0; i < 300; ++i) {
@@ -253,16 +235,16 @@ TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
     }
     longText.push_back(0);
     longText.push_back(0);
-    settings.push_back({full, "LongExpand", REG_EXPAND_SZ, longText});
-    settings.push_back({full + "\\Client", "DNSuffix", REG_SZ,
+    settings.push_back({scratchFullPath, "LongExpand", REG_EXPAND_SZ, longText});
+    settings.push_back({FullPathOf("Client"), "DNSuffix", REG_SZ,
                         Utf16(std::wstring(L"dc=\u00e9,dc=com", 11) + L'\0')});
 
     ASSERT_EQ(0, BackUpAndRestore(settings, 0));
     for (const StoredSetting& setting : settings) {
-        const std::string relative = setting.keyPath == full ? "" : "Client";
+        const std::string relative = setting.keyPath == scratchFullPath ? "" : "Client";
         DWORD type = 0;
         std::string data;
-        ASSERT_TRUE(GetStored(relative, setting.valueName.c_str(), &type, &data))
+        ASSERT_TRUE(ReadStoredValueRaw(relative, setting.valueName.c_str(), &type, &data))
             << setting.valueName;
         EXPECT_EQ(setting.type, type) << setting.valueName;
         EXPECT_EQ(std::string(setting.data.begin(), setting.data.end()), data) << setting.valueName;
@@ -273,10 +255,10 @@ TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
 // the text survives, with a terminator it did not have.
 TEST_F(RegistryBackupRestore, UnterminatedStringComesBackAsItsTextAndOneNul) {
     const std::vector<BYTE> yes = Utf16(L"Yes");
-    ASSERT_EQ(0, BackUpAndRestore({{full, "Unterminated", REG_SZ, yes}}, 0));
+    ASSERT_EQ(0, BackUpAndRestore({{scratchFullPath, "Unterminated", REG_SZ, yes}}, 0));
     DWORD type = 0;
     std::string data;
-    ASSERT_TRUE(GetStored("", "Unterminated", &type, &data));
+    ASSERT_TRUE(ReadStoredValueRaw("", "Unterminated", &type, &data));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     ASSERT_GE(data.size(), yes.size());
     EXPECT_EQ(std::string(yes.begin(), yes.end()), data.substr(0, yes.size()));
@@ -288,11 +270,11 @@ TEST_F(RegistryBackupRestore, ExplicitViewsRestoreThroughTheirSwitch) {
     for (REGSAM view :
          {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
         const std::vector<BYTE> text = Utf16(std::wstring(L"v", 1) + L'\0');
-        ASSERT_TRUE(SetRaw("", "Viewed", REG_DWORD, "\0\0\0\0", 4));
-        ASSERT_EQ(0, BackUpAndRestore({{full, "Viewed", REG_SZ, text}}, view)) << view;
+        ASSERT_TRUE(SetValueRaw("", "Viewed", REG_DWORD, "\0\0\0\0", 4));
+        ASSERT_EQ(0, BackUpAndRestore({{scratchFullPath, "Viewed", REG_SZ, text}}, view)) << view;
         DWORD type = 0;
         std::string data;
-        ASSERT_TRUE(GetStored("", "Viewed", &type, &data));
+        ASSERT_TRUE(ReadStoredValueRaw("", "Viewed", &type, &data));
         EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << view;
         EXPECT_EQ(std::string(text.begin(), text.end()), data) << view;
     }

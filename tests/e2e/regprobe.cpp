@@ -17,14 +17,14 @@
 // The probe is a 32-bit program. In a 64-bit prefix it runs under WoW64, so
 // without a view flag HKLM\SOFTWARE\X means HKLM\SOFTWARE\WOW6432Node\X,
 // and only "view 64" reaches the native copy.
-#define _WIN32_WINNT 0x0601
 #include <windows.h>
-#include <sddl.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "access_list.h"
 
 namespace {
 
@@ -185,22 +185,14 @@ int main(int argc, char** argv) {
                 std::snprintf(pair, sizeof pair, "%02x", data[b]);
                 hex += pair;
             }
-            std::printf("%s %s\n", command == "dumpw" ? std::to_string(type).c_str() : TypeName(type),
+            std::printf("%s %s\n",
+                        command == "dumpw" ? std::to_string(type).c_str() : TypeName(type),
                         hex.empty() ? "-" : hex.c_str());
         } else if (command == "dacl") {
             if (!need(1)) return Fail("dacl arguments", 0);
-            PSECURITY_DESCRIPTOR descriptor = nullptr;
-            if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                    args[i++].c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
-                return Fail("dacl parse", static_cast<LONG>(GetLastError()));
-            }
-            HKEY key;
-            LONG r = RegOpenKeyExA(root, sub.c_str(), 0, WRITE_DAC | view, &key);
-            if (r == ERROR_SUCCESS) {
-                r = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-                RegCloseKey(key);
-            }
-            LocalFree(descriptor);
+            AccessListStep failedStep;
+            LONG r = SetKeyAccessList(root, sub.c_str(), args[i++].c_str(), view, &failedStep);
+            if (failedStep == AccessListStep::kParse) return Fail("dacl parse", r);
             if (r != ERROR_SUCCESS) return Fail("dacl", r);
         } else {
             return Fail("unknown command " + command, 0);

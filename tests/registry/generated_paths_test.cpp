@@ -1,33 +1,23 @@
 // Generated key paths for Open and Create under the default (single-byte)
 // code page: root names right and wrong, letter case, lengths around 255 and
 // 256 bytes, leading, doubled and trailing backslashes, bytes 0x80 to 0xFF.
-// Each is checked against path_model.h; a failure names the seed
-// (SORVANE_PATHS_SEED replays it) and the path.
+// Each is checked against path_model.h; a failure names the seed that
+// replays it and the path.
 #include "generated_paths_fixture.h"
 
 namespace {
 
-const int kPaths = 10000;
-
 class GeneratedPaths : public GeneratedPathsTest {
   protected:
     void Run(path_model::Operation operation) {
-        const unsigned seed = path_model::SeedFromEnvironment();
-        path_model::Generator generator(seed, false, bases);
-        int failures = 0, refused = 0;
-        for (int i = 0; i < kPaths && failures < 10; ++i) {
-            std::string path = generator.Next();
-            if (path_model::Judge(path, false).refused) ++refused;
-            std::string problem = path_model::Check(operation, path, false);
-            if (!problem.empty()) {
-                ++failures;
-                ADD_FAILURE() << "seed " << seed << " (SORVANE_PATHS_SEED), path " << i << " "
-                              << path_model::Shown(path) << ": " << problem;
-            }
-        }
+        int refused = 0;
+        const std::string seedNote =
+            CheckGeneratedPaths(operation, false, [&refused](const path_model::Verdict& verdict) {
+                if (verdict.refused) ++refused;
+            });
         // Both outcomes must be well represented, or the generator has drifted.
-        EXPECT_GT(refused, kPaths / 5) << "seed " << seed;
-        EXPECT_LT(refused, kPaths * 4 / 5) << "seed " << seed;
+        EXPECT_GT(refused, kPaths / 5) << seedNote;
+        EXPECT_LT(refused, kPaths * 4 / 5) << seedNote;
     }
 };
 

@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <sstream>
 #include <string>
 
+#include "console_capture.h"
 #include "registry/registry_key.h"
+#include "scratch_folder.h"
 #include "scratch_key.h"
 
 namespace {
@@ -43,41 +43,22 @@ DWORD HandleCount() {
     return ProbedHandleCount();
 }
 
-// SaveToFile prints a line when a privilege step fails; keep the test output clean.
-class CaptureStdout {
-  public:
-    CaptureStdout() : saved(std::cout.rdbuf(captured.rdbuf())) {}
-    ~CaptureStdout() { std::cout.rdbuf(saved); }
-
-  private:
-    std::ostringstream captured;
-    std::streambuf* saved;
-};
-
-class HandleHygiene : public ScratchKeyTest {
+class HandleHygiene : public WithScratchFolder<ScratchKeyTest> {
   protected:
     void SetUp() override {
-        ScratchKeyTest::SetUp();
-        ASSERT_TRUE(MakeKey("a\\b\\c"));
-        ASSERT_TRUE(MakeKey("a\\sibling"));
+        WithScratchFolder::SetUp();
+        ASSERT_TRUE(CreateKeyRaw("a\\b\\c"));
+        ASSERT_TRUE(CreateKeyRaw("a\\sibling"));
         for (const char* name : {"one", "two", "three"}) {
-            ASSERT_TRUE(SetRaw("a", name, REG_SZ, name, std::strlen(name) + 1));
+            ASSERT_TRUE(SetValueRaw("a", name, REG_SZ, name, std::strlen(name) + 1));
         }
-        char folder[MAX_PATH];
-        GetTempPathA(MAX_PATH, folder);
-        hiveFile = std::string(folder) + "sorvane-hygiene.hiv";
-        DeleteFileA(hiveFile.c_str());
-    }
-
-    void TearDown() override {
-        DeleteFileA(hiveFile.c_str());
-        ScratchKeyTest::TearDown();
+        hiveFile = InFolder("hygiene.hiv");
     }
 
     // One cycle; `step` chooses the rarer operations. False (with `what` set)
     // at the first operation whose result is not the expected one.
     bool Cycle(int step, std::string* what) {
-        const std::string a = full + "\\a";
+        const std::string a = FullPathOf("a");
         {
             RegistryKey key;
             *what = "Open";
@@ -91,7 +72,7 @@ class HandleHygiene : public ScratchKeyTest {
             *what = "failed OpenSubKey";
             if (key.OpenSubKey("missing")) return false;
             *what = "failed Open of a missing key";
-            if (key.Open((full + "\\missing").c_str())) return false;
+            if (key.Open(FullPathOf("missing").c_str())) return false;
             *what = "Open refused for its root name";
             if (key.Open("HKEY_LOCAL_MACHINEX\\SOFTWARE")) return false;
             *what = "Create refused without a backslash";
@@ -113,29 +94,27 @@ class HandleHygiene : public ScratchKeyTest {
             if (step % 100 == 0) {
                 // A hive file per hundred cycles: the save opens a token and a file.
                 *what = "SaveToFile";
-                CaptureStdout quiet;
+                // It prints a line when a privilege step fails; keep the test output clean.
+                ConsoleCapture quiet;
                 DeleteFileA(hiveFile.c_str());
                 if (!key.SaveToFile(hiveFile.c_str(), nullptr)) return false;
             }
             *what = "AttachRoot with a predefined root";
             if (!key.AttachRoot(HKEY_CURRENT_USER)) return false;
             *what = "OpenSubKey below the attached root";
-            if (!key.OpenSubKey(sub.c_str())) return false;
+            if (!key.OpenSubKey(scratchSubPath.c_str())) return false;
         }
         {
             RegistryKey key;
             *what = "Create of a new or existing key";
-            if (!key.Create((full + "\\made").c_str(), "class")) return false;
+            if (!key.Create(FullPathOf("made").c_str(), "class")) return false;
             *what = "failed Create below a missing root name";
             if (key.Create("HKEY_NOWHERE\\x", nullptr)) return false;
             // A root of our own: the object owns it from here and closes it,
             // also when climbing back to it hands it to AttachRoot once more.
-            HKEY root;
             *what = "raw open of a root for AttachRoot";
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, a.c_str() + std::strlen("HKEY_CURRENT_USER\\"), 0,
-                              KEY_ALL_ACCESS, &root) != ERROR_SUCCESS) {
-                return false;
-            }
+            HKEY root = OpenKeyRaw("a");
+            if (root == nullptr) return false;
             *what = "AttachRoot with a root of our own";
             if (!key.AttachRoot(root)) return false;
             *what = "OpenSubKey below our own root";
@@ -176,30 +155,25 @@ TEST(HandleCount, SeesOneLeftOpenKey) {
 // that puts a predefined root in its place closes it, whether or not the
 // registry then finds the key. A hundred objects, no handle left behind.
 TEST_F(HandleHygiene, ARootOfOurOwnIsClosedWhenOpenOrCreateReplacesIt) {
-    HKEY volatileKey;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_CURRENT_USER, (sub + "\\volatile").c_str(), 0, nullptr,
-                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
-    RegCloseKey(volatileKey);
+    ASSERT_TRUE(CreateKeyRaw("volatile", nullptr, REG_OPTION_VOLATILE));
     struct {
         const char* what;
         std::string path;
         bool create;
         bool succeeds;
     } ways[] = {
-        {"Open", full + "\\a\\b", false, true},
-        {"failed Open", full + "\\missing", false, false},
-        {"Create", full + "\\a\\made", true, true},
-        {"failed Create", full + "\\volatile\\x", true, false},
+        {"Open", FullPathOf("a\\b"), false, true},
+        {"failed Open", FullPathOf("missing"), false, false},
+        {"Create", FullPathOf("a\\made"), true, true},
+        {"failed Create", FullPathOf("volatile\\x"), true, false},
     };
     for (const auto& way : ways) {
         DWORD before = 0;
         // The first round is a warm-up, as in the soak below.
         for (int round = 0; round <= 100; ++round) {
             if (round == 1) before = HandleCount();
-            HKEY root;
-            ASSERT_EQ(ERROR_SUCCESS,
-                      RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &root));
+            HKEY root = OpenKeyRaw("");
+            ASSERT_NE(nullptr, root);
             RegistryKey key;
             ASSERT_TRUE(key.AttachRoot(root)) << way.what;
             ASSERT_TRUE(key.OpenSubKey("a")) << way.what;

@@ -3,13 +3,11 @@
 // caller may read but not write cannot be opened at all. Wine keeps a key's
 // access list only while the prefix's wineserver runs, so each test sets its
 // own and puts full access back before the scratch key is deleted.
-#define _WIN32_WINNT 0x0601
-#include <windows.h>
-#include <sddl.h>
-
 #include <string>
 #include <vector>
 
+#include "access_list.h"
+#include "last_error.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
 
@@ -22,25 +20,14 @@ class KeySecurity : public ScratchKeyTest {
             EXPECT_TRUE(SetAccessList(relative, "D:P(A;;KA;;;WD)")) << relative;
         }
         ScratchKeyTest::TearDown();
-        EXPECT_FALSE(KeyExists("")) << "the scratch key is gone once full access is back";
+        EXPECT_FALSE(KeyExistsRaw("")) << "the scratch key is gone once full access is back";
     }
 
     // Replaces the access list of scratch\`relative` by the one `sddl` describes.
     bool SetAccessList(const std::string& relative, const char* sddl) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
-                                                                  &descriptor, nullptr)) {
-            return false;
-        }
-        HKEY key;
-        LONG r =
-            RegOpenKeyExA(HKEY_CURRENT_USER, (sub + "\\" + relative).c_str(), 0, WRITE_DAC, &key);
-        if (r == ERROR_SUCCESS) {
-            r = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-            RegCloseKey(key);
-        }
-        LocalFree(descriptor);
-        return r == ERROR_SUCCESS;
+        AccessListStep failedStep;
+        return SetKeyAccessList(HKEY_CURRENT_USER, SubPathOf(relative).c_str(), sddl, 0,
+                                &failedStep) == ERROR_SUCCESS;
     }
 
     // Read-only for everyone, the caller included.
@@ -53,62 +40,64 @@ class KeySecurity : public ScratchKeyTest {
 };
 
 TEST_F(KeySecurity, ReadOnlyKeyCannotBeOpenedEvenToRead) {
-    ASSERT_TRUE(MakeKey("locked"));
-    ASSERT_TRUE(SetRaw("locked", "value", REG_SZ, "Yes", 4));
+    ASSERT_TRUE(CreateKeyRaw("locked"));
+    ASSERT_TRUE(SetValueRaw("locked", "value", REG_SZ, "Yes", 4));
     MakeReadOnly("locked");
 
     // The access list really grants reading: a raw read-only open succeeds.
-    HKEY raw;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, (sub + "\\locked").c_str(), 0, KEY_READ, &raw));
-    RegCloseKey(raw);
+    HKEY lockedForReading = OpenKeyRaw("locked", KEY_READ);
+    ASSERT_NE(nullptr, lockedForReading);
+    RegCloseKey(lockedForReading);
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
-    EXPECT_FALSE(key.Open((full + "\\locked").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_EQ(full, key.Path()) << "the refused open leaves the current key";
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
+    EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED, key.Open(FullPathOf("locked").c_str()));
+    EXPECT_EQ(scratchFullPath, key.Path()) << "the refused open leaves the current key";
 }
 
-// Every way the object opens a key, ending on the read-only scratch\locked.
+// Every way the object opens a key, ending on the read-only scratch\locked;
+// each is given the scratch key's path below HKEY_CURRENT_USER and its full path.
 struct OpenWay {
     const char* what;
-    bool (*open)(RegistryKey& key, const std::string& sub, const std::string& full);
+    bool (*open)(RegistryKey& key, const std::string& scratchSubPath,
+                 const std::string& scratchFullPath);
 };
 
 // AttachRoot takes over a handle of the caller's, read-only itself; the object
 // owns it only once attached.
-bool AttachLocked(RegistryKey& key, const std::string& sub, const std::string&) {
-    HKEY raw;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, (sub + "\\locked").c_str(), 0, KEY_READ, &raw) !=
-        ERROR_SUCCESS) {
+bool AttachLocked(RegistryKey& key, const std::string& scratchSubPath, const std::string&) {
+    HKEY lockedForReading;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, (scratchSubPath + "\\locked").c_str(), 0, KEY_READ,
+                      &lockedForReading) != ERROR_SUCCESS) {
         return false;
     }
-    if (key.AttachRoot(raw)) return true;
+    if (key.AttachRoot(lockedForReading)) return true;
     DWORD code = GetLastError();
-    RegCloseKey(raw);
+    RegCloseKey(lockedForReading);
     SetLastError(code);
     return false;
 }
 
 const OpenWay kOpenWays[] = {
-    {"Open", [](RegistryKey& k, const std::string&,
-                const std::string& f) { return k.Open((f + "\\locked").c_str()); }},
+    {"Open",
+     [](RegistryKey& key, const std::string&, const std::string& scratchFull) {
+         return key.Open((scratchFull + "\\locked").c_str());
+     }},
     {"Create of the existing key",
-     [](RegistryKey& k, const std::string&, const std::string& f) {
-         return k.Create((f + "\\locked").c_str(), nullptr);
+     [](RegistryKey& key, const std::string&, const std::string& scratchFull) {
+         return key.Create((scratchFull + "\\locked").c_str(), nullptr);
      }},
     {"OpenSubKey",
-     [](RegistryKey& k, const std::string&, const std::string& f) {
-         return k.Open(f.c_str()) && k.OpenSubKey("locked");
+     [](RegistryKey& key, const std::string&, const std::string& scratchFull) {
+         return key.Open(scratchFull.c_str()) && key.OpenSubKey("locked");
      }},
     {"CreateSubKey of the existing key",
-     [](RegistryKey& k, const std::string&, const std::string& f) {
-         return k.Open(f.c_str()) && k.CreateSubKey("locked", nullptr);
+     [](RegistryKey& key, const std::string&, const std::string& scratchFull) {
+         return key.Open(scratchFull.c_str()) && key.CreateSubKey("locked", nullptr);
      }},
     {"OpenParent",
-     [](RegistryKey& k, const std::string&, const std::string& f) {
-         return k.Open((f + "\\locked\\inner").c_str()) && k.OpenParent();
+     [](RegistryKey& key, const std::string&, const std::string& scratchFull) {
+         return key.Open((scratchFull + "\\locked\\inner").c_str()) && key.OpenParent();
      }},
     {"AttachRoot", AttachLocked},
 };
@@ -117,41 +106,39 @@ const OpenWay kOpenWays[] = {
 // read-only key opens each way and reads, and a write through it is refused
 // by the key itself rather than by a failed open.
 TEST_F(KeySecurity, ReadAccessOpensAReadOnlyKeyEveryWay) {
-    ASSERT_TRUE(MakeKey("locked\\inner"));
-    ASSERT_TRUE(SetRaw("locked", "value", REG_SZ, "Yes", 4));
+    ASSERT_TRUE(CreateKeyRaw("locked\\inner"));
+    ASSERT_TRUE(SetValueRaw("locked", "value", REG_SZ, "Yes", 4));
     MakeReadOnly("locked");
 
     for (const OpenWay& way : kOpenWays) {
         RegistryKey byDefault;
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(way.open(byDefault, sub, full)) << way.what;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << way.what;
+        EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED, way.open(byDefault, scratchSubPath, scratchFullPath))
+            << way.what;
 
         RegistryKey reader;
         reader.SetAccess(KEY_READ);
-        ASSERT_TRUE(way.open(reader, sub, full)) << way.what << " (code " << GetLastError() << ")";
-        char text[8] = {};
-        DWORD size = sizeof text;
-        EXPECT_TRUE(reader.ReadValue("value", reinterpret_cast<BYTE*>(text), &size)) << way.what;
-        EXPECT_STREQ("Yes", text) << way.what;
+        ASSERT_LAST_ERROR(ERROR_SUCCESS, way.open(reader, scratchSubPath, scratchFullPath))
+            << way.what;
+        EXPECT_EQ("Yes", ValueText(reader, "value")) << way.what;
         const BYTE no[] = "No";
-        EXPECT_FALSE(reader.WriteString("value", no, sizeof no)) << way.what;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << way.what;
+        EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED, reader.WriteString("value", no, sizeof no))
+            << way.what;
     }
     DWORD type;
     std::string data;
-    ASSERT_TRUE(GetRaw("locked", "value", &type, &data));
+    ASSERT_TRUE(ReadValueRaw("locked", "value", &type, &data));
     EXPECT_EQ(std::string("Yes", 4), data);
 }
 
 // The registry view flag rides in the same mask. A 32-bit prefix has one view
 // only, so each open must simply still succeed with the flag on it.
 TEST_F(KeySecurity, ViewFlagIsAcceptedOnEveryOpen) {
-    ASSERT_TRUE(MakeKey("locked\\inner"));
+    ASSERT_TRUE(CreateKeyRaw("locked\\inner"));
     for (const OpenWay& way : kOpenWays) {
         RegistryKey key;
         key.SetAccess(KEY_READ | KEY_WOW64_64KEY);
-        EXPECT_TRUE(way.open(key, sub, full)) << way.what << " (code " << GetLastError() << ")";
+        EXPECT_LAST_ERROR(ERROR_SUCCESS, way.open(key, scratchSubPath, scratchFullPath))
+            << way.what;
     }
 }
 

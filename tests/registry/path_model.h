@@ -9,13 +9,13 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "last_error.h"
 #include "registry/registry_key.h"
 
 namespace path_model {
@@ -79,7 +79,19 @@ class Generator {
     Generator(unsigned seed, bool shiftJis, std::vector<std::string> bases)
         : random(seed), shiftJis(shiftJis), bases(std::move(bases)) {}
 
+    // The pieces alone can name a key beside the bases (a root name, then a
+    // separator the first component brings, or padding that lengthens the
+    // base's own name); such a path is drawn again, or Create would leave keys
+    // below the roots run after run.
     std::string Next() {
+        for (;;) {
+            std::string path = Draw();
+            if (StaysInsideBases(path)) return path;
+        }
+    }
+
+  private:
+    std::string Draw() {
         std::string path = RootPart() + Separator();
         size_t rootIndex = RootIndexOf(path);
         if (rootIndex < 5 && Chance(85)) path += bases[rootIndex];
@@ -93,7 +105,22 @@ class Generator {
         return path;
     }
 
-  private:
+    // Refused, the root itself, or below the root's base.
+    bool StaysInsideBases(const std::string& path) const {
+        const Verdict verdict = Judge(path, shiftJis);
+        if (verdict.refused) return true;
+        const size_t start = verdict.body.find_first_not_of('\\');
+        if (start == std::string::npos) return true;
+        const std::string body = verdict.body.substr(start);
+        for (size_t i = 0; i < 5; ++i) {
+            if (kRoots[i].key != verdict.root) continue;
+            const std::string& base = bases[i];
+            return body.compare(0, base.size(), base) == 0 &&
+                   (body.size() == base.size() || body[base.size()] == '\\');
+        }
+        return false;
+    }
+
     int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
     bool Chance(int percent) { return Pick(0, 99) < percent; }
 
@@ -202,14 +229,6 @@ class Generator {
     std::vector<std::string> bases;
 };
 
-// The seed: SORVANE_PATHS_SEED, or a fresh one.
-inline unsigned SeedFromEnvironment() {
-    const char* text = std::getenv("SORVANE_PATHS_SEED");
-    if (text != nullptr && *text != '\0')
-        return static_cast<unsigned>(std::strtoul(text, nullptr, 10));
-    return std::random_device()();
-}
-
 // The path with bytes outside printable ASCII as \xNN.
 inline std::string Shown(const std::string& path) {
     std::string shown;
@@ -231,7 +250,7 @@ enum class Operation { kOpen, kCreate };
 inline std::string Check(Operation operation, const std::string& path, bool shiftJis) {
     const Verdict verdict = Judge(path, shiftJis);
     RegistryKey key;
-    SetLastError(0xDEAD);
+    SetLastError(test_support::kLastErrorSentinel);
     bool result =
         operation == Operation::kOpen ? key.Open(path.c_str()) : key.Create(path.c_str(), nullptr);
     DWORD code = GetLastError();

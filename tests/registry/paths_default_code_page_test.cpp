@@ -26,16 +26,13 @@ TEST_F(DefaultCodePagePaths, TheTrailByteIsASeparator) {
 }
 
 TEST_F(DefaultCodePagePaths, OpenReachesTheKeyOneLevelBelowTheLeadByte) {
-    ASSERT_TRUE(MakeKey("\x95\\inner"));
-    ASSERT_TRUE(SetRaw("\x95\\inner", "mark", REG_SZ, "split", 6));
+    ASSERT_TRUE(CreateKeyRaw("\x95\\inner"));
+    ASSERT_TRUE(SetValueRaw("\x95\\inner", "mark", REG_SZ, "split", 6));
 
     RegistryKey key;
-    std::string path = full + "\\" + kBytes + "inner";
+    std::string path = scratchFullPath + "\\" + kBytes + "inner";
     ASSERT_TRUE(key.Open(path.c_str()));
-    char text[16];
-    DWORD size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("split", text);
+    EXPECT_EQ("split", ValueText(key, "mark"));
 }
 
 }  // namespace

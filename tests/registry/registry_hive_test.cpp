@@ -2,12 +2,12 @@
 // process's own token. Privilege state and hive contents are checked with raw
 // API calls, independent of the code under test.
 #include <cstring>
-#include <iostream>
-#include <sstream>
 #include <string>
-#include <vector>
 
+#include "console_capture.h"
+#include "last_error.h"
 #include "registry/registry_key.h"
+#include "scratch_folder.h"
 #include "scratch_key.h"
 
 namespace {
@@ -50,48 +50,25 @@ void SwitchPrivilegeRaw(const char* name, bool on) {
     CloseHandle(token);
 }
 
-// Collects what is written to std::cout while it lives.
-class CaptureStdout {
-  public:
-    CaptureStdout() : saved(std::cout.rdbuf(captured.rdbuf())) {}
-    ~CaptureStdout() { std::cout.rdbuf(saved); }
-    std::string Text() const { return captured.str(); }
-
-  private:
-    std::ostringstream captured;
-    std::streambuf* saved;
-};
-
-class RegistryHive : public ScratchKeyTest {
+// Hive files go in the test's scratch folder, removed once the hive is unloaded.
+class RegistryHive : public WithScratchFolder<ScratchKeyTest> {
   protected:
     void SetUp() override {
-        ScratchKeyTest::SetUp();
+        WithScratchFolder::SetUp();
         // The token belongs to the whole process: start every test with both off.
         SwitchPrivilegeRaw(kBackup, false);
         SwitchPrivilegeRaw(kRestore, false);
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         hiveName = std::string("SorvaneHive.") + info->name();
-        fileBase = std::string(temp) + hiveName;
     }
 
     void TearDown() override {
-        for (const std::string& file : files) DeleteFileA(file.c_str());
         SwitchPrivilegeRaw(kRestore, true);
         RegUnLoadKeyA(HKEY_USERS, hiveName.c_str());
         RegUnLoadKeyA(HKEY_CURRENT_USER, hiveName.c_str());
         SwitchPrivilegeRaw(kRestore, false);
         SwitchPrivilegeRaw(kBackup, false);
-        ScratchKeyTest::TearDown();
-    }
-
-    // A hive file name for this test that does not exist yet.
-    std::string File(const char* suffix) {
-        std::string file = fileBase + suffix;
-        DeleteFileA(file.c_str());
-        files.push_back(file);
-        return file;
+        WithScratchFolder::TearDown();
     }
 
     // Value `name` of `root`\`relative` as text, or "<missing>".
@@ -107,42 +84,39 @@ class RegistryHive : public ScratchKeyTest {
 
     // Fills the scratch key with a string, a DWORD and a sub-key with a value.
     void Populate(const std::string& relative, const char* text) {
-        ASSERT_TRUE(MakeKey(relative));
-        ASSERT_TRUE(SetRaw(relative, "text", REG_SZ, text, std::strlen(text) + 1));
+        ASSERT_TRUE(CreateKeyRaw(relative));
+        ASSERT_TRUE(SetValueRaw(relative, "text", REG_SZ, text, std::strlen(text) + 1));
         DWORD number = 0x01020304;
-        ASSERT_TRUE(SetRaw(relative, "number", REG_DWORD, &number, sizeof number));
+        ASSERT_TRUE(SetValueRaw(relative, "number", REG_DWORD, &number, sizeof number));
         std::string child = relative.empty() ? "child" : relative + "\\child";
-        ASSERT_TRUE(MakeKey(child));
-        ASSERT_TRUE(SetRaw(child, "inner", REG_SZ, "deep", 5));
+        ASSERT_TRUE(CreateKeyRaw(child));
+        ASSERT_TRUE(SetValueRaw(child, "inner", REG_SZ, "deep", 5));
     }
 
+    // The key a hive is loaded as, below HKEY_USERS (or HKEY_CURRENT_USER).
     std::string hiveName;
-    std::string fileBase;
-    std::vector<std::string> files;
 };
 
 TEST_F(RegistryHive, SavedKeyLoadsUnderHkeyUsersWithValuesAndSubKeys) {
     Populate("", "saved text");
-    std::string file = File(".hiv");
+    std::string file = InFolder("saved.hiv");
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     HKEY current = key.CurrentKey();
-    CaptureStdout output;
-    EXPECT_TRUE(key.SaveToFile(file.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    ConsoleCapture output;
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, key.SaveToFile(file.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kBackup)) << "the backup privilege is switched off after the save";
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str()));
     EXPECT_EQ(current, key.CurrentKey());
-    EXPECT_EQ(full, key.Path());
+    EXPECT_EQ(scratchFullPath, key.Path());
     EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
 
     // Loaded with the current key standing at HKEY_USERS itself.
     RegistryKey users;
     ASSERT_TRUE(users.Open("HKEY_USERS\\"));
     HKEY usersKey = users.CurrentKey();
-    EXPECT_TRUE(users.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, users.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kRestore)) << "the restore privilege is switched off after the load";
     EXPECT_EQ(usersKey, users.CurrentKey());
     EXPECT_STREQ("HKEY_USERS\\", users.Path());
@@ -154,7 +128,7 @@ TEST_F(RegistryHive, SavedKeyLoadsUnderHkeyUsersWithValuesAndSubKeys) {
                                           nullptr, &number, &size));
     EXPECT_EQ(0x01020304u, number);
     EXPECT_EQ("deep", ReadText(HKEY_USERS, hiveName + "\\child", "inner"));
-    EXPECT_EQ("", output.Text()) << "nothing is printed when every step succeeds";
+    EXPECT_EQ("", output.Printed()) << "nothing is printed when every step succeeds";
 
     SwitchPrivilegeRaw(kRestore, true);
     EXPECT_EQ(ERROR_SUCCESS, RegUnLoadKeyA(HKEY_USERS, hiveName.c_str()));
@@ -163,18 +137,17 @@ TEST_F(RegistryHive, SavedKeyLoadsUnderHkeyUsersWithValuesAndSubKeys) {
 TEST_F(RegistryHive, HandleGivenIsSavedWhateverTheCurrentKey) {
     Populate("current", "current key");
     Populate("given", "given key");
-    HKEY given;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, (sub + "\\given").c_str(), 0, KEY_READ, &given));
-    std::string givenFile = File(".given");
-    std::string currentFile = File(".current");
+    HKEY given = OpenKeyRaw("given", KEY_READ);
+    ASSERT_NE(nullptr, given);
+    std::string givenFile = InFolder("given.hiv");
+    std::string currentFile = InFolder("current.hiv");
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\current").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("current").c_str()));
     EXPECT_TRUE(key.SaveToFile(givenFile.c_str(), given));
     EXPECT_TRUE(key.SaveToFile(currentFile.c_str(), nullptr));
     RegCloseKey(given);
-    EXPECT_EQ(full + "\\current", key.Path());
+    EXPECT_EQ(FullPathOf("current"), key.Path());
 
     // An object without a current key loads under the handle it is given.
     RegistryKey loader;
@@ -191,15 +164,15 @@ TEST_F(RegistryHive, HandleGivenIsSavedWhateverTheCurrentKey) {
 
 TEST_F(RegistryHive, RefusedSaveAndLoadReportTheRegistrysCodeAndSwitchThePrivilegeOff) {
     Populate("", "x");
-    std::string missingFolder = fileBase + ".no-such-folder\\out.hiv";
-    std::string missingFile = File(".never-written");
+    std::string missingFolder = InFolder("no-such-folder\\out.hiv");
+    std::string missingFile = InFolder("never-written.hiv");
 
     // What the platform itself says for the same calls, privileges on.
     SwitchPrivilegeRaw(kBackup, true);
-    HKEY raw;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_READ, &raw));
-    LONG saveCode = RegSaveKeyA(raw, missingFolder.c_str(), nullptr);
-    RegCloseKey(raw);
+    HKEY scratchHandle = OpenKeyRaw("", KEY_READ);
+    ASSERT_NE(nullptr, scratchHandle);
+    LONG saveCode = RegSaveKeyA(scratchHandle, missingFolder.c_str(), nullptr);
+    RegCloseKey(scratchHandle);
     SwitchPrivilegeRaw(kRestore, true);
     LONG loadCode = RegLoadKeyA(HKEY_USERS, hiveName.c_str(), missingFile.c_str());
     ASSERT_NE(ERROR_SUCCESS, saveCode);
@@ -208,49 +181,40 @@ TEST_F(RegistryHive, RefusedSaveAndLoadReportTheRegistrysCodeAndSwitchThePrivile
     // Both privileges are still on from above: the operations switch them off
     // even though the caller had them on.
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
-    CaptureStdout output;
-    EXPECT_FALSE(key.SaveToFile(missingFolder.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(saveCode), GetLastError());
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
+    ConsoleCapture output;
+    EXPECT_LAST_ERROR(saveCode, key.SaveToFile(missingFolder.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kBackup));
 
     RegistryKey users;
     ASSERT_TRUE(users.Open("HKEY_USERS\\"));
-    EXPECT_FALSE(users.LoadFromFile(hiveName.c_str(), missingFile.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(loadCode), GetLastError());
+    EXPECT_LAST_ERROR(loadCode, users.LoadFromFile(hiveName.c_str(), missingFile.c_str(), nullptr));
     EXPECT_FALSE(PrivilegeOn(kRestore));
-    EXPECT_EQ("", output.Text()) << "a refusal by the registry prints nothing";
+    EXPECT_EQ("", output.Printed()) << "a refusal by the registry prints nothing";
 }
 
 TEST_F(RegistryHive, WithNoKeyAtAllTheRegistryGetsANullHandleAndRefuses) {
     RegistryKey key;
-    std::string file = File(".none");
-    EXPECT_FALSE(key.SaveToFile(file.c_str(), nullptr));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
-    EXPECT_FALSE(key.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    std::string file = InFolder("none.hiv");
+    EXPECT_FAILS(key.SaveToFile(file.c_str(), nullptr));
+    EXPECT_FAILS(key.LoadFromFile(hiveName.c_str(), file.c_str(), nullptr));
 }
 
 TEST_F(RegistryHive, NullNamesAreRefusedWithoutOutputOrTouchingPrivileges) {
-    std::string file = File(".unused");
+    std::string file = InFolder("unused.hiv");
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     // Switched on beforehand, so a refusal that touched them would show.
     SwitchPrivilegeRaw(kBackup, true);
     SwitchPrivilegeRaw(kRestore, true);
 
-    CaptureStdout output;
-    SetLastError(0);
-    EXPECT_FALSE(key.SaveToFile(nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    SetLastError(0);
-    EXPECT_FALSE(key.LoadFromFile(nullptr, file.c_str(), HKEY_USERS));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    SetLastError(0);
-    EXPECT_FALSE(key.LoadFromFile(hiveName.c_str(), nullptr, HKEY_USERS));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    ConsoleCapture output;
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.SaveToFile(nullptr, nullptr));
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.LoadFromFile(nullptr, file.c_str(), HKEY_USERS));
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER,
+                      key.LoadFromFile(hiveName.c_str(), nullptr, HKEY_USERS));
 
-    EXPECT_EQ("", output.Text());
+    EXPECT_EQ("", output.Printed());
     EXPECT_TRUE(PrivilegeOn(kBackup));
     EXPECT_TRUE(PrivilegeOn(kRestore));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str()));
@@ -261,9 +225,9 @@ TEST_F(RegistryHive, NullNamesAreRefusedWithoutOutputOrTouchingPrivileges) {
 // true with the hive visible, or false with a failure code and nothing loaded.
 TEST_F(RegistryHive, LoadUnderCurrentUserReportsWhateverThePlatformDecides) {
     Populate("", "under current user");
-    std::string file = File(".hkcu");
+    std::string file = InFolder("hkcu.hiv");
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     ASSERT_TRUE(key.SaveToFile(file.c_str(), nullptr));
 
     RegistryKey user;
@@ -282,11 +246,11 @@ TEST_F(RegistryHive, LoadUnderCurrentUserReportsWhateverThePlatformDecides) {
 TEST_F(RegistryHive, SaveOverAnExistingFileReportsWhateverThePlatformDecides) {
     Populate("first", "first save");
     Populate("second", "second save");
-    std::string file = File(".existing");
+    std::string file = InFolder("existing.hiv");
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\first").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("first").c_str()));
     ASSERT_TRUE(key.SaveToFile(file.c_str(), nullptr));
-    ASSERT_TRUE(key.Open((full + "\\second").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("second").c_str()));
 
     bool saved = key.SaveToFile(file.c_str(), nullptr);
     DWORD code = GetLastError();
@@ -306,13 +270,14 @@ TEST(SetPrivilege, UnknownNamePrintsOneLookupLineWithTheCode) {
     ASSERT_FALSE(LookupPrivilegeValueA(nullptr, "SeNoSuchPrivilege", &unused));
     DWORD expected = GetLastError();
 
-    CaptureStdout output;
+    ConsoleCapture output;
     EXPECT_FALSE(SetPrivilege("SeNoSuchPrivilege", TRUE));
-    EXPECT_EQ("Error in LookupPrivilegeValue (" + std::to_string(expected) + ")\n", output.Text());
+    EXPECT_EQ("Error in LookupPrivilegeValue (" + std::to_string(expected) + ")\n",
+              output.Printed());
 }
 
 TEST(SetPrivilege, EveryNonZeroFlagSwitchesOnAndZeroSwitchesOff) {
-    CaptureStdout output;
+    ConsoleCapture output;
     const BOOL flags[] = {1, 2, -1, 0x100};
     for (BOOL flag : flags) {
         SwitchPrivilegeRaw(kBackup, false);
@@ -321,7 +286,7 @@ TEST(SetPrivilege, EveryNonZeroFlagSwitchesOnAndZeroSwitchesOff) {
         EXPECT_TRUE(SetPrivilege(kBackup, FALSE));
         EXPECT_FALSE(PrivilegeOn(kBackup)) << "after flag " << flag;
     }
-    EXPECT_EQ("", output.Text());
+    EXPECT_EQ("", output.Printed());
 }
 
 // The handle table hands out the lowest free slot, so if every call left its
@@ -330,7 +295,7 @@ TEST(SetPrivilege, ClosesTheTokenHandleItOpens) {
     HANDLE before = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     ASSERT_NE(nullptr, before);
     CloseHandle(before);
-    CaptureStdout output;
+    ConsoleCapture output;
     for (int i = 0; i < 50; ++i) {
         SetPrivilege(kBackup, TRUE);
         SetPrivilege(kBackup, FALSE);

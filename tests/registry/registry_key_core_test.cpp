@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "last_error.h"
+#include "path_model.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
 
@@ -36,49 +38,36 @@ TEST_F(RegistryKeyCore, RefusesMalformedPathsWithoutAskingTheRegistry) {
     };
     for (const char* path : refused) {
         RegistryKey key;
-        SetLastError(12345);
-        EXPECT_FALSE(key.Open(path)) << path;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError()) << path;
+        EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.Open(path)) << path;
         EXPECT_EQ(nullptr, key.CurrentKey()) << path;
         EXPECT_EQ(nullptr, key.RootKey()) << "the root is not replaced before it parses: " << path;
     }
     RegistryKey key;
-    EXPECT_FALSE(key.Open(nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.Open(nullptr));
 }
 
 TEST_F(RegistryKeyCore, PathOf255BytesIsParsedAnd256IsRefused) {
     RegistryKey key;
     // 255 bytes parses and reaches the registry, which says the key is missing.
-    std::string longest = PathOfLength(full, 255);
-    EXPECT_FALSE(key.Open(longest.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    std::string longest = PathOfLength(scratchFullPath, 255);
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.Open(longest.c_str()));
     EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
 
     // Once the key exists, the 255-byte path opens and is kept whole.
-    ASSERT_TRUE(MakeKey(longest.substr(full.size() + 1)));
+    ASSERT_TRUE(CreateKeyRaw(longest.substr(scratchFullPath.size() + 1)));
     EXPECT_TRUE(key.Open(longest.c_str()));
     EXPECT_EQ(longest, key.Path());
 
-    std::string tooLong = PathOfLength(full, 256);
-    EXPECT_FALSE(key.Open(tooLong.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    std::string tooLong = PathOfLength(scratchFullPath, 256);
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.Open(tooLong.c_str()));
     EXPECT_EQ(longest, key.Path()) << "a refused open leaves the current key";
 }
 
 TEST_F(RegistryKeyCore, EveryRootNameOpensItsPredefinedKey) {
-    struct {
-        const char* name;
-        HKEY key;
-    } roots[] = {
-        {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},     {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-        {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {"HKEY_USERS", HKEY_USERS},
-        {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-    };
-    for (const auto& root : roots) {
+    for (const path_model::Root& root : path_model::kRoots) {
         RegistryKey key;
         std::string path = std::string(root.name) + "\\";
-        EXPECT_TRUE(key.Open(path.c_str())) << path << " error " << GetLastError();
+        EXPECT_LAST_ERROR(ERROR_SUCCESS, key.Open(path.c_str())) << path;
         EXPECT_EQ(root.key, key.RootKey()) << path;
         EXPECT_NE(nullptr, key.CurrentKey()) << path;
         EXPECT_EQ(path, key.Path()) << "trailing backslash kept";
@@ -87,41 +76,36 @@ TEST_F(RegistryKeyCore, EveryRootNameOpensItsPredefinedKey) {
 
 TEST_F(RegistryKeyCore, MissingKeyKeepsCurrentKeyButReplacesRoot) {
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     HKEY before = key.CurrentKey();
-    EXPECT_FALSE(key.Open("HKEY_LOCAL_MACHINE\\SOFTWARE\\SorvaneNoSuchKey"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND,
+                      key.Open("HKEY_LOCAL_MACHINE\\SOFTWARE\\SorvaneNoSuchKey"));
     EXPECT_EQ(before, key.CurrentKey());
-    EXPECT_EQ(full, key.Path());
+    EXPECT_EQ(scratchFullPath, key.Path());
     EXPECT_EQ(HKEY_LOCAL_MACHINE, key.RootKey());
 }
 
 TEST_F(RegistryKeyCore, SecondOpenReplacesTheFirstKey) {
-    ASSERT_TRUE(MakeKey("one"));
-    ASSERT_TRUE(MakeKey("two"));
+    ASSERT_TRUE(CreateKeyRaw("one"));
+    ASSERT_TRUE(CreateKeyRaw("two"));
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\one").c_str()));
-    HKEY first = key.CurrentKey();
-    ASSERT_TRUE(key.Open((full + "\\two").c_str()));
-    EXPECT_EQ(full + "\\two", key.Path());
-    // The first handle is closed: the registry no longer knows it.
-    EXPECT_EQ(ERROR_INVALID_HANDLE,
-              RegQueryInfoKeyA(first, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(key.Open(FullPathOf("one").c_str()));
+    HKEY oneHandle = key.CurrentKey();
+    ASSERT_TRUE(key.Open(FullPathOf("two").c_str()));
+    EXPECT_EQ(FullPathOf("two"), key.Path());
+    EXPECT_FALSE(IsOpenKeyHandle(oneHandle)) << "the first handle is closed";
 }
 
 TEST_F(RegistryKeyCore, OpenFillsClassTextAndCounters) {
-    ASSERT_TRUE(MakeKey("classed", "SorvaneClass"));
-    ASSERT_TRUE(MakeKey("classed\\child-with-long-name"));
-    ASSERT_TRUE(MakeKey("classed\\c2"));
+    ASSERT_TRUE(CreateKeyRaw("classed", "SorvaneClass"));
+    ASSERT_TRUE(CreateKeyRaw("classed\\child-with-long-name"));
+    ASSERT_TRUE(CreateKeyRaw("classed\\c2"));
     // Binary data: the registry keeps strings in UTF-16, which would double their size.
-    ASSERT_TRUE(SetRaw("classed", "v", REG_BINARY, "abcdef", 7));
-    ASSERT_TRUE(SetRaw("classed", "longer-name", REG_DWORD, "\1\0\0\0", 4));
+    ASSERT_TRUE(SetValueRaw("classed", "v", REG_BINARY, "abcdef", 7));
+    ASSERT_TRUE(SetValueRaw("classed", "longer-name", REG_DWORD, "\1\0\0\0", 4));
 
     RegistryKey key;
-    SetLastError(12345);
-    ASSERT_TRUE(key.Open((full + "\\classed").c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    ASSERT_LAST_ERROR(ERROR_SUCCESS, key.Open(FullPathOf("classed").c_str()));
     EXPECT_STREQ("SorvaneClass", key.ClassName());
     EXPECT_EQ(2u, key.SubKeyCount());
     EXPECT_EQ(std::strlen("child-with-long-name"), key.MaxSubKeyNameLength());
@@ -132,15 +116,15 @@ TEST_F(RegistryKeyCore, OpenFillsClassTextAndCounters) {
     EXPECT_TRUE(written.dwLowDateTime != 0 || written.dwHighDateTime != 0);
 
     // A key created without class text reports an empty one.
-    ASSERT_TRUE(key.Open((full + "\\classed\\c2").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("classed\\c2").c_str()));
     EXPECT_STREQ("", key.ClassName());
     EXPECT_EQ(0u, key.SubKeyCount());
 }
 
 TEST_F(RegistryKeyCore, ReadValueFitsExactlyAndFailsOneByteShort) {
-    ASSERT_TRUE(SetRaw("", "text", REG_SZ, "hello", 6));
+    ASSERT_TRUE(SetValueRaw("", "text", REG_SZ, "hello", 6));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
 
     BYTE buffer[16];
     DWORD size = 6;
@@ -149,16 +133,14 @@ TEST_F(RegistryKeyCore, ReadValueFitsExactlyAndFailsOneByteShort) {
     EXPECT_EQ(0, std::memcmp("hello", buffer, 6));
 
     size = 5;
-    EXPECT_FALSE(key.ReadValue("text", buffer, &size));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MORE_DATA), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_MORE_DATA, key.ReadValue("text", buffer, &size));
     EXPECT_EQ(6u, size) << "the registry reports the size it needs";
 
     size = sizeof buffer;
-    EXPECT_FALSE(key.ReadValue("absent", buffer, &size));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.ReadValue("absent", buffer, &size));
 
     // The type is not examined: a DWORD reads as its four bytes.
-    ASSERT_TRUE(SetRaw("", "number", REG_DWORD, "\x07\0\0\0", 4));
+    ASSERT_TRUE(SetValueRaw("", "number", REG_DWORD, "\x07\0\0\0", 4));
     size = sizeof buffer;
     EXPECT_TRUE(key.ReadValue("number", buffer, &size));
     EXPECT_EQ(4u, size);
@@ -167,7 +149,7 @@ TEST_F(RegistryKeyCore, ReadValueFitsExactlyAndFailsOneByteShort) {
 
 TEST_F(RegistryKeyCore, WriteStringStoresExactlyTheGivenCount) {
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     // The byte after the count is not zero, so the registry cannot take it
     // for a terminator of its own.
     const BYTE yes[] = {'Y', 'e', 's', 'X'};
@@ -177,10 +159,10 @@ TEST_F(RegistryKeyCore, WriteStringStoresExactlyTheGivenCount) {
 
     DWORD type;
     std::string data;
-    ASSERT_TRUE(GetRaw("", "three", &type, &data));
+    ASSERT_TRUE(ReadValueRaw("", "three", &type, &data));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(std::string("Yes", 3), data);
-    ASSERT_TRUE(GetRaw("", "four", &type, &data));
+    ASSERT_TRUE(ReadValueRaw("", "four", &type, &data));
     EXPECT_EQ(std::string("Yes\0", 4), data);
 }
 
@@ -188,12 +170,9 @@ TEST_F(RegistryKeyCore, ValueOperationsWithoutAKeyReportTheRegistryCode) {
     RegistryKey key;
     BYTE buffer[8];
     DWORD size = sizeof buffer;
-    EXPECT_FALSE(key.ReadValue("x", buffer, &size));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
-    EXPECT_FALSE(key.WriteString("x", buffer, 1));
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
-    EXPECT_FALSE(key.RefreshInfo());
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+    EXPECT_FAILS(key.ReadValue("x", buffer, &size));
+    EXPECT_FAILS(key.WriteString("x", buffer, 1));
+    EXPECT_FAILS(key.RefreshInfo());
 }
 
 }  // namespace

@@ -3,22 +3,15 @@
 // standing on a root (predefined or not), and what failures leave behind.
 #include <string>
 
+#include "last_error.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
 
 namespace {
 
+using test_support::kLastErrorSentinel;
+
 class RegistryKeyNavigation : public ScratchKeyTest {};
-
-const DWORD kUntouched = 12345;
-
-// The registry no longer knows a handle that has been closed.
-bool IsOpenHandle(HKEY key) {
-    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
-DWORD LastError() { return GetLastError(); }
 
 // What a failed or refused call must leave as it was.
 struct Snapshot {
@@ -41,107 +34,92 @@ void ExpectUnchanged(const Snapshot& before, const RegistryKey& key, const std::
 }
 
 TEST_F(RegistryKeyNavigation, CreateMakesMissingLevelsAndOpensAnExistingKeyAsItIs) {
-    ASSERT_TRUE(MakeKey("old\\kept"));
-    ASSERT_TRUE(SetRaw("old", "kept", REG_DWORD, "\x09\0\0\0", 4));
+    ASSERT_TRUE(CreateKeyRaw("old\\kept"));
+    ASSERT_TRUE(SetValueRaw("old", "kept", REG_DWORD, "\x09\0\0\0", 4));
     RegistryKey key;
     // The class text is only handed to the registry. Windows keeps an existing
     // key's class; Wine replaces it, so it is not examined here.
-    ASSERT_TRUE(key.Create((full + "\\old").c_str(), "NewClass"));
+    ASSERT_TRUE(key.Create(FullPathOf("old").c_str(), "NewClass"));
     EXPECT_EQ(1u, key.SubKeyCount()) << "the existing key is opened, not replaced";
     EXPECT_EQ(1u, key.ValueCount());
-    EXPECT_EQ(full + "\\old", key.Path());
-    HKEY first = key.CurrentKey();
+    EXPECT_EQ(FullPathOf("old"), key.Path());
+    HKEY oldHandle = key.CurrentKey();
 
-    SetLastError(kUntouched);
-    ASSERT_TRUE(key.Create((full + "\\new\\deeper").c_str(), "NewClass"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
-    EXPECT_TRUE(KeyExists("new\\deeper"));
+    ASSERT_LAST_ERROR(ERROR_SUCCESS, key.Create(FullPathOf("new\\deeper").c_str(), "NewClass"));
+    EXPECT_TRUE(KeyExistsRaw("new\\deeper"));
     EXPECT_STREQ("NewClass", key.ClassName());
-    EXPECT_EQ(full + "\\new\\deeper", key.Path());
+    EXPECT_EQ(FullPathOf("new\\deeper"), key.Path());
     EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
-    EXPECT_FALSE(IsOpenHandle(first)) << "the previous key is closed";
+    EXPECT_FALSE(IsOpenKeyHandle(oldHandle)) << "the previous key is closed";
 
-    ASSERT_TRUE(key.Create((full + "\\plain").c_str(), nullptr));
+    ASSERT_TRUE(key.Create(FullPathOf("plain").c_str(), nullptr));
     EXPECT_STREQ("", key.ClassName());
 }
 
 TEST_F(RegistryKeyNavigation, CreateRefusesMalformedPathsWithoutAskingTheRegistry) {
-    const std::string tooLong = full + "\\" + std::string(256 - full.size() - 1, 'k');
+    const std::string tooLong =
+        scratchFullPath + "\\" + std::string(256 - scratchFullPath.size() - 1, 'k');
     ASSERT_EQ(256u, tooLong.size());
     const char* refused[] = {"HKEY_CURRENT_USER", "HKCU\\Software\\SorvaneNav",
                              "hkey_current_user\\Software\\SorvaneNav", tooLong.c_str(), nullptr};
     for (const char* path : refused) {
         RegistryKey key;
-        SetLastError(kUntouched);
-        EXPECT_FALSE(key.Create(path, nullptr)) << (path ? path : "(null)");
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+        EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.Create(path, nullptr))
+            << (path ? path : "(null)");
         EXPECT_EQ(nullptr, key.RootKey());
         EXPECT_EQ(nullptr, key.CurrentKey());
     }
-    EXPECT_FALSE(KeyExists(std::string(256 - full.size() - 1, 'k')));
+    EXPECT_FALSE(KeyExistsRaw(std::string(256 - scratchFullPath.size() - 1, 'k')));
 }
 
 TEST_F(RegistryKeyNavigation, SubKeysOpenAndCreateOneOrSeveralLevelsDown) {
-    ASSERT_TRUE(MakeKey("a\\b"));
-    ASSERT_TRUE(MakeKey("a\\b\\c1"));
-    ASSERT_TRUE(MakeKey("a\\b\\c2"));
+    ASSERT_TRUE(CreateKeyRaw("a\\b"));
+    ASSERT_TRUE(CreateKeyRaw("a\\b\\c1"));
+    ASSERT_TRUE(CreateKeyRaw("a\\b\\c2"));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
-    HKEY top = key.CurrentKey();
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
+    HKEY scratchHandle = key.CurrentKey();
 
-    SetLastError(kUntouched);
-    ASSERT_TRUE(key.OpenSubKey("a\\b"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
-    EXPECT_EQ(full + "\\a\\b", key.Path());
+    ASSERT_LAST_ERROR(ERROR_SUCCESS, key.OpenSubKey("a\\b"));
+    EXPECT_EQ(FullPathOf("a\\b"), key.Path());
     EXPECT_EQ(2u, key.SubKeyCount()) << "counters describe the new key";
-    EXPECT_FALSE(IsOpenHandle(top));
+    EXPECT_FALSE(IsOpenKeyHandle(scratchHandle));
 
     ASSERT_TRUE(key.CreateSubKey("x\\y", "Made"));
-    EXPECT_TRUE(KeyExists("a\\b\\x\\y"));
-    EXPECT_EQ(full + "\\a\\b\\x\\y", key.Path());
+    EXPECT_TRUE(KeyExistsRaw("a\\b\\x\\y"));
+    EXPECT_EQ(FullPathOf("a\\b\\x\\y"), key.Path());
     EXPECT_STREQ("Made", key.ClassName());
 
     // An existing sub-key is opened, not replaced.
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     ASSERT_TRUE(key.CreateSubKey("a", nullptr));
-    EXPECT_EQ(full + "\\a", key.Path());
+    EXPECT_EQ(FullPathOf("a"), key.Path());
     EXPECT_EQ(1u, key.SubKeyCount());
 }
 
 TEST_F(RegistryKeyNavigation, SubKeyOperationsNeedAKeyAndLeaveTheObjectUntouched) {
     RegistryKey key;
-    SetLastError(kUntouched);
-    EXPECT_FALSE(key.OpenSubKey("Software"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
-    EXPECT_FALSE(key.CreateSubKey("Software", nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.OpenSubKey("Software"));
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.CreateSubKey("Software", nullptr));
 
     // Never held a key: nothing to climb from, even once a failed Open has set
     // the root.
-    SetLastError(kUntouched);
-    EXPECT_FALSE(key.OpenParent());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.OpenParent());
     EXPECT_EQ(nullptr, key.RootKey());
     EXPECT_FALSE(key.Open("HKEY_LOCAL_MACHINE\\SorvaneNoSuchKey"));
-    SetLastError(kUntouched);
-    EXPECT_FALSE(key.OpenParent());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.OpenParent());
     EXPECT_EQ(HKEY_LOCAL_MACHINE, key.RootKey());
     EXPECT_EQ(nullptr, key.CurrentKey());
     EXPECT_STREQ("", key.Path());
 }
 
 TEST_F(RegistryKeyNavigation, FailuresKeepTheCurrentKeyAndReportTheRegistryCode) {
-    ASSERT_TRUE(MakeKey("p\\q\\r"));
+    ASSERT_TRUE(CreateKeyRaw("p\\q\\r"));
     // A non-volatile key cannot be created below a volatile one.
-    HKEY volatileKey;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_CURRENT_USER, (sub + "\\p\\q\\r\\volatile").c_str(), 0, nullptr,
-                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
-    RegCloseKey(volatileKey);
+    ASSERT_TRUE(CreateKeyRaw("p\\q\\r\\volatile", nullptr, REG_OPTION_VOLATILE));
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\p\\q\\r").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("p\\q\\r").c_str()));
     const Snapshot before(key);
     struct {
         const char* what;
@@ -166,24 +144,21 @@ TEST_F(RegistryKeyNavigation, FailuresKeepTheCurrentKeyAndReportTheRegistryCode)
          ERROR_INVALID_HANDLE},
     };
     for (const auto& failure : failures) {
-        SetLastError(kUntouched);
-        EXPECT_FALSE(failure.call(key, full)) << failure.what;
-        EXPECT_EQ(static_cast<DWORD>(failure.expected), LastError()) << failure.what;
+        EXPECT_LAST_ERROR(failure.expected, failure.call(key, scratchFullPath)) << failure.what;
         ExpectUnchanged(before, key, failure.what);
     }
-    EXPECT_TRUE(IsOpenHandle(key.CurrentKey()));
+    EXPECT_TRUE(IsOpenKeyHandle(key.CurrentKey()));
 
     // The parent is opened from the root by its text: once that text names a
     // missing key, the climb fails and the current key stays.
     ASSERT_EQ(ERROR_SUCCESS,
-              RegDeleteKeyA(HKEY_CURRENT_USER, (sub + "\\p\\q\\r\\volatile").c_str()));
+              RegDeleteKeyA(HKEY_CURRENT_USER, SubPathOf("p\\q\\r\\volatile").c_str()));
     ASSERT_TRUE(key.OpenParent());
     ASSERT_TRUE(key.OpenParent());
     ASSERT_TRUE(key.OpenSubKey("q\\r"));
-    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CURRENT_USER, (sub + "\\p").c_str()));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CURRENT_USER, SubPathOf("p").c_str()));
     const Snapshot orphan(key);
-    EXPECT_FALSE(key.OpenParent());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.OpenParent());
     ExpectUnchanged(orphan, key, "OpenParent of a deleted parent");
 }
 
@@ -191,41 +166,38 @@ TEST_F(RegistryKeyNavigation, FailuresKeepTheCurrentKeyAndReportTheRegistryCode)
 // registry is asked; 255 bytes exactly is still joined.
 TEST_F(RegistryKeyNavigation, SubKeysThatWouldOverrunThePathAreRefused) {
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
-    const size_t room = RegistryKey::MaxPathLength - full.size() - 1;
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
+    const size_t room = RegistryKey::MaxPathLength - scratchFullPath.size() - 1;
     const std::string fits(room, 'f');
     const std::string overruns(room + 1, 'o');
     const Snapshot before(key);
 
-    SetLastError(kUntouched);
-    EXPECT_FALSE(key.CreateSubKey(overruns.c_str(), nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
-    EXPECT_FALSE(KeyExists(overruns)) << "refused before the registry was asked";
-    EXPECT_FALSE(key.OpenSubKey(overruns.c_str()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
-    EXPECT_FALSE(key.OpenSubKey(nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.CreateSubKey(overruns.c_str(), nullptr));
+    EXPECT_FALSE(KeyExistsRaw(overruns)) << "refused before the registry was asked";
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.OpenSubKey(overruns.c_str()));
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.OpenSubKey(nullptr));
     ExpectUnchanged(before, key, "refused sub-keys");
 
     ASSERT_TRUE(key.CreateSubKey(fits.c_str(), nullptr));
-    EXPECT_EQ(full + "\\" + fits, key.Path());
+    EXPECT_EQ(scratchFullPath + "\\" + fits, key.Path());
     EXPECT_EQ(255u, std::string(key.Path()).size());
-    EXPECT_FALSE(key.OpenSubKey("x")) << "a full path takes no further level";
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError());
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.OpenSubKey("x"))
+        << "a full path takes no further level";
 }
 
 // A scratch key below HKEY_LOCAL_MACHINE, for walks up to that root and for
 // keys a climb must not wander into; deleted before and after.
 class MachineScratch {
   public:
-    explicit MachineScratch(const std::string& sub = "SOFTWARE\\SorvaneNavigationTest") : sub(sub) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str());
+    explicit MachineScratch(const std::string& subPath = "SOFTWARE\\SorvaneNavigationTest")
+        : subPath(subPath) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, subPath.c_str());
     }
-    ~MachineScratch() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, sub.c_str()); }
+    ~MachineScratch() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, subPath.c_str()); }
     // Creates `relative` below the scratch key, volatile if asked.
-    bool MakeKey(const std::string& relative, DWORD options = REG_OPTION_NON_VOLATILE) {
+    bool CreateKeyRaw(const std::string& relative, DWORD options = REG_OPTION_NON_VOLATILE) {
         HKEY made;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (sub + "\\" + relative).c_str(), 0, nullptr,
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (subPath + "\\" + relative).c_str(), 0, nullptr,
                             options, KEY_ALL_ACCESS, nullptr, &made, nullptr) != ERROR_SUCCESS) {
             return false;
         }
@@ -234,15 +206,16 @@ class MachineScratch {
     }
     bool HasValue(const std::string& relative, const char* name) {
         HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (sub + "\\" + relative).c_str(), 0, KEY_READ, &key) !=
-            ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (subPath + "\\" + relative).c_str(), 0, KEY_READ,
+                          &key) != ERROR_SUCCESS) {
             return false;
         }
         LONG r = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
         RegCloseKey(key);
         return r == ERROR_SUCCESS;
     }
-    const std::string sub;
+    // Below HKEY_LOCAL_MACHINE.
+    const std::string subPath;
 };
 
 // A failed Open or Create replaces the root before the registry is asked. The
@@ -250,11 +223,11 @@ class MachineScratch {
 // exist below HKEY_LOCAL_MACHINE too, so climbing under the replaced root
 // would succeed there, and the next write would land in the other hive.
 TEST_F(RegistryKeyNavigation, ClimbStaysInTheHiveItsPathNames) {
-    MachineScratch machine(sub);
-    ASSERT_TRUE(machine.MakeKey("X\\Y\\Z"));
-    ASSERT_TRUE(machine.MakeKey("volatile", REG_OPTION_VOLATILE));
-    ASSERT_TRUE(MakeKey("X\\Y\\Z"));
-    const std::string machineFull = "HKEY_LOCAL_MACHINE\\" + sub;
+    MachineScratch machine(scratchSubPath);
+    ASSERT_TRUE(machine.CreateKeyRaw("X\\Y\\Z"));
+    ASSERT_TRUE(machine.CreateKeyRaw("volatile", REG_OPTION_VOLATILE));
+    ASSERT_TRUE(CreateKeyRaw("X\\Y\\Z"));
+    const std::string machineFull = "HKEY_LOCAL_MACHINE\\" + scratchSubPath;
     struct {
         std::string failing;
         bool create;
@@ -267,21 +240,19 @@ TEST_F(RegistryKeyNavigation, ClimbStaysInTheHiveItsPathNames) {
     DWORD written = 0;
     for (const auto& f : failures) {
         RegistryKey key;
-        ASSERT_TRUE(key.Open((full + "\\X\\Y\\Z").c_str()));
+        ASSERT_TRUE(key.Open(FullPathOf("X\\Y\\Z").c_str()));
         const char* failing = f.failing.c_str();
-        ASSERT_FALSE(f.create ? key.Create(failing, nullptr) : key.Open(failing)) << failing;
-        ASSERT_EQ(f.expected, LastError()) << failing;
+        ASSERT_LAST_ERROR(f.expected, f.create ? key.Create(failing, nullptr) : key.Open(failing))
+            << failing;
         ASSERT_NE(HKEY_CURRENT_USER, key.RootKey()) << "the failed call replaced the root";
 
-        SetLastError(kUntouched);
-        ASSERT_TRUE(key.OpenParent()) << failing;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError()) << failing;
-        EXPECT_EQ(full + "\\X\\Y", key.Path()) << failing;
+        ASSERT_LAST_ERROR(ERROR_SUCCESS, key.OpenParent()) << failing;
+        EXPECT_EQ(FullPathOf("X\\Y"), key.Path()) << failing;
         EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey()) << failing;
         ASSERT_TRUE(key.WriteDword("landed", ++written)) << failing;
         DWORD type;
         std::string data;
-        EXPECT_TRUE(GetRaw("X\\Y", "landed", &type, &data)) << failing;
+        EXPECT_TRUE(ReadValueRaw("X\\Y", "landed", &type, &data)) << failing;
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(&written), 4), data) << failing;
         EXPECT_FALSE(machine.HasValue("X\\Y", "landed")) << failing;
     }
@@ -298,38 +269,37 @@ TEST_F(RegistryKeyNavigation, ClimbStaysInTheHiveItsPathNames) {
 
 TEST_F(RegistryKeyNavigation, ClimbsFromThreeLevelsBelowTheMachineRootToTheRoot) {
     MachineScratch machine;
-    ASSERT_TRUE(machine.MakeKey("Third"));
+    ASSERT_TRUE(machine.CreateKeyRaw("Third"));
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open(("HKEY_LOCAL_MACHINE\\" + machine.sub + "\\Third").c_str()));
+    ASSERT_TRUE(key.Open(("HKEY_LOCAL_MACHINE\\" + machine.subPath + "\\Third").c_str()));
     const char* expected[] = {
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\SorvaneNavigationTest",
         "HKEY_LOCAL_MACHINE\\SOFTWARE",
         "HKEY_LOCAL_MACHINE",
     };
     for (const char* path : expected) {
-        HKEY before = key.CurrentKey();
-        SetLastError(kUntouched);
+        HKEY climbedFrom = key.CurrentKey();
+        SetLastError(kLastErrorSentinel);
         ASSERT_TRUE(key.OpenParent()) << path;
+        EXPECT_NE(kLastErrorSentinel, GetLastError()) << path;
         EXPECT_EQ(path, std::string(key.Path()));
         EXPECT_EQ(HKEY_LOCAL_MACHINE, key.RootKey());
-        EXPECT_FALSE(IsOpenHandle(before)) << "left behind at " << path;
-        EXPECT_NE(kUntouched, LastError()) << path;
+        EXPECT_FALSE(IsOpenKeyHandle(climbedFrom)) << "left behind at " << path;
     }
     EXPECT_GT(key.SubKeyCount(), 0u) << "standing on the machine root itself";
 
-    SetLastError(kUntouched);
-    EXPECT_FALSE(key.OpenParent()) << "nothing above a root";
-    EXPECT_EQ(kUntouched, LastError()) << "the last error is left alone at a root";
+    EXPECT_LAST_ERROR(kLastErrorSentinel, key.OpenParent())
+        << "nothing above a root, and the last error is left alone there";
     EXPECT_STREQ("HKEY_LOCAL_MACHINE", key.Path());
 }
 
 TEST_F(RegistryKeyNavigation, TrailingBackslashClimbsToTheKeyItself) {
-    ASSERT_TRUE(SetRaw("", "marker", REG_DWORD, "\x05\0\0\0", 4));
+    ASSERT_TRUE(SetValueRaw("", "marker", REG_DWORD, "\x05\0\0\0", 4));
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\").c_str()));
+    ASSERT_TRUE(key.Open((scratchFullPath + "\\").c_str()));
     ASSERT_TRUE(key.OpenParent());
-    EXPECT_EQ(full, key.Path());
+    EXPECT_EQ(scratchFullPath, key.Path());
     DWORD marker = 0;
     EXPECT_TRUE(key.ReadDword("marker", &marker));
     EXPECT_EQ(5u, marker) << "the same key, without the trailing backslash";
@@ -343,20 +313,20 @@ TEST_F(RegistryKeyNavigation, TrailingBackslashClimbsToTheKeyItself) {
 TEST_F(RegistryKeyNavigation, AttachRootSwitchesRootsAndClosesBothOldHandles) {
     RegistryKey key;
     ASSERT_TRUE(key.Open("HKEY_LOCAL_MACHINE\\SOFTWARE"));
-    HKEY old = key.CurrentKey();
+    HKEY softwareHandle = key.CurrentKey();
 
-    SetLastError(kUntouched);
+    SetLastError(kLastErrorSentinel);
     ASSERT_TRUE(key.AttachRoot(HKEY_CURRENT_USER));
-    EXPECT_NE(kUntouched, LastError());
+    EXPECT_NE(kLastErrorSentinel, GetLastError());
     EXPECT_EQ(HKEY_CURRENT_USER, key.RootKey());
     EXPECT_STREQ("HKEY_CURRENT_USER", key.Path());
-    EXPECT_FALSE(IsOpenHandle(old));
+    EXPECT_FALSE(IsOpenKeyHandle(softwareHandle));
     // For a predefined key the registry hands back that key's own handle.
     EXPECT_EQ(HKEY_CURRENT_USER, key.CurrentKey());
 
     // From the root, sub-keys are opened with full access as anywhere else.
-    ASSERT_TRUE(key.OpenSubKey(sub.c_str()));
-    EXPECT_EQ(full, key.Path());
+    ASSERT_TRUE(key.OpenSubKey(scratchSubPath.c_str()));
+    EXPECT_EQ(scratchFullPath, key.Path());
     EXPECT_TRUE(key.WriteDword("written", 7));
 }
 
@@ -366,20 +336,17 @@ TEST_F(RegistryKeyNavigation, AttachRootSwitchesRootsAndClosesBothOldHandles) {
 // differ at each step, and the last error is the refresh's own code, so a
 // root the object could not read would show.
 TEST_F(RegistryKeyNavigation, ARootThatIsNotPredefinedIsKeptOpenWhileClimbing) {
-    ASSERT_TRUE(MakeKey("child\\grandchild"));
-    ASSERT_TRUE(MakeKey("other"));
-    HKEY scratch;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &scratch));
+    ASSERT_TRUE(CreateKeyRaw("child\\grandchild"));
+    ASSERT_TRUE(CreateKeyRaw("other"));
+    HKEY scratchHandle = OpenKeyRaw("");
+    ASSERT_NE(nullptr, scratchHandle);
     {
         RegistryKey key;
-        ASSERT_TRUE(key.Open((full + "\\child").c_str()));
+        ASSERT_TRUE(key.Open(FullPathOf("child").c_str()));
         ASSERT_EQ(1u, key.SubKeyCount());
-        SetLastError(kUntouched);
-        ASSERT_TRUE(key.AttachRoot(scratch));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+        ASSERT_LAST_ERROR(ERROR_SUCCESS, key.AttachRoot(scratchHandle));
         EXPECT_STREQ("", key.Path()) << "the previous key's text is gone";
-        EXPECT_EQ(scratch, key.RootKey());
+        EXPECT_EQ(scratchHandle, key.RootKey());
         EXPECT_EQ(2u, key.SubKeyCount());
 
         ASSERT_TRUE(key.OpenSubKey("child\\grandchild"));
@@ -388,35 +355,32 @@ TEST_F(RegistryKeyNavigation, ARootThatIsNotPredefinedIsKeptOpenWhileClimbing) {
         ASSERT_TRUE(key.OpenParent());
         EXPECT_STREQ("\\child", key.Path());
         EXPECT_EQ(1u, key.SubKeyCount());
-        SetLastError(kUntouched);
-        ASSERT_TRUE(key.OpenParent()) << "one level below the root: attaches it again";
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+        ASSERT_LAST_ERROR(ERROR_SUCCESS, key.OpenParent())
+            << "one level below the root: attaches it again";
         EXPECT_STREQ("", key.Path());
-        EXPECT_EQ(scratch, key.RootKey());
-        EXPECT_TRUE(IsOpenHandle(scratch)) << "the root handle was closed while kept";
-        EXPECT_NE(scratch, key.CurrentKey());
+        EXPECT_EQ(scratchHandle, key.RootKey());
+        EXPECT_TRUE(IsOpenKeyHandle(scratchHandle)) << "the root handle was closed while kept";
+        EXPECT_NE(scratchHandle, key.CurrentKey());
         EXPECT_EQ(2u, key.SubKeyCount());
-        SetLastError(kUntouched);
-        EXPECT_FALSE(key.OpenParent());
-        EXPECT_EQ(kUntouched, LastError());
+        EXPECT_LAST_ERROR(kLastErrorSentinel, key.OpenParent()) << "nothing above the root";
 
         // Standing on the root, the object reads, writes and walks as anywhere.
-        ASSERT_TRUE(key.WriteDword("onRoot", 3)) << "error " << LastError();
+        ASSERT_LAST_ERROR(ERROR_SUCCESS, key.WriteDword("onRoot", 3));
         DWORD value = 0;
         EXPECT_TRUE(key.ReadDword("onRoot", &value));
         EXPECT_EQ(3u, value);
-        EXPECT_NE(nullptr, key.NextSubKey(true)) << "error " << LastError();
+        EXPECT_LAST_ERROR(ERROR_SUCCESS, key.NextSubKey(true));
         DWORD type;
         std::string data;
-        EXPECT_TRUE(GetRaw("", "onRoot", &type, &data));
+        EXPECT_TRUE(ReadValueRaw("", "onRoot", &type, &data));
 
         // Attaching the current key itself hands that handle over as the root.
         ASSERT_TRUE(key.OpenSubKey("child"));
-        HKEY current = key.CurrentKey();
-        ASSERT_TRUE(key.AttachRoot(current));
-        EXPECT_EQ(current, key.RootKey());
-        EXPECT_TRUE(IsOpenHandle(current));
-        EXPECT_FALSE(IsOpenHandle(scratch)) << "the replaced root is closed";
+        HKEY childHandle = key.CurrentKey();
+        ASSERT_TRUE(key.AttachRoot(childHandle));
+        EXPECT_EQ(childHandle, key.RootKey());
+        EXPECT_TRUE(IsOpenKeyHandle(childHandle));
+        EXPECT_FALSE(IsOpenKeyHandle(scratchHandle)) << "the replaced root is closed";
         ASSERT_TRUE(key.OpenSubKey("grandchild"));
         EXPECT_STREQ("\\grandchild", key.Path());
     }
@@ -426,11 +390,11 @@ TEST_F(RegistryKeyNavigation, ARootThatIsNotPredefinedIsKeptOpenWhileClimbing) {
 // was not (and closed it), a path that starts with a backslash names no root
 // the object still knows: the climb is refused and nothing changes.
 TEST_F(RegistryKeyNavigation, ClimbBelowARootThatWasReplacedIsRefused) {
-    ASSERT_TRUE(MakeKey("child\\grandchild"));
+    ASSERT_TRUE(CreateKeyRaw("child\\grandchild"));
     // Create fails at the registry below a volatile key.
-    MachineScratch machine(sub);
-    ASSERT_TRUE(machine.MakeKey("volatile", REG_OPTION_VOLATILE));
-    const std::string failing = "HKEY_LOCAL_MACHINE\\" + sub + "\\volatile\\x";
+    MachineScratch machine(scratchSubPath);
+    ASSERT_TRUE(machine.CreateKeyRaw("volatile", REG_OPTION_VOLATILE));
+    const std::string failing = "HKEY_LOCAL_MACHINE\\" + SubPathOf("volatile\\x");
     struct {
         const char* below;
         bool create;
@@ -438,18 +402,15 @@ TEST_F(RegistryKeyNavigation, ClimbBelowARootThatWasReplacedIsRefused) {
     for (const auto& c : cases) {
         const std::string what =
             std::string(c.below) + (c.create ? " after Create" : " after Open");
-        HKEY scratch;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &scratch));
+        HKEY scratchHandle = OpenKeyRaw("");
+        ASSERT_NE(nullptr, scratchHandle);
         RegistryKey key;
-        ASSERT_TRUE(key.AttachRoot(scratch));
+        ASSERT_TRUE(key.AttachRoot(scratchHandle));
         ASSERT_TRUE(key.OpenSubKey(c.below));
         ASSERT_FALSE(c.create ? key.Create(failing.c_str(), nullptr) : key.Open(failing.c_str()));
         ASSERT_EQ(HKEY_LOCAL_MACHINE, key.RootKey()) << what;
         const Snapshot before(key);
-        SetLastError(kUntouched);
-        EXPECT_FALSE(key.OpenParent()) << what;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), LastError()) << what;
+        EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, key.OpenParent()) << what;
         ExpectUnchanged(before, key, what);
         EXPECT_TRUE(key.WriteDword("stillHere", 1)) << what;
     }

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "last_error.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
 
@@ -34,20 +35,14 @@ namespace {
 
 class RegistryKeyValues : public ScratchKeyTest {};
 
-const DWORD kUntouched = 12345;
-
-DWORD LastError() { return GetLastError(); }
-
 TEST_F(RegistryKeyValues, DwordRoundTripStoresFourBytesOfTypeDword) {
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     for (DWORD value : {0ul, 1ul, 0x12345678ul, 0xFFFFFFFFul}) {
-        SetLastError(kUntouched);
-        ASSERT_TRUE(key.WriteDword("n", value));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+        ASSERT_LAST_ERROR(ERROR_SUCCESS, key.WriteDword("n", value));
         DWORD type;
         std::string data;
-        ASSERT_TRUE(GetRaw("", "n", &type, &data));
+        ASSERT_TRUE(ReadValueRaw("", "n", &type, &data));
         EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(&value), 4), data);
         DWORD read = ~value;
@@ -71,34 +66,18 @@ TEST_F(RegistryKeyValues, ReadDwordTakesUpToFourBytesOfAnyType) {
         {"five", "\x01\x02\x03\x04\x05", 5, ERROR_MORE_DATA, 0},
         {"empty", "", 0, ERROR_SUCCESS, 0xAABBCCDD},
     };
-    for (const auto& c : cases) ASSERT_TRUE(SetRaw("", c.name, REG_BINARY, c.bytes, c.size));
+    for (const auto& c : cases) ASSERT_TRUE(SetValueRaw("", c.name, REG_BINARY, c.bytes, c.size));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     for (const auto& c : cases) {
         DWORD value = 0xAABBCCDD;
-        SetLastError(kUntouched);
-        EXPECT_EQ(c.expected == ERROR_SUCCESS, key.ReadDword(c.name, &value)) << c.name;
-        EXPECT_EQ(static_cast<DWORD>(c.expected), LastError()) << c.name;
+        EXPECT_LAST_ERROR(c.expected, key.ReadDword(c.name, &value)) << c.name;
         if (c.expected == ERROR_SUCCESS) {
             EXPECT_EQ(c.after, value) << c.name;
         }
     }
     DWORD value;
-    EXPECT_FALSE(key.ReadDword("absent", &value));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
-}
-
-// Stores a value through the "W" function, so its text is what the registry
-// holds, never a conversion from the code page under test.
-bool SetWide(const std::string& sub, const wchar_t* name, DWORD type, const void* data,
-             DWORD size) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    LONG r = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    return r == ERROR_SUCCESS;
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.ReadDword("absent", &value));
 }
 
 std::string Bytes(const std::wstring& text, bool withNul) {
@@ -124,20 +103,20 @@ TEST_F(RegistryKeyValues, StoredValueReadsBackExactlyWithItsType) {
     };
     for (const auto& c : cases) {
         std::wstring name(c.name, c.name + std::strlen(c.name));
-        ASSERT_TRUE(
-            SetWide(sub, name.c_str(), c.type, c.bytes.data(), static_cast<DWORD>(c.bytes.size())))
+        // Stored through the wide API, so the text is what the registry holds,
+        // never a conversion from the code page under test.
+        ASSERT_TRUE(SetStoredValueRaw("", name.c_str(), c.type, c.bytes.data(),
+                                      static_cast<DWORD>(c.bytes.size())))
             << c.name;
     }
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
 
     for (const auto& c : cases) {
         BYTE data[64];
         DWORD type = REG_NONE;
         DWORD size = sizeof data;
-        SetLastError(kUntouched);
-        ASSERT_TRUE(key.ReadStoredValue(c.name, &type, data, &size)) << c.name;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError()) << c.name;
+        ASSERT_LAST_ERROR(ERROR_SUCCESS, key.ReadStoredValue(c.name, &type, data, &size)) << c.name;
         EXPECT_EQ(c.type, type) << c.name;
         EXPECT_EQ(c.bytes, std::string(reinterpret_cast<char*>(data), size)) << c.name;
     }
@@ -153,14 +132,12 @@ TEST_F(RegistryKeyValues, StoredValueReadsBackExactlyWithItsType) {
     BYTE data[64];
     DWORD type = REG_NONE;
     DWORD size = static_cast<DWORD>(Bytes(yes, true).size()) - 1;
-    EXPECT_FALSE(key.ReadStoredValue("yes", &type, data, &size));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MORE_DATA), LastError());
+    EXPECT_LAST_ERROR(ERROR_MORE_DATA, key.ReadStoredValue("yes", &type, data, &size));
     EXPECT_EQ(Bytes(yes, true).size(), size);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
 
     size = sizeof data;
-    EXPECT_FALSE(key.ReadStoredValue("absent", &type, data, &size));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.ReadStoredValue("absent", &type, data, &size));
 }
 
 TEST_F(RegistryKeyValues, MultiStringIsStoredAndReadBackByteForByte) {
@@ -173,16 +150,15 @@ TEST_F(RegistryKeyValues, MultiStringIsStoredAndReadBackByteForByte) {
         {"none", std::string("\0", 1)},
     };
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     for (const auto& c : cases) {
         const BYTE* data = reinterpret_cast<const BYTE*>(c.bytes.data());
-        SetLastError(kUntouched);
-        ASSERT_TRUE(key.WriteMultiString(c.name, data, static_cast<DWORD>(c.bytes.size())));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+        ASSERT_LAST_ERROR(ERROR_SUCCESS,
+                          key.WriteMultiString(c.name, data, static_cast<DWORD>(c.bytes.size())));
 
         DWORD type;
         std::string raw;
-        ASSERT_TRUE(GetRaw("", c.name, &type, &raw));
+        ASSERT_TRUE(ReadValueRaw("", c.name, &type, &raw));
         EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type) << c.name;
         EXPECT_EQ(c.bytes, raw) << c.name;
 
@@ -194,32 +170,27 @@ TEST_F(RegistryKeyValues, MultiStringIsStoredAndReadBackByteForByte) {
 }
 
 TEST_F(RegistryKeyValues, DeletionRemovesOnlyWhatIsNamed) {
-    ASSERT_TRUE(MakeKey("leaf"));
-    ASSERT_TRUE(MakeKey("branch\\twig"));
-    ASSERT_TRUE(SetRaw("", "doomed", REG_DWORD, "\1\0\0\0", 4));
-    ASSERT_TRUE(SetRaw("", "kept", REG_DWORD, "\2\0\0\0", 4));
+    ASSERT_TRUE(CreateKeyRaw("leaf"));
+    ASSERT_TRUE(CreateKeyRaw("branch\\twig"));
+    ASSERT_TRUE(SetValueRaw("", "doomed", REG_DWORD, "\1\0\0\0", 4));
+    ASSERT_TRUE(SetValueRaw("", "kept", REG_DWORD, "\2\0\0\0", 4));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
 
-    SetLastError(kUntouched);
-    EXPECT_TRUE(key.DeleteValue("doomed"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, key.DeleteValue("doomed"));
     DWORD type;
     std::string data;
-    EXPECT_FALSE(GetRaw("", "doomed", &type, &data));
-    EXPECT_TRUE(GetRaw("", "kept", &type, &data));
-    EXPECT_FALSE(key.DeleteValue("doomed"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
+    EXPECT_FALSE(ReadValueRaw("", "doomed", &type, &data));
+    EXPECT_TRUE(ReadValueRaw("", "kept", &type, &data));
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.DeleteValue("doomed"));
 
-    EXPECT_TRUE(key.DeleteSubKey("leaf"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
-    EXPECT_FALSE(KeyExists("leaf"));
-    EXPECT_EQ(full, key.Path()) << "the current key stays";
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, key.DeleteSubKey("leaf"));
+    EXPECT_FALSE(KeyExistsRaw("leaf"));
+    EXPECT_EQ(scratchFullPath, key.Path()) << "the current key stays";
     EXPECT_TRUE(key.DeleteSubKey("branch\\twig")) << "a relative path of several levels";
-    EXPECT_FALSE(KeyExists("branch\\twig"));
-    EXPECT_TRUE(KeyExists("branch"));
-    EXPECT_FALSE(key.DeleteSubKey("leaf"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), LastError());
+    EXPECT_FALSE(KeyExistsRaw("branch\\twig"));
+    EXPECT_TRUE(KeyExistsRaw("branch"));
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.DeleteSubKey("leaf"));
 }
 
 // With no key the registry refuses the null handle; the walks first size their
@@ -228,41 +199,34 @@ TEST_F(RegistryKeyValues, OperationsWithoutAKeyFailWithTheRegistryCode) {
     RegistryKey key;
     BYTE data[8] = {};
     DWORD value = 0, size = sizeof data, type = 0;
-    // The code each call leaves, or success when it claimed success.
-    auto code = [](bool ok) { return ok ? static_cast<DWORD>(ERROR_SUCCESS) : GetLastError(); };
-    const DWORD codes[] = {
-        code(key.ReadDword("x", &value)),
-        code(key.WriteDword("x", 1)),
-        code(key.WriteMultiString("x", data, 1)),
-        code(key.DeleteValue("x")),
-        code(key.DeleteSubKey("x")),
-        code(key.NextSubKey(true) != nullptr),
-        code(key.NextValue(&type, data, &size, true) != nullptr),
-        code(key.ReadStoredValue("x", &type, data, &size)),
-    };
-    for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) {
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), codes[i]) << "operation " << i;
-    }
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.ReadDword("x", &value));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.WriteDword("x", 1));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.WriteMultiString("x", data, 1));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.DeleteValue("x"));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.DeleteSubKey("x"));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.NextSubKey(true));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.NextValue(&type, data, &size, true));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.ReadStoredValue("x", &type, data, &size));
 }
 
 TEST_F(RegistryKeyValues, SubKeyWalkEndsWithNoMoreItemsAndRestarts) {
     const std::set<std::string> names = {"first", "second-longer", "third"};
-    for (const std::string& name : names) ASSERT_TRUE(MakeKey(name));
+    for (const std::string& name : names) ASSERT_TRUE(CreateKeyRaw(name));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
 
     std::set<std::string> seen;
     const char* name = key.NextSubKey(true);
     ASSERT_NE(nullptr, name);
     const std::string firstName = name;
     for (; name != nullptr; name = key.NextSubKey(false)) {
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), LastError());
+        EXPECT_LAST_ERROR(ERROR_SUCCESS);
         seen.insert(name);
     }
     EXPECT_EQ(names, seen);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_ITEMS), LastError());
-    EXPECT_EQ(nullptr, key.NextSubKey(false)) << "past the end stays past the end";
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_ITEMS), LastError());
+    EXPECT_LAST_ERROR(ERROR_NO_MORE_ITEMS);
+    EXPECT_LAST_ERROR(ERROR_NO_MORE_ITEMS, key.NextSubKey(false))
+        << "past the end stays past the end";
 
     name = key.NextSubKey(true);
     ASSERT_NE(nullptr, name);
@@ -270,40 +234,38 @@ TEST_F(RegistryKeyValues, SubKeyWalkEndsWithNoMoreItemsAndRestarts) {
 
     // A key without values ends its value walk at once.
     DWORD type;
-    SetLastError(kUntouched);
-    EXPECT_EQ(nullptr, key.NextValue(&type, nullptr, nullptr, true));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_ITEMS), LastError());
+    EXPECT_LAST_ERROR(ERROR_NO_MORE_ITEMS, key.NextValue(&type, nullptr, nullptr, true));
 }
 
 // The name buffer is sized afresh at every step, so a name longer than any the
 // key had when the walk began still fits.
 TEST_F(RegistryKeyValues, WalksFollowNamesThatGrowDuringTheWalk) {
-    ASSERT_TRUE(MakeKey("a"));
-    ASSERT_TRUE(SetRaw("", "a", REG_DWORD, "\1\0\0\0", 4));
+    ASSERT_TRUE(CreateKeyRaw("a"));
+    ASSERT_TRUE(SetValueRaw("", "a", REG_DWORD, "\1\0\0\0", 4));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     ASSERT_STREQ("a", key.NextSubKey(true));
     ASSERT_STREQ("a", key.NextValue(nullptr, nullptr, nullptr, true));
 
     const std::string longer = "b-much-longer-than-any-name-before";
-    ASSERT_TRUE(MakeKey(longer));
-    ASSERT_TRUE(SetRaw("", longer.c_str(), REG_DWORD, "\2\0\0\0", 4));
+    ASSERT_TRUE(CreateKeyRaw(longer));
+    ASSERT_TRUE(SetValueRaw("", longer.c_str(), REG_DWORD, "\2\0\0\0", 4));
     const char* name = key.NextSubKey(false);
-    ASSERT_NE(nullptr, name) << "error " << LastError();
+    ASSERT_NE(nullptr, name) << "error " << GetLastError();
     EXPECT_EQ(longer, name);
     name = key.NextValue(nullptr, nullptr, nullptr, false);
-    ASSERT_NE(nullptr, name) << "error " << LastError();
+    ASSERT_NE(nullptr, name) << "error " << GetLastError();
     EXPECT_EQ(longer, name);
 }
 
 TEST_F(RegistryKeyValues, SubKeyAndValueWalksRunSideBySide) {
-    ASSERT_TRUE(MakeKey("k1"));
-    ASSERT_TRUE(MakeKey("k2"));
-    ASSERT_TRUE(SetRaw("", "v1", REG_DWORD, "\1\0\0\0", 4));
-    ASSERT_TRUE(SetRaw("", "v2", REG_DWORD, "\2\0\0\0", 4));
-    ASSERT_TRUE(SetRaw("", "v3", REG_DWORD, "\3\0\0\0", 4));
+    ASSERT_TRUE(CreateKeyRaw("k1"));
+    ASSERT_TRUE(CreateKeyRaw("k2"));
+    ASSERT_TRUE(SetValueRaw("", "v1", REG_DWORD, "\1\0\0\0", 4));
+    ASSERT_TRUE(SetValueRaw("", "v2", REG_DWORD, "\2\0\0\0", 4));
+    ASSERT_TRUE(SetValueRaw("", "v3", REG_DWORD, "\3\0\0\0", 4));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
 
     // Steps alternate; each walk sees its own entries in full.
     std::set<std::string> keys, values;
@@ -334,17 +296,16 @@ TEST_F(RegistryKeyValues, SubKeyAndValueWalksRunSideBySide) {
 TEST_F(RegistryKeyValues, ValueTooLargeForTheBufferIsPassedOver) {
     // Names in the registry's own order (Wine keeps values sorted by name,
     // Windows in the order they were set; here the two agree).
-    ASSERT_TRUE(SetRaw("", "a", REG_BINARY, "12345678", 8));
-    ASSERT_TRUE(SetRaw("", "b", REG_BINARY, "1", 1));
-    ASSERT_TRUE(SetRaw("", "c", REG_BINARY, "12", 2));
+    ASSERT_TRUE(SetValueRaw("", "a", REG_BINARY, "12345678", 8));
+    ASSERT_TRUE(SetValueRaw("", "b", REG_BINARY, "1", 1));
+    ASSERT_TRUE(SetValueRaw("", "c", REG_BINARY, "12", 2));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
 
     BYTE data[4];
     DWORD type = 0;
     DWORD size = sizeof data;
-    EXPECT_EQ(nullptr, key.NextValue(&type, data, &size, true));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_MORE_DATA), LastError());
+    EXPECT_LAST_ERROR(ERROR_MORE_DATA, key.NextValue(&type, data, &size, true));
 
     size = sizeof data;
     const char* name = key.NextValue(&type, data, &size, false);
@@ -366,10 +327,10 @@ TEST_F(RegistryKeyValues, ValueTooLargeForTheBufferIsPassedOver) {
 // starts a walk of the new key from its first entry.
 TEST_F(RegistryKeyValues, OpeningAnotherKeyDoesNotRestartTheWalk) {
     for (const char* name : {"one\\x", "one\\y", "two\\p", "two\\q", "two\\r"}) {
-        ASSERT_TRUE(MakeKey(name));
+        ASSERT_TRUE(CreateKeyRaw(name));
     }
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\one").c_str()));
+    ASSERT_TRUE(key.Open(FullPathOf("one").c_str()));
     ASSERT_STREQ("x", key.NextSubKey(true));
     ASSERT_TRUE(key.OpenParent());
     ASSERT_TRUE(key.OpenSubKey("two"));
@@ -378,30 +339,25 @@ TEST_F(RegistryKeyValues, OpeningAnotherKeyDoesNotRestartTheWalk) {
 }
 
 TEST_F(RegistryKeyValues, NameBufferThatCannotBeAllocatedEndsTheStep) {
-    ASSERT_TRUE(MakeKey("only"));
-    ASSERT_TRUE(SetRaw("", "only", REG_DWORD, "\1\0\0\0", 4));
+    ASSERT_TRUE(CreateKeyRaw("only"));
+    ASSERT_TRUE(SetValueRaw("", "only", REG_DWORD, "\1\0\0\0", 4));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
 
     failNextNothrowArray = true;
-    SetLastError(kUntouched);
-    EXPECT_EQ(nullptr, key.NextSubKey(true));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), LastError());
+    EXPECT_LAST_ERROR(ERROR_NOT_ENOUGH_MEMORY, key.NextSubKey(true));
     EXPECT_FALSE(failNextNothrowArray) << "the step asked for its buffer";
     EXPECT_STREQ("only", key.NextSubKey(false)) << "the failed step did not use up an entry";
 
     failNextNothrowArray = true;
-    SetLastError(kUntouched);
-    EXPECT_EQ(nullptr, key.NextValue(nullptr, nullptr, nullptr, true));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), LastError());
+    EXPECT_LAST_ERROR(ERROR_NOT_ENOUGH_MEMORY, key.NextValue(nullptr, nullptr, nullptr, true));
     EXPECT_STREQ("only", key.NextValue(nullptr, nullptr, nullptr, false));
 
     // The stored-value read converts the name into a buffer of its own.
     DWORD value = 0, size = sizeof value;
     failNextNothrowArray = true;
-    SetLastError(kUntouched);
-    EXPECT_FALSE(key.ReadStoredValue("only", nullptr, reinterpret_cast<BYTE*>(&value), &size));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), LastError());
+    EXPECT_LAST_ERROR(ERROR_NOT_ENOUGH_MEMORY,
+                      key.ReadStoredValue("only", nullptr, reinterpret_cast<BYTE*>(&value), &size));
     EXPECT_TRUE(key.ReadStoredValue("only", nullptr, reinterpret_cast<BYTE*>(&value), &size));
     EXPECT_EQ(1u, value);
     failNextNothrowArray = false;

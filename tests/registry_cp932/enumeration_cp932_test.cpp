@@ -5,12 +5,14 @@
 #include <set>
 #include <string>
 
+#include "code_page_932.h"
+#include "last_error.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
 
 namespace {
 
-class EnumerationCp932 : public ScratchKeyTest {};
+class EnumerationCp932 : public UnderCodePage932<ScratchKeyTest> {};
 
 // Three characters, six bytes: "Japanese" in Shift-JIS.
 const std::string kNihongo = "\x93\xfa\x96\x7b\x8c\xea";
@@ -19,15 +21,14 @@ const std::string kHyouji = "\x95\x5c\x8e\xa6";
 const std::set<std::string> kNames = {kNihongo, kHyouji, "ab"};
 
 TEST_F(EnumerationCp932, DoubleByteNamesAreWalkedWhole) {
-    ASSERT_EQ(932u, GetACP());
     DWORD number = 1;
     for (const std::string& name : kNames) {
-        ASSERT_TRUE(MakeKey(name));
-        ASSERT_TRUE(SetRaw("", name.c_str(), REG_DWORD, &number, sizeof number));
+        ASSERT_TRUE(CreateKeyRaw(name));
+        ASSERT_TRUE(SetValueRaw("", name.c_str(), REG_DWORD, &number, sizeof number));
         ++number;
     }
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     // The premise: counted in characters, a buffer of that size plus one
     // cannot take the six-byte name.
     ASSERT_EQ(3u, key.MaxSubKeyNameLength());
@@ -46,7 +47,7 @@ TEST_F(EnumerationCp932, DoubleByteNamesAreWalkedWhole) {
     for (const char* name = key.NextSubKey(true); name != nullptr; name = key.NextSubKey(false)) {
         subKeys.insert(name);
     }
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_ITEMS), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(kNames, subKeys);
 
     std::set<std::string> values;
@@ -60,7 +61,7 @@ TEST_F(EnumerationCp932, DoubleByteNamesAreWalkedWhole) {
         values.insert(name);
         size = sizeof data;
     }
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_ITEMS), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(kNames, values);
 }
 

@@ -4,6 +4,7 @@
 // the path at the real separator, never between the two bytes.
 #include <string>
 
+#include "code_page_932.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
 
@@ -12,17 +13,12 @@ namespace {
 const char* const kName = "\x95\x5C";
 const wchar_t* const kWideName = L"\x8868";
 
-class Cp932Navigation : public ScratchKeyTest {
+class Cp932Navigation : public UnderCodePage932<ScratchKeyTest> {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(932u, GetACP());
-        ScratchKeyTest::SetUp();
-    }
-
     // Whether scratch\`wideRelative` exists, asked with the wide API so the
     // answer does not depend on the code page under test.
     bool WideKeyExists(const std::wstring& wideRelative) {
-        std::wstring path(sub.begin(), sub.end());
+        std::wstring path(scratchSubPath.begin(), scratchSubPath.end());
         path += L"\\" + wideRelative;
         HKEY key;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
@@ -34,12 +30,11 @@ class Cp932Navigation : public ScratchKeyTest {
 
     // Number of sub-keys directly below the scratch key.
     DWORD SubKeyCount() {
-        HKEY key;
         DWORD count = 0;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr, nullptr);
-            RegCloseKey(key);
+        if (HKEY scratchHandle = OpenKeyRaw("", KEY_READ)) {
+            RegQueryInfoKeyA(scratchHandle, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr, nullptr);
+            RegCloseKey(scratchHandle);
         }
         return count;
     }
@@ -47,7 +42,7 @@ class Cp932Navigation : public ScratchKeyTest {
 
 TEST_F(Cp932Navigation, CreateMakesOneKeyNamedWithTheWholeCharacter) {
     RegistryKey key;
-    std::string path = full + "\\" + kName;
+    std::string path = scratchFullPath + "\\" + kName;
     ASSERT_TRUE(key.Create(path.c_str(), nullptr));
     EXPECT_EQ(path, key.Path());
     EXPECT_TRUE(WideKeyExists(kWideName));
@@ -60,43 +55,37 @@ TEST_F(Cp932Navigation, CreateMakesOneKeyNamedWithTheWholeCharacter) {
 }
 
 TEST_F(Cp932Navigation, OpenSubKeyAppendsTheNameWhole) {
-    ASSERT_TRUE(MakeKey(std::string(kName) + "\\" + kName));
+    ASSERT_TRUE(CreateKeyRaw(std::string(kName) + "\\" + kName));
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     ASSERT_TRUE(key.OpenSubKey(kName));
-    EXPECT_EQ(full + "\\" + kName, key.Path());
+    EXPECT_EQ(scratchFullPath + "\\" + kName, key.Path());
     ASSERT_TRUE(key.OpenSubKey(kName));
-    EXPECT_EQ(full + "\\" + kName + "\\" + kName, key.Path());
+    EXPECT_EQ(scratchFullPath + "\\" + kName + "\\" + kName, key.Path());
 
     RegistryKey twoLevels;
-    ASSERT_TRUE(twoLevels.Open(full.c_str()));
+    ASSERT_TRUE(twoLevels.Open(scratchFullPath.c_str()));
     ASSERT_TRUE(twoLevels.OpenSubKey((std::string(kName) + "\\" + kName).c_str()));
-    EXPECT_EQ(full + "\\" + kName + "\\" + kName, twoLevels.Path());
+    EXPECT_EQ(scratchFullPath + "\\" + kName + "\\" + kName, twoLevels.Path());
 }
 
 // A byte-wise search would take the trail byte as the last separator and try
 // to open a parent named with the lead byte alone.
 TEST_F(Cp932Navigation, OpenParentCutsAtTheRealSeparator) {
-    ASSERT_TRUE(MakeKey(std::string("a") + kName + "\\" + kName));
-    ASSERT_TRUE(SetRaw("", "mark", REG_SZ, "scratch", 8));
-    ASSERT_TRUE(SetRaw(std::string("a") + kName, "mark", REG_SZ, "middle", 7));
+    ASSERT_TRUE(CreateKeyRaw(std::string("a") + kName + "\\" + kName));
+    ASSERT_TRUE(SetValueRaw("", "mark", REG_SZ, "scratch", 8));
+    ASSERT_TRUE(SetValueRaw(std::string("a") + kName, "mark", REG_SZ, "middle", 7));
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open((full + "\\a" + kName + "\\" + kName).c_str()));
-    char text[16];
-    DWORD size;
+    ASSERT_TRUE(key.Open((scratchFullPath + "\\a" + kName + "\\" + kName).c_str()));
 
     ASSERT_TRUE(key.OpenParent());
-    EXPECT_EQ(full + "\\a" + kName, key.Path());
-    size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("middle", text);
+    EXPECT_EQ(scratchFullPath + "\\a" + kName, key.Path());
+    EXPECT_EQ("middle", ValueText(key, "mark"));
 
     ASSERT_TRUE(key.OpenParent());
-    EXPECT_EQ(full, key.Path());
-    size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("scratch", text);
+    EXPECT_EQ(scratchFullPath, key.Path());
+    EXPECT_EQ("scratch", ValueText(key, "mark"));
 }
 
 }  // namespace

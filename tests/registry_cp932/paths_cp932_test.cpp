@@ -4,6 +4,8 @@
 // the registry whole.
 #include <string>
 
+#include "code_page_932.h"
+#include "last_error.h"
 #include "registry/registry_internal.h"
 #include "registry/registry_key.h"
 #include "scratch_key.h"
@@ -14,17 +16,12 @@ namespace {
 const char* const kName = "\x95\x5C";
 const wchar_t* const kWideName = L"\x8868";
 
-class Cp932Paths : public ScratchKeyTest {
+class Cp932Paths : public UnderCodePage932<ScratchKeyTest> {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(932u, GetACP());
-        ScratchKeyTest::SetUp();
-    }
-
     // The sub-key names of scratch\`relative`, read with the wide API so the
     // answer does not depend on the code page under test.
     std::wstring WideSubKeys(const std::string& relative) {
-        std::wstring path(sub.begin(), sub.end());
+        std::wstring path(scratchSubPath.begin(), scratchSubPath.end());
         if (!relative.empty()) path += L"\\" + Widen(relative);
         HKEY key;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
@@ -67,57 +64,47 @@ TEST_F(Cp932Paths, SeparatorSearchSkipsATrailByteEqualToTheBackslashCode) {
 }
 
 TEST_F(Cp932Paths, OpenNamesTheKeyWithTheDoubleByteCharacterWhole) {
-    ASSERT_TRUE(MakeKey(kName));
+    ASSERT_TRUE(CreateKeyRaw(kName));
     ASSERT_EQ(L"[" + std::wstring(kWideName) + L"]", WideSubKeys(""))
         << "the registry itself takes the two bytes as one character";
-    ASSERT_TRUE(SetRaw(kName, "mark", REG_SZ, "inside", 7));
-    ASSERT_TRUE(MakeKey(std::string(kName) + "\\child"));
-    ASSERT_TRUE(SetRaw(std::string(kName) + "\\child", "mark", REG_SZ, "below", 6));
+    ASSERT_TRUE(SetValueRaw(kName, "mark", REG_SZ, "inside", 7));
+    ASSERT_TRUE(CreateKeyRaw(std::string(kName) + "\\child"));
+    ASSERT_TRUE(SetValueRaw(std::string(kName) + "\\child", "mark", REG_SZ, "below", 6));
 
     RegistryKey key;
-    std::string path = full + "\\" + kName;
+    std::string path = scratchFullPath + "\\" + kName;
     ASSERT_TRUE(key.Open(path.c_str()));
     EXPECT_EQ(path, key.Path());
-    char text[16];
-    DWORD size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("inside", text);
+    EXPECT_EQ("inside", ValueText(key, "mark"));
 
     path += "\\child";
     ASSERT_TRUE(key.Open(path.c_str()));
     EXPECT_EQ(path, key.Path());
-    size = sizeof text;
-    ASSERT_TRUE(key.ReadValue("mark", reinterpret_cast<BYTE*>(text), &size));
-    EXPECT_STREQ("below", text);
+    EXPECT_EQ("below", ValueText(key, "mark"));
 }
 
 // The name goes to the registry in UTF-16, converted from the code page; the
 // data comes back as stored, not in Shift-JIS.
 TEST_F(Cp932Paths, StoredValueIsFoundByItsShiftJisName) {
     const std::wstring text = L"\x8868\x793A";
-    HKEY raw;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_SET_VALUE, &raw));
-    LONG set =
-        RegSetValueExW(raw, kWideName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(raw);
-    ASSERT_EQ(ERROR_SUCCESS, set);
+    ASSERT_TRUE(SetStoredValueRaw("", kWideName, REG_SZ, text.c_str(),
+                                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
 
     RegistryKey key;
-    ASSERT_TRUE(key.Open(full.c_str()));
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
     wchar_t data[8] = {};
     DWORD type = REG_NONE;
     DWORD size = sizeof data;
-    ASSERT_TRUE(key.ReadStoredValue(kName, &type, reinterpret_cast<BYTE*>(data), &size))
-        << "code " << GetLastError();
+    ASSERT_LAST_ERROR(ERROR_SUCCESS,
+                      key.ReadStoredValue(kName, &type, reinterpret_cast<BYTE*>(data), &size));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ((text.size() + 1) * sizeof(wchar_t), size);
     EXPECT_EQ(text, std::wstring(data));
 
     // The lead byte alone names another value, which does not exist.
     size = sizeof data;
-    EXPECT_FALSE(key.ReadStoredValue("\x95", &type, reinterpret_cast<BYTE*>(data), &size));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND,
+                      key.ReadStoredValue("\x95", &type, reinterpret_cast<BYTE*>(data), &size));
 }
 
 }  // namespace

@@ -16,16 +16,28 @@ std::string CreateScratchFolder();
 // Removes the folder with the files and folders in it.
 void RemoveScratchFolder(const std::string& folder);
 
-// Every test that touches real files works inside `folder`.
-class ScratchFolderTest : public ::testing::Test {
+// Every test that touches real files works inside `folder`, made after
+// `Base`'s set-up and removed before its tear-down.
+template <typename Base = ::testing::Test>
+class WithScratchFolder : public Base {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        Base::SetUp();
+        if (this->HasFatalFailure()) return;
+        folder = CreateScratchFolder();
+        ASSERT_FALSE(folder.empty()) << "scratch folder: error " << GetLastError();
+    }
+    void TearDown() override {
+        if (!folder.empty()) RemoveScratchFolder(folder);
+        Base::TearDown();
+    }
 
     std::string folder;
     // `name` inside the folder.
     std::string InFolder(const std::string& name) const { return folder + "\\" + name; }
 };
+
+using ScratchFolderTest = WithScratchFolder<>;
 
 // The names in `folder`, without "." and "..", sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);

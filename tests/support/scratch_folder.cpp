@@ -27,13 +27,6 @@ std::string CreateScratchFolder() {
     return CreateDirectoryA(folder.c_str(), nullptr) ? folder : std::string();
 }
 
-void ScratchFolderTest::SetUp() {
-    folder = CreateScratchFolder();
-    ASSERT_FALSE(folder.empty()) << "scratch folder: error " << GetLastError();
-}
-
-void ScratchFolderTest::TearDown() { RemoveScratchFolder(folder); }
-
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
