@@ -191,6 +191,14 @@ TEST_F(RegistryKeyValues, DeletionRemovesOnlyWhatIsNamed) {
     EXPECT_FALSE(KeyExistsRaw("branch\\twig"));
     EXPECT_TRUE(KeyExistsRaw("branch"));
     EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND, key.DeleteSubKey("leaf"));
+
+    // With a registry view asked for, the delete goes through the call that
+    // takes one (a 32-bit prefix has one view, so this proves the path only).
+    ASSERT_TRUE(CreateKeyRaw("viewed"));
+    key.SetAccess(KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    ASSERT_TRUE(key.Open(scratchFullPath.c_str()));
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, key.DeleteSubKey("viewed"));
+    EXPECT_FALSE(KeyExistsRaw("viewed"));
 }
 
 // With no key the registry refuses the null handle; the walks first size their
