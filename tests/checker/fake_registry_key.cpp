@@ -65,17 +65,16 @@ bool RegistryKey::ReadValue(const char* valueName, BYTE* data, DWORD* dataSize) 
 
 // The stored form of a string the fake holds: its bytes in the ANSI code page,
 // converted to UTF-16 as the registry would have stored them.
-bool RegistryKey::ReadStoredValue(const char* valueName, DWORD* type, BYTE* data,
-                                  DWORD* dataSize) {
+bool RegistryKey::ReadStoredValue(const char* valueName, DWORD* type, BYTE* data, DWORD* dataSize) {
     const auto& values = fakeRegistry.keys[path];
     auto found = values.find(valueName);
     if (found == values.end()) return Report(ERROR_FILE_NOT_FOUND);
     const std::string& bytes = found->second;
     std::wstring wide(bytes.size(), L'\0');
-    int length = bytes.empty() ? 0
-                               : MultiByteToWideChar(CP_ACP, 0, bytes.data(),
-                                                     static_cast<int>(bytes.size()), &wide[0],
-                                                     static_cast<int>(wide.size()));
+    int length = bytes.empty()
+                     ? 0
+                     : MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                           &wide[0], static_cast<int>(wide.size()));
     wide.resize(length);
     wide.push_back(L'\0');
     DWORD needed = static_cast<DWORD>(wide.size() * sizeof(wchar_t));

@@ -21,10 +21,10 @@ struct FakeRegistry {
     // Key path -> value name -> stored bytes (returned as they are, with no
     // terminator added, and their count reported).
     std::map<std::string, std::map<std::string, std::string>> keys;
-    std::set<std::string> failingOpens;   // key paths
+    std::set<std::string> failingOpens;       // key paths
     LONG openFailure = ERROR_FILE_NOT_FOUND;  // the code a refused open reports
-    int opensBeforeFailure = -1;          // when set, every open after this many fails
-    std::set<std::string> failingWrites;  // "path|name"
+    int opensBeforeFailure = -1;              // when set, every open after this many fails
+    std::set<std::string> failingWrites;      // "path|name"
     std::vector<FakeWrite> writes;
     std::vector<std::string> opens;  // every successful open, in order
     int openNow = 0;
