@@ -170,6 +170,28 @@ class Repair(ToolTestCase):
         self.assertIn(screen("ERROR - " + BACKUP_FAILED % nowhere), out)
 
 
+    def test_the_interactive_tool_logs_too_and_a_log_it_cannot_open_stops_it(self):
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        log = self.path("by-hand.log")
+        run_tool("n\ndc=x\ny\n", args=["/log:" + windows_path(log)])
+        run_tool("n\n", args=["/log:" + windows_path(log)])
+        with open(log, encoding="utf-8") as f:
+            logged = f.read().splitlines()
+        self.assertEqual(6, len(logged), logged)
+        self.assertTrue(logged[3].endswith('DNSuffix : "dc=new,dc=com" -> "dc=x"'), logged)
+        self.assertTrue(logged[4].endswith(COMPLIANT_AFTER % 4), logged)
+        self.assertTrue(logged[5].endswith(COMPLIANT_AFTER % 0), logged)
+
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        nowhere = windows_path(self.path("no/such/folder/a.log"))
+        with self.assertNothingWritten():
+            code, lines = tool_lines("/repair", "/log:" + nowhere)
+            out = run_tool("n\ndc=x\ny\n", args=["/log:" + nowhere])
+        self.assertEqual(1, code, lines)
+        self.assertEqual([FAILED + "could not open the log %s for appending" % nowhere], lines)
+        self.assertNotIn(INFO_QUESTION.encode(), out)
+
+
 class Usage(ToolTestCase):
     def test_usage_shows_the_contract(self):
         for args in (["/?"], ["-?", "/check"], ["/repair", "/?", "/bogus"]):
