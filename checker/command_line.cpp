@@ -165,6 +165,7 @@ CommandLine ParseCommandLine(int argumentCount, const char* const* arguments) {
         }
         seen[info->id] = true;
         TakeSwitch(*info, hasValue, value, &line);
+        if (info->id == kSuffix) line.suffixArgument = index;
     }
     if (showUsage) {
         CommandLine usage;

@@ -19,6 +19,7 @@ struct CommandLine {
     bool whatIf = false;
     bool hasSuffix = false;
     std::string suffix;      // as given; its content is checked by the run
+    int suffixArgument = 0;  // where /suffix: stands among the arguments
     std::string backupFile;  // empty: no backup
     std::string logFile;     // empty: no log
     REGSAM view = 0;         // 0, KEY_WOW64_32KEY or KEY_WOW64_64KEY

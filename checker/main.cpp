@@ -19,7 +19,7 @@ namespace {
 // best-fit mapping, so "/suffix:dc=дом" arrives as "/suffix:dc=???", a value
 // nobody asked for. The value is only taken when the argument as typed, in
 // UTF-16, is exactly what arrived.
-bool SuffixArgumentIsAsTyped(int argc, char** argv) {
+bool ArgumentIsAsTyped(int argc, char** argv, int index) {
     int count = 0;
     wchar_t** typed = nullptr;
     wchar_t** environment = nullptr;
@@ -27,16 +27,7 @@ bool SuffixArgumentIsAsTyped(int argc, char** argv) {
     if (__wgetmainargs(&count, &typed, &environment, 0, &newMode) != 0 || count != argc) {
         return false;
     }
-    for (int index = 1; index < argc; ++index) {
-        const std::string argument = argv[index];
-        if (argument.size() < 8 ||
-            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, argument.c_str() + 1, 7,
-                           "suffix:", 7) != CSTR_EQUAL) {
-            continue;
-        }
-        if (WideFromAnsi(argument) != typed[index]) return false;
-    }
-    return true;
+    return WideFromAnsi(argv[index]) == typed[index];
 }
 
 // Ends a run that read and wrote nothing: interactive runs print the error
@@ -60,8 +51,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.error.empty() && options.hasSuffix) {
-        const Refusal* refusal =
-            SuffixArgumentIsAsTyped(argc, argv) ? ValueRefusal(options.suffix) : &kValueNotStorable;
+        const Refusal* refusal = ArgumentIsAsTyped(argc, argv, options.suffixArgument)
+                                     ? ValueRefusal(options.suffix)
+                                     : &kValueNotStorable;
         if (refusal != nullptr) {
             options.error = std::string(kSuffixRefused) + refusal->reason;
         }

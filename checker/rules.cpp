@@ -30,7 +30,7 @@ std::vector<StoredSetting> BackupOf(const RunRecord& run) {
 }  // namespace
 
 RunRecord::RunRecord(const CommandLine& options)
-    : backupFile(options.backupFile), logFile(options.logFile), view(options.view) {}
+    : backupFile(options.backupFile), logFile(options.logFile) {}
 
 // A text that is not the stored value never passes, however it reads.
 bool RuleOneHolds(const SettingValue& value) {
@@ -83,7 +83,7 @@ bool WriteSetting(RunRecord* run, const char* keyPath, const char* valueName,
                   const std::string& text, const SettingValue& oldValue) {
     // The backup holds the values as they were before this run changed any.
     if (!run->backupFile.empty()) {
-        if (!WriteBackupFile(run->backupFile, BackupOf(*run), run->view)) {
+        if (!WriteBackupFile(run->backupFile, BackupOf(*run), KeyView)) {
             run->failure = kBackupNotWritten + run->backupFile + kNothingChanged;
             if (!UnattendedMode) PrintLine(kErrorPrefix + run->failure);
             return false;

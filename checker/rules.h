@@ -23,7 +23,6 @@ struct RunRecord {
     std::string failure;                // why the run failed; empty while it has not
     std::string backupFile;             // empty: none asked for, or made already
     std::string logFile;                // empty: none
-    REGSAM view = 0;
 };
 
 bool RuleOneHolds(const SettingValue& value);

@@ -49,12 +49,10 @@ std::vector<PlannedWrite> CheckSettings(RunRecord* run, const CommandLine& optio
         ReportRuleTwoHeld(serverSuffix);
     } else {
         ReportRuleTwoBroken(serverSuffix, clientSuffix);
+        run->problems.push_back(RuleTwoProblem(options));
         if (options.hasSuffix) {
-            run->problems.push_back(kRuleTwoProblem);
             writes.push_back({ServerKeyPath, ServerValueNames[2], options.suffix, &serverSuffix});
             writes.push_back({ClientKeyPath, ClientValueName, options.suffix, &clientSuffix});
-        } else {
-            run->problems.push_back(RuleTwoProblem(options));
         }
     }
     return writes;
@@ -93,7 +91,6 @@ int RunUnattended(const CommandLine& options) {
     // Reads ask for reading only, so a check needs no more rights than that,
     // and no elevation where the keys' access lists allow reading.
     ReadAccess = KEY_READ;
-    KeyView = options.view;
 
     RunRecord run(options);
     if (ReadLdapSettings(run.serverValues, ClientValueName, &run.clientValue) != 0) {
@@ -102,10 +99,11 @@ int RunUnattended(const CommandLine& options) {
     }
     std::vector<PlannedWrite> writes = CheckSettings(&run, options);
     if (!repair) {
-        if (!options.whatIf) writes.clear();
-        for (const PlannedWrite& write : writes) {
-            PrintLine(std::string(kWhatIf) + write.keyPath + " = " + write.valueName + " = " +
-                      write.text);
+        if (options.whatIf) {
+            for (const PlannedWrite& write : writes) {
+                PrintLine(std::string(kWhatIf) + write.keyPath + " = " + write.valueName + " = " +
+                          write.text);
+            }
         }
         return Finish(run, false);
     }
