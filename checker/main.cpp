@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
         const std::string reason = kLogNotOpened + options.logFile + kForAppending;
         return Refuse(options, kErrorPrefix + reason + kNothingChecked, reason);
     }
-    KeyView = options.view;
+    // The 64-bit build looks where the 32-bit one does on 64-bit Windows.
+    KeyView = options.view != 0 ? options.view : (sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0);
     if (options.mode == RunMode::Interactive) return RunCheck(options);
     return RunUnattended(options);
 }

@@ -305,7 +305,7 @@ class ConsoleWrites(ToolTestCase):
         stdin = b"y\ndc=x\nh\ndc=x\nq\n"
         lines = run_tool(stdin, verbose=True).count(b"\r\n")
         seed(BROKEN_SERVER, BROKEN_CLIENT)
-        result = subprocess.run(["wine", harness.EXE, "1"], input=stdin,
+        result = subprocess.run(harness.wine_command(harness.EXE, "1"), input=stdin,
                                 env=dict(wine_ready(), WINEDEBUG="+relay"),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                 timeout=RUN_TIMEOUT)

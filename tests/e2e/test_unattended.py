@@ -8,7 +8,7 @@ import unittest
 
 import harness
 from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, Session,
-                     ToolTestCase, prefix32, probe, read_only, run_tool, seed, tool_lines, values,
+                     ToolTestCase, prefix, probe, read_only, run_tool, seed, tool_lines, values,
                      windows_path, wine_reg)
 from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, CHECK_OK, CLIENT,
                    COMPLIANT, COMPLIANT_AFTER, COULD_NOT_OPEN, CR_AUTH, CURRENTLY, DN_SUFFIX,
@@ -221,12 +221,12 @@ class Usage(ToolTestCase):
 
     def test_other_arguments_keep_the_interactive_tool(self):
         seed()
-        _, verbose = prefix32.run_tool(["1"], "n\n")
+        _, verbose = prefix.run_tool(["1"], "n\n")
         for args in (["v"], ["/x"], ["-1", "extra"]):
-            self.assertEqual((0, verbose), prefix32.run_tool(args, "n\n"), args)
+            self.assertEqual((0, verbose), prefix.run_tool(args, "n\n"), args)
         log = windows_path(os.path.join(tempfile.mkdtemp(prefix="sorvane-"), "a.log"))
-        self.assertEqual(prefix32.run_tool([], "n\n"),
-                         prefix32.run_tool(["/reg:32", "/log:" + log], "n\n"))
+        self.assertEqual(prefix.run_tool([], "n\n"),
+                         prefix.run_tool(["/reg:32", "/log:" + log], "n\n"))
 
 
 if __name__ == "__main__":
