@@ -175,7 +175,7 @@ TEST(Usage, NamesEverySwitchAndFitsOneScreen) {
     for (const char* word :
          {"/?", "/check", "/repair", "/suffix:VALUE", "/whatif", "/backup:FILE", "/log:FILE",
           "/reg:32", "/reg:64", "0 compliant", "2 not compliant", "1 failed", "Intune", "ConfigMgr",
-          "win_command", "failed_when", "changed_when", "Invoke-Command", "$LASTEXITCODE"}) {
+          "Ansible", "win_command", "failed_when", "changed_when", "Invoke-Command", "$LASTEXITCODE"}) {
         EXPECT_NE(std::string::npos, out.find(word)) << word;
     }
 }
