@@ -1,7 +1,5 @@
 #include "run_context.h"
 
-namespace {
-
 bool QueryTokenElevation() {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
@@ -13,8 +11,6 @@ bool QueryTokenElevation() {
     CloseHandle(token);
     return elevated;
 }
-
-}  // namespace
 
 REGSAM RunView(REGSAM asked) {
     const REGSAM kDefaultView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
@@ -34,6 +30,5 @@ RunContext ContextFor(const CommandLine& options) {
     context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
     context.backupFile = options.backupFile;
     context.logFile = options.logFile;
-    context.processIsElevated = QueryTokenElevation;
     return context;
 }

@@ -17,6 +17,9 @@
 // platform's default; only the run asks for a view.
 REGSAM RunView(REGSAM asked);
 
+// Whether the process token is elevated, as the platform says.
+bool QueryTokenElevation();
+
 struct RunContext {
     RunMode mode = RunMode::Interactive;
     bool verbose = false;  // interactive only; VerboseMode is set from it
@@ -32,7 +35,7 @@ struct RunContext {
     std::string backupFile;  // empty: none
     std::string logFile;     // empty: none
     // Whether the process token is elevated; tests put their own answer here.
-    bool (*processIsElevated)() = nullptr;
+    bool (*processIsElevated)() = QueryTokenElevation;
 
     // /check or /repair: no notice, no wait for the operator, long values
     // shortened, and one RESULT line on the screen.
