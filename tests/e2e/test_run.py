@@ -8,7 +8,7 @@ import unittest
 
 import harness
 from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MISMATCHED_SERVER,
-                     RUN_TIMEOUT, Session, ToolTestCase, prefix32, run_tool, seed, text_of,
+                     RUN_TIMEOUT, Session, ToolTestCase, prefix, run_tool, seed, text_of,
                      transcript, values, windows_path, wine_ready, wine_reg)
 from texts import (ANOTHER_COPY, CHANGES_MADE, CLIENT, CONFIRM_QUESTION, CORRECTION_NEEDED,
                    CR_AUTH, CURRENTLY, DN_SUFFIX, ENTERED, FINISHED_END, HELP_BLOCK, INFO_QUESTION,
@@ -40,7 +40,7 @@ class AllRulesMet(ToolTestCase):
         cases.append((["/reg:32", "/log:" + log], "terse_all_ok.txt"))
         for args, name in cases:
             with self.subTest(args=args):
-                code, out = prefix32.run_tool(args, "N\n")
+                code, out = prefix.run_tool(args, "N\n")
                 self.assertEqual(0, code)
                 self.assertTranscript(name, out)
 
@@ -312,7 +312,7 @@ class ConsoleWrites(ToolTestCase):
         stdin = b"y\ndc=x\nh\ndc=x\nq\n"
         lines = run_tool(stdin, verbose=True).count(b"\r\n")
         seed(BROKEN_SERVER, BROKEN_CLIENT)
-        result = subprocess.run(["wine", harness.EXE, "1"], input=stdin,
+        result = subprocess.run(harness.wine_command(harness.EXE, "1"), input=stdin,
                                 env=dict(wine_ready(), WINEDEBUG="+relay"),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                 timeout=RUN_TIMEOUT)
