@@ -213,6 +213,10 @@ TEST_F(RegistryKeyValues, OperationsWithoutAKeyFailWithTheRegistryCode) {
     RegistryKey key;
     BYTE data[8] = {};
     DWORD value = 0, size = sizeof data, type = 0;
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.ReadValue("x", data, &size));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.WriteString("x", data, 1));
+    EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.RefreshInfo());
+    size = sizeof data;
     EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.ReadDword("x", &value));
     EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.WriteDword("x", 1));
     EXPECT_LAST_ERROR(ERROR_INVALID_HANDLE, key.WriteMultiString("x", data, 1));
