@@ -10,65 +10,48 @@ namespace {
 // Opened for appending only, so every write lands at the end of the file,
 // wherever other writers have taken it meanwhile; shared for reading and
 // writing, so other runs can log and anyone can read while this one does.
-HANDLE OpenForAppending(const std::string& fileName) {
+HANDLE OpenForAppending(const std::wstring& fileName) {
     if (fileName.empty()) {
         SetLastError(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileA(fileName.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    return CreateFileW(fileName.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// "YYYY-MM-DD HH:MM:SS COMPUTER USER ", names in UTF-8; a name that cannot be
-// had shows as "?".
+// "YYYY-MM-DD HH:MM:SS COMPUTER USER ", names in UTF-8.
 std::string LinePrefix() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth,
                   now.wDay, now.wHour, now.wMinute, now.wSecond);
-
-    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
-    const std::string computerName = GetComputerNameW(computer, &computerLength)
-                                         ? Utf8FromWide(computer, computerLength)
-                                         : std::string("?");
-    wchar_t user[257];  // UNLEN + 1
-    DWORD userSize = 257;
-    // The size returned counts the terminating NUL.
-    const std::string userName = GetUserNameW(user, &userSize) && userSize > 0
-                                     ? Utf8FromWide(user, userSize - 1)
-                                     : std::string("?");
-    return stamp + computerName + " " + userName + " ";
-}
-
-// Keeps one call's text on one line: control characters but the tab become
-// <XX>. UTF-8 never uses bytes below 0x20 inside a character.
-std::string OnOneLine(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 && byte != '\t') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "<%02X>", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return stamp + Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " ";
 }
 
 }  // namespace
 
-bool CanAppendToLog(const std::string& fileName) {
+std::wstring ComputerName() {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(computer, &length) ? std::wstring(computer, length) : L"?";
+}
+
+std::wstring UserName() {
+    wchar_t user[257];  // UNLEN + 1
+    DWORD size = 257;
+    // The size returned counts the terminating NUL.
+    return GetUserNameW(user, &size) && size > 0 ? std::wstring(user, size - 1) : L"?";
+}
+
+bool CanAppendToLog(const std::wstring& fileName) {
     HANDLE file = OpenForAppending(fileName);
     if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
     CloseHandle(file);
     return Report(ERROR_SUCCESS);
 }
 
-bool AppendLogLine(const std::string& fileName, const std::string& utf8Text) {
+bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
     const std::string line = LinePrefix() + OnOneLine(utf8Text) + "\r\n";
     HANDLE file = OpenForAppending(fileName);
     if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());

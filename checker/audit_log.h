@@ -14,11 +14,16 @@
 // Opens `fileName` for appending, creating it when missing, and closes it
 // again: whether the run will be able to log, asked before the registry is
 // read. False when it cannot, with the platform's error code as last error.
-bool CanAppendToLog(const std::string& fileName);
+bool CanAppendToLog(const std::wstring& fileName);
 
 // Appends "YYYY-MM-DD HH:MM:SS COMPUTER USER " + `utf8Text` + CRLF in one
 // write. Line breaks and other control characters but the tab in `utf8Text`
 // are written as <0D>, <0A> and so on, so one call is always one line. False
 // when the file cannot be opened or written, with the error code as last
 // error.
-bool AppendLogLine(const std::string& fileName, const std::string& utf8Text);
+bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
+
+// The names each log line carries (and the JSON report); "?" where the
+// system cannot say.
+std::wstring ComputerName();
+std::wstring UserName();

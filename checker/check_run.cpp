@@ -156,19 +156,20 @@ int RunCheck(const RunContext& context) {
         PrintLine(kErrorPrefix + std::string(kNoInput));
         PrintLine("");
         run.failure = kNoInput;
-        return EndRun(run);
+        return EndRun(&run);
     }
-    if (!ReadLdapSettings(context, run.values)) {
+    if (!ReadLdapSettings(context, run.values, &run.keysInOtherView)) {
         run.failure = kReadFailed;
-        return EndRun(run);
+        return EndRun(&run);
     }
+    run.valuesRead = true;
     for (const RuleCheck& check : CheckRules(context, run.values)) {
-        if (!ApplyCheck(&run, check)) return EndRun(run);
+        if (!ApplyCheck(&run, check)) return EndRun(&run);
     }
     if (run.changeCount > 0) {
         PrintLine("");
         PrintLine(kChangesMade + std::to_string(run.changeCount) + kChangesToValues);
     }
     PrintFinished();
-    return EndRun(run);
+    return EndRun(&run);
 }

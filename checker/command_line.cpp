@@ -3,10 +3,22 @@
 #include <cstring>
 
 #include "console.h"
+#include "text_encoding.h"
 
 namespace {
 
-enum SwitchId { kHelp, kCheck, kRepair, kSuffix, kWhatIf, kBackup, kLog, kReg, kSwitchCount };
+enum SwitchId {
+    kHelp,
+    kCheck,
+    kRepair,
+    kSuffix,
+    kWhatIf,
+    kBackup,
+    kLog,
+    kReg,
+    kJson,
+    kSwitchCount
+};
 
 struct SwitchInfo {
     const char* name;  // lower case, without the leading / or -
@@ -17,14 +29,14 @@ struct SwitchInfo {
 const SwitchInfo kSwitches[] = {
     {"?", kHelp, false},       {"check", kCheck, false},   {"repair", kRepair, false},
     {"suffix", kSuffix, true}, {"whatif", kWhatIf, false}, {"backup", kBackup, true},
-    {"log", kLog, true},       {"reg", kReg, true},
+    {"log", kLog, true},       {"reg", kReg, true},        {"json", kJson, false},
 };
 
 // At most 40 lines of at most 79 columns, so it fits an 80-column console
 // without wrapping. PowerShell splits a bare argument at commas, hence the
 // quotes around the suffix in the PowerShell examples.
 const char* const kUsage[] = {
-    "Usage: Sorvane [/check | /repair [/suffix:VALUE] [/whatif]]",
+    "Usage: Sorvane [/check | /repair [/suffix:VALUE] [/whatif]] [/json]",
     "               [/backup:FILE] [/log:FILE] [/reg:32 | /reg:64]",
     "       Sorvane [1]    the interactive tool; any argument that is no switch",
     "                      makes it verbose",
@@ -37,8 +49,13 @@ const char* const kUsage[] = {
     "  /backup:FILE    first save the four values to FILE (restore: reg import)",
     "  /log:FILE       append every write and the result to FILE (UTF-8)",
     "  /reg:32|/reg:64 use the 32-bit or the 64-bit registry view",
+    "  /json           with /check or /repair: print one JSON document instead",
     "  /?              show this text",
-    "Switches begin with / or - in any case. A run ends with a RESULT: line.",
+    "Switches begin with / or - in any case. Sorvane64.exe (for 64-bit Windows",
+    "without WoW64) takes the same. A run ends with a RESULT: line:",
+    "  RESULT: compliant[, N changes made]",
+    "  RESULT: not compliant[, N changes made] - what is still wrong",
+    "  RESULT: failed - why",
     "",
     "Exit codes: 0 compliant (for /repair: after the run), 2 not compliant,",
     "            1 failed (usage error, or a value could not be read or written)",
@@ -87,6 +104,10 @@ const SwitchInfo* FindSwitch(const std::string& argument, bool* hasValue, std::s
     return nullptr;
 }
 
+// An argument as a usage error quotes it, on one line and shortened, so a
+// huge argument cannot flood a fleet tool's captured output.
+std::string Quoted(const std::string& argument) { return Shortened(OnOneLine(argument)); }
+
 // The first error found is the one reported.
 void SetError(CommandLine* line, const std::string& error) {
     if (line->error.empty()) line->error = error;
@@ -108,6 +129,9 @@ void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::string& value,
             break;  // the mode is settled once every argument is seen
         case kWhatIf:
             line->whatIf = true;
+            break;
+        case kJson:
+            line->json = true;
             break;
         case kSuffix:
             if (value.empty()) {
@@ -166,6 +190,8 @@ CommandLine ParseCommandLine(int argumentCount, const char* const* arguments) {
         seen[info->id] = true;
         TakeSwitch(*info, hasValue, value, &line);
         if (info->id == kSuffix) line.suffixArgument = index;
+        if (info->id == kBackup) line.backupArgument = index;
+        if (info->id == kLog) line.logArgument = index;
     }
     if (showUsage) {
         CommandLine usage;
@@ -176,10 +202,13 @@ CommandLine ParseCommandLine(int argumentCount, const char* const* arguments) {
     if (seen[kCheck] && seen[kRepair]) {
         SetError(&line, "/check and /repair cannot be used together.");
     } else if (anyOther && (seen[kCheck] || seen[kRepair])) {
-        SetError(&line, "Unknown argument \"" + firstOther + "\".");
+        SetError(&line, "Unknown argument \"" + Quoted(firstOther) + "\".");
     }
     if (seen[kSuffix] && !seen[kRepair]) SetError(&line, "/suffix works only with /repair.");
     if (seen[kWhatIf] && !seen[kRepair]) SetError(&line, "/whatif works only with /repair.");
+    if (seen[kJson] && !seen[kCheck] && !seen[kRepair]) {
+        SetError(&line, "/json works only with /check or /repair.");
+    }
 
     if (seen[kCheck]) {
         line.mode = RunMode::Check;

@@ -20,9 +20,14 @@ struct CommandLine {
     bool hasSuffix = false;
     std::string suffix;      // as given; its content is checked by the run
     int suffixArgument = 0;  // where /suffix: stands among the arguments
-    std::string backupFile;  // empty: no backup
-    std::string logFile;     // empty: no log
-    REGSAM view = 0;         // 0, KEY_WOW64_32KEY or KEY_WOW64_64KEY
+    bool json = false;       // /json: the whole output is one JSON document
+    std::string backupFile;  // empty: no backup (as the C runtime hands it over:
+    std::string logFile;     // empty: no log      main takes the names as typed)
+    int backupArgument = 0;  // where /backup: and /log: stand among the arguments
+    int logArgument = 0;
+    std::wstring typedBackupFile;  // the two names as typed (UTF-16), when main
+    std::wstring typedLogFile;     // could have them; the run prefers these
+    REGSAM view = 0;               // 0, KEY_WOW64_32KEY or KEY_WOW64_64KEY
     // Non-empty: a usage error, one short sentence saying what is wrong. The
     // other fields then hold what could be told, mode included.
     std::string error;

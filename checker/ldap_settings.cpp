@@ -5,6 +5,7 @@
 #include "console.h"
 #include "registry/registry_key.h"
 #include "run_context.h"
+#include "text_encoding.h"
 #include "texts.h"
 #include "value_rules.h"
 
@@ -14,12 +15,34 @@ bool VerboseMode = false;
 
 namespace {
 
+// The view that is not the run's: the 32-bit one, unless the run asked for it
+// (or, as the 32-bit build does, for no view, which on 64-bit Windows is it).
+REGSAM OtherView(REGSAM view) {
+    return view == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
+
+// The other view, when `keyPath` is there; 0 otherwise. Where there is one
+// view only (32-bit Windows) both flags name the same key, missing in both.
+REGSAM ViewHolding(const char* keyPath, REGSAM view) {
+    RegistryKey key;
+    key.SetAccess(KEY_READ | OtherView(view));
+    return key.Open(keyPath) ? OtherView(view) : 0;
+}
+
 // The open failed: say so and, where the account was merely not elevated
-// (User Account Control hands administrators a filtered token), say what helps.
-void ReportOpenFailure(const RunContext& context, const char* keyPath) {
+// (User Account Control hands administrators a filtered token), or the key is
+// in the other registry view, say what helps. Returns that other view, or 0.
+REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
     const DWORD reason = GetLastError();
-    PrintLine(std::string(kCouldNotOpen) + keyPath);
-    if (reason == ERROR_ACCESS_DENIED && !context.processIsElevated()) PrintLine(kElevationHint);
+    Show(context, std::string(kCouldNotOpen) + keyPath);
+    if (reason == ERROR_ACCESS_DENIED && !context.processIsElevated()) {
+        Show(context, kElevationHint);
+    }
+    const REGSAM other = reason == ERROR_FILE_NOT_FOUND ? ViewHolding(keyPath, context.view) : 0;
+    if (other != 0 && !context.Unattended()) {
+        Show(context, other == KEY_WOW64_64KEY ? kKeysIn64BitView : kKeysIn32BitView);
+    }
+    return other;
 }
 
 void PrintProgress(const std::string& text) {
@@ -58,19 +81,6 @@ bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     return true;
 }
 
-// A double-byte character is never cut in two.
-std::string CutForUnattendedOutput(const std::string& text) {
-    const size_t kLongest = 100;
-    if (text.size() <= kLongest) return text;
-    size_t end = 0;
-    while (end < kLongest) {
-        size_t next = end + (IsDBCSLeadByte(static_cast<BYTE>(text[end])) ? 2 : 1);
-        if (next > kLongest) break;
-        end = next;
-    }
-    return text.substr(0, end) + kShortened;
-}
-
 // The texts that tell a server read from a client read, and the values read
 // under that key.
 struct KeyReading {
@@ -87,11 +97,13 @@ const KeyReading kKeyReadings[] = {
 
 // Reads the values of one key, in order, into `values`; false after a
 // failure, whose notice has been shown.
-bool ReadKeyValues(const RunContext& context, const KeyReading& reading, SettingValue values[]) {
+bool ReadKeyValues(const RunContext& context, const KeyReading& reading, SettingValue values[],
+                   REGSAM* keysInOtherView) {
     RegistryKey key;
     key.SetAccess(context.readAccess | context.view);
     if (!key.Open(reading.keyPath)) {
-        ReportOpenFailure(context, reading.keyPath);
+        const REGSAM other = ReportOpenFailure(context, reading.keyPath);
+        if (keysInOtherView != nullptr) *keysInOtherView = other;
         ShowFatalNotice(context, Notice::kReadFailure);
         return false;
     }
@@ -100,7 +112,7 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
         const char* name = kSettings[id].valueName;
         SettingValue value;
         if (!ReadSetting(&key, name, &value)) {
-            PrintLine(reading.problemReading + std::string(reading.keyPath) + " = " + name);
+            Show(context, reading.problemReading + std::string(reading.keyPath) + " = " + name);
             ShowFatalNotice(context, Notice::kReadFailure);
             return false;
         }
@@ -115,15 +127,19 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
 
 // One key object per key, each closed before the next is opened, so at most
 // one registry handle is open at any moment.
-bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount]) {
+bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
+                      REGSAM* keysInOtherView) {
     for (const KeyReading& reading : kKeyReadings) {
-        if (!ReadKeyValues(context, reading, values)) return false;
+        if (!ReadKeyValues(context, reading, values, keysInOtherView)) return false;
     }
     return true;
 }
 
 std::string ShownValue(const RunContext& context, const SettingValue& value) {
-    std::string shown = context.Unattended() ? CutForUnattendedOutput(value.text) : value.text;
+    // A line break in a value would print a line of its own: a forged
+    // "RESULT:" line, say, above the real one.
+    const std::string oneLine = OnOneLine(value.text);
+    std::string shown = context.Unattended() ? Shortened(oneLine) : oneLine;
     return value.representable ? shown : shown + kNotRepresentable;
 }
 
@@ -140,7 +156,7 @@ bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* 
     }
     PrintProgress(std::string(kOpenForWriteProgress) + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
-        PrintLine(std::string(kProblemWriting) + keyPath + " = " + valueName + " = " + text);
+        Show(context, std::string(kProblemWriting) + keyPath + " = " + valueName + " = " + text);
         ShowFatalNotice(context, Notice::kWriteFailure);
         return false;
     }

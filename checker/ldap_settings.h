@@ -50,8 +50,11 @@ const size_t kMaxValueLength = kValueBufferCapacity - 1;
 
 // Reads the four values, in SettingId order, into `values`. False after a
 // failure, whose notice the interactive run has then shown and the operator
-// acknowledged.
-bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount]);
+// acknowledged; when a key is missing in the run's view and there in the
+// other one, that view (KEY_WOW64_64KEY or KEY_WOW64_32KEY) is put in
+// `keysInOtherView`, which is otherwise left alone.
+bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
+                      REGSAM* keysInOtherView = nullptr);
 
 // A value as the screen shows it: its text, cut to 100 characters in
 // unattended output, and marked when it is not the stored value.

@@ -93,8 +93,8 @@ std::wstring ValueLine(const StoredSetting& setting) {
 // With no view asked for, a process under WoW64 read the 32-bit view, which
 // a plain reg import from a 64-bit prompt would miss; without WoW64 the
 // process's own view is the only one there is.
-std::wstring ViewComment(const std::string& fileName, REGSAM view) {
-    const std::wstring call = L"reg import \"" + WideFromAnsi(fileName) + L"\"";
+std::wstring ViewComment(const std::wstring& fileName, REGSAM view) {
+    const std::wstring call = L"reg import \"" + fileName + L"\"";
     BOOL wow64 = FALSE;
     if (view == 0 && !IsWow64Process(GetCurrentProcess(), &wow64)) wow64 = FALSE;
     if (view == KEY_WOW64_64KEY)
@@ -105,27 +105,29 @@ std::wstring ViewComment(const std::string& fileName, REGSAM view) {
     return L"; Registry view: the system's own (no WoW64). Restore with: " + call;
 }
 
-// The folder GetTempFileNameA is to use: the one `fileName` names, so the
+// The folder GetTempFileNameW is to use: the one `fileName` names, so the
 // final rename stays within one volume.
-std::string FolderOf(const std::string& fileName) {
-    const size_t slash = fileName.find_last_of("\\/");
-    if (slash != std::string::npos) return fileName.substr(0, slash + 1);
-    if (fileName.size() >= 2 && fileName[1] == ':') return fileName.substr(0, 2) + ".";
-    return ".";
+// Found on the UTF-16 name: in a double-byte code page a trail byte may be
+// 0x5C, the byte of the backslash.
+std::wstring FolderOf(const std::wstring& fileName) {
+    const size_t slash = fileName.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) return fileName.substr(0, slash + 1);
+    if (fileName.size() >= 2 && fileName[1] == L':') return fileName.substr(0, 2) + L".";
+    return L".";
 }
 
 // Creates `path` afresh holding exactly `bytes`, flushed to the disk. The
 // error code of the step that failed, or ERROR_SUCCESS.
-DWORD WriteWholeFile(const char* path, const std::string& bytes) {
+DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
     HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     return WriteAndClose(file, bytes, true);
 }
 
 }  // namespace
 
-std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::string& fileName,
+std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view) {
     std::wstring out = std::wstring(kHeader) + kLineEnd + ViewComment(fileName, view) + kLineEnd;
     std::vector<bool> written(settings.size(), false);
@@ -143,23 +145,23 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
     return out + kLineEnd;
 }
 
-bool WriteBackupFile(const std::string& fileName, const std::vector<StoredSetting>& settings,
+bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view) {
     if (fileName.empty()) return Report(ERROR_INVALID_PARAMETER);
     const std::wstring text = FormatBackup(settings, fileName, view);
     std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
     bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 
-    char temporary[MAX_PATH];
-    if (GetTempFileNameA(FolderOf(fileName).c_str(), "srv", 0, temporary) == 0) {
+    wchar_t temporary[MAX_PATH];
+    if (GetTempFileNameW(FolderOf(fileName).c_str(), L"srv", 0, temporary) == 0) {
         return Report(GetLastError());
     }
     DWORD error = WriteWholeFile(temporary, bytes);
     if (error == ERROR_SUCCESS &&
-        !MoveFileExA(temporary, fileName.c_str(),
+        !MoveFileExW(temporary, fileName.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = GetLastError();
     }
-    if (error != ERROR_SUCCESS) DeleteFileA(temporary);
+    if (error != ERROR_SUCCESS) DeleteFileW(temporary);
     return Report(error);
 }

@@ -26,12 +26,12 @@ struct StoredSetting {
 // header, a comment naming the registry view `view` (0, KEY_WOW64_32KEY or
 // KEY_WOW64_64KEY) and the reg import call that restores `fileName` into it,
 // then the settings grouped by key in the order their keys first appear.
-std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::string& fileName,
+std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view);
 
 // Writes the backup to `fileName` through a temporary file in the same folder
 // that is then renamed over it, so a half-written backup never stands under
 // that name. False on any failure, with nothing left behind and the failing
 // step's error code as the last error.
-bool WriteBackupFile(const std::string& fileName, const std::vector<StoredSetting>& settings,
+bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view);

@@ -3,6 +3,7 @@
 #include "audit_log.h"
 #include "console.h"
 #include "registry_backup.h"
+#include "run_report.h"
 #include "text_encoding.h"
 #include "texts.h"
 
@@ -11,6 +12,9 @@ namespace {
 const int kExitCompliant = 0;
 const int kExitFailed = 1;
 const int kExitNotCompliant = 2;
+
+// Why the log failed, naming what the run had written by then.
+std::string LogFailure(const RunRecord& run);
 
 bool ShowChecks(const RunContext& context) { return VerboseMode || context.Unattended(); }
 
@@ -47,14 +51,14 @@ void ReportRuleOne(const RunContext& context, const RuleCheck& check, const Sett
     const char* name = kSettings[check.setting].valueName;
     if (check.holds) {
         if (ShowChecks(context)) {
-            PrintLine(std::string(kCheckOk) + name + " = " + ShownValue(context, value));
+            Show(context, std::string(kCheckOk) + name + " = " + ShownValue(context, value));
         }
         return;
     }
-    if (check.setting == kCrAuth) PrintLine("");
-    PrintLine(std::string(kCorrectionNeeded) + ServerKeyPath + " = " + name + kIsCurrently +
-              ShownValue(context, value));
-    PrintLine(std::string(kShouldBe) + kExpectedValue);
+    if (check.setting == kCrAuth) Show(context, "");
+    Show(context, std::string(kCorrectionNeeded) + ServerKeyPath + " = " + name + kIsCurrently +
+                      ShownValue(context, value));
+    Show(context, std::string(kShouldBe) + kExpectedValue);
 }
 
 void ReportRuleTwo(const RunContext& context, const RuleCheck& check,
@@ -63,18 +67,22 @@ void ReportRuleTwo(const RunContext& context, const RuleCheck& check,
     const char* clientName = kSettings[kDnSuffix].valueName;
     if (check.holds) {
         if (ShowChecks(context)) {
-            PrintLine(std::string(kCheckOk) + serverName + " = " + clientName + " = " +
-                      ShownValue(context, values[kLdapSuffix]));
+            Show(context, std::string(kCheckOk) + serverName + " = " + clientName + " = " +
+                              ShownValue(context, values[kLdapSuffix]));
         }
         return;
     }
-    PrintLine("");
-    PrintLine(std::string(kCorrectionNeeded) + kNoMatch);
-    PrintLine(std::string(ServerKeyPath) + " = " + serverName + kIsCurrently +
-              ShownValue(context, values[kLdapSuffix]));
-    PrintLine(std::string(ClientKeyPath) + " = " + clientName + kIsCurrently +
-              ShownValue(context, values[kDnSuffix]));
-    PrintLine(kMustMatch);
+    Show(context, "");
+    Show(context, std::string(kCorrectionNeeded) + kNoMatch);
+    Show(context, std::string(ServerKeyPath) + " = " + serverName + kIsCurrently +
+                      ShownValue(context, values[kLdapSuffix]));
+    Show(context, std::string(ClientKeyPath) + " = " + clientName + kIsCurrently +
+                      ShownValue(context, values[kDnSuffix]));
+    Show(context, kMustMatch);
+}
+
+std::string LogFailure(const RunRecord& run) {
+    return kLogNotWritten + Utf8FromWide(run.context.logFile) + AlreadyWritten(run);
 }
 
 }  // namespace
@@ -129,46 +137,85 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     // The backup holds the values as they were before this run changed any.
     if (!context.backupFile.empty() && !run->backupMade) {
         if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view)) {
-            run->failure = kBackupNotWritten + context.backupFile + kNothingChanged;
-            if (!context.Unattended()) PrintLine(kErrorPrefix + run->failure);
+            run->failure = kBackupNotWritten + Utf8FromWide(context.backupFile) + kNothingChanged;
+            if (!context.Unattended()) PrintLine(ScreenText(kErrorPrefix + run->failure));
             return false;
         }
         run->backupMade = true;
+    }
+    const SettingValue& oldValue = run->values[setting];
+    run->writes.push_back({setting, Utf8FromStored(oldValue.type, oldValue.stored), text, false});
+    // Logged before it is made: a write the log cannot tell of is not made.
+    const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
+                               run->writes.back().oldText + "\" -> \"" + Utf8FromAnsi(text) + "\"";
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, kLogWrite + logged)) {
+        run->failure = LogFailure(*run);
+        if (!context.Unattended()) PrintLine(ScreenText(kErrorPrefix + run->failure));
+        return false;
     }
     // The count is the text's length; the registry still stores the NUL that
     // follows it, as it does for any string data that does not end in one.
     const DWORD length = static_cast<DWORD>(text.size());
     if (!WriteLdapSetting(context, setting, text.c_str(), length)) {
-        run->failure = std::string(kCouldNotWrite) + keyPath + " = " + valueName;
-        if (!run->written.empty()) run->failure += kAlreadyWritten + Joined(run->written, ", ");
+        if (!context.logFile.empty()) AppendLogLine(context.logFile, kLogRefused + logged);
+        run->failure =
+            std::string(kCouldNotWrite) + keyPath + " = " + valueName + AlreadyWritten(*run);
         return false;
     }
     ++run->changeCount;
-    run->written.push_back(valueName);
-    const SettingValue& oldValue = run->values[setting];
-    if (!context.logFile.empty()) {
-        AppendLogLine(context.logFile, std::string(kLogWrite) + keyPath + " = " + valueName +
-                                           " : \"" +
-                                           Utf8FromStored(oldValue.type, oldValue.stored) +
-                                           "\" -> \"" + Utf8FromAnsi(text) + "\"");
-    }
+    run->writes.back().done = true;
     return true;
 }
 
+std::string AlreadyWritten(const RunRecord& run) {
+    std::vector<std::string> names;
+    for (const WriteRecord& write : run.writes) {
+        if (write.done) names.push_back(kSettings[write.setting].valueName);
+    }
+    return names.empty() ? std::string() : kAlreadyWritten + Joined(names, ", ");
+}
+
 std::string ResultLine(const RunRecord& run) {
-    if (!run.failure.empty()) return kResultFailed + run.failure;
-    if (!run.problems.empty()) return kResultNotCompliant + Joined(run.problems, "; ");
+    if (!run.failure.empty()) {
+        std::string line = kResultFailed + run.failure;
+        if (run.keysInOtherView == KEY_WOW64_64KEY) line += kKeysInOther64Note;
+        if (run.keysInOtherView == KEY_WOW64_32KEY) line += kKeysInOther32Note;
+        return line;
+    }
+    const std::string changes = std::to_string(run.changeCount) + kChangesCounted;
+    if (!run.problems.empty()) {
+        const std::string problems = Joined(run.problems, "; ");
+        if (run.context.MayWrite() && run.changeCount > 0) {
+            return kResultNotCompliantAfter + changes + kWhatIsStillWrong + problems;
+        }
+        return kResultNotCompliant + problems;
+    }
     std::string line = kResultCompliant;
-    if (run.context.MayWrite()) line += ", " + std::to_string(run.changeCount) + kChangesCounted;
+    if (run.context.MayWrite()) line += ", " + changes;
     return line;
 }
 
-int EndRun(const RunRecord& run) {
-    const RunContext& context = run.context;
-    const std::string result = ResultLine(run);
-    if (context.Unattended()) PrintLine(result);
-    if (!context.logFile.empty()) AppendLogLine(context.logFile, Utf8FromAnsi(result));
-    if (!context.Unattended()) return 0;
+int ExitCode(const RunRecord& run) {
     if (!run.failure.empty()) return kExitFailed;
+    if (!run.context.Unattended()) return kExitCompliant;
     return run.problems.empty() ? kExitCompliant : kExitNotCompliant;
 }
+
+int EndRun(RunRecord* run) {
+    const RunContext& context = run->context;
+    // The RESULT line is the log's last word on the run: a run whose end the
+    // log cannot tell of has failed, whatever it did.
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, ResultLine(*run))) {
+        run->failure = LogFailure(*run);
+        if (!context.Unattended()) PrintLine(ScreenText(kErrorPrefix + run->failure));
+    }
+    const int exitCode = ExitCode(*run);
+    if (context.json) {
+        PrintLine(JsonReport(*run, exitCode));
+    } else if (context.Unattended()) {
+        PrintLine(ScreenText(ResultLine(*run)));
+    }
+    return exitCode;
+}
+
+std::string ScreenText(const std::string& utf8) { return AnsiForScreen(WideFromUtf8(utf8)); }

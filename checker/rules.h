@@ -10,16 +10,28 @@
 #include "ldap_settings.h"
 #include "run_context.h"
 
+// One write of a run: planned (/whatif), made, or refused.
+struct WriteRecord {
+    SettingId setting;
+    std::string oldText;  // UTF-8, as the log shows the stored value
+    std::string newText;  // ANSI, as written
+    bool done;
+};
+
 // What a run has read and done so far.
 struct RunRecord {
     explicit RunRecord(const RunContext& context) : context(context) {}
 
     const RunContext& context;
+    bool valuesRead = false;  // `values` hold what the registry last gave
     SettingValue values[kSettingCount];
     int changeCount = 0;
-    std::vector<std::string> written;   // value names, in the order written
+    std::vector<WriteRecord> writes;    // in the order made or planned
     std::vector<std::string> problems;  // what is still wrong
-    std::string failure;                // why the run failed; empty while it has not
+    // Why the run failed, in UTF-8 (it may name a file as typed); empty while
+    // it has not.
+    std::string failure;
+    REGSAM keysInOtherView = 0;  // a failed read found the keys in this view
     bool backupMade = false;
 };
 
@@ -52,11 +64,22 @@ void ReportCheck(const RunContext& context, const RuleCheck& check,
 // `failure` then says why, naming what was already written.
 bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text);
 
-// "RESULT: ..." for the run as recorded. Every run's outcome goes through
-// here; a compliant result of a run that may write counts its changes.
+// "; already written: A, B" for the writes made so far; empty for none.
+std::string AlreadyWritten(const RunRecord& run);
+
+// "RESULT: ..." for the run as recorded, in UTF-8. Every run's outcome goes
+// through here; a run that may write counts its changes when it ends
+// compliant, and when it ends not compliant after writing.
 std::string ResultLine(const RunRecord& run);
 
-// Ends the run: logs the RESULT line (an unattended run also prints it) and
-// returns the exit code, 0 for the interactive run, whose outcome is what it
-// printed; otherwise 0 compliant, 2 not compliant, 1 failed.
-int EndRun(const RunRecord& run);
+// 1 when the run failed; otherwise 0, or for an unattended run 0 compliant
+// and 2 not compliant.
+int ExitCode(const RunRecord& run);
+
+// Ends the run: logs the RESULT line, failing the run when the log cannot
+// take it, prints it (an unattended run) or the JSON document (/json), and
+// returns the exit code.
+int EndRun(RunRecord* run);
+
+// UTF-8 text as the screen shows it in the ANSI code page.
+std::string ScreenText(const std::string& utf8);

@@ -1,5 +1,8 @@
 #include "run_context.h"
 
+#include "console.h"
+#include "text_encoding.h"
+
 bool QueryTokenElevation() {
     HANDLE token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
@@ -28,7 +31,14 @@ RunContext ContextFor(const CommandLine& options) {
     // Reads ask for reading only, so a check needs no more rights than that,
     // and no elevation where the keys' access lists allow reading.
     context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
-    context.backupFile = options.backupFile;
-    context.logFile = options.logFile;
+    context.json = options.json;
+    context.backupFile = !options.typedBackupFile.empty() ? options.typedBackupFile
+                                                          : WideFromAnsi(options.backupFile);
+    context.logFile =
+        !options.typedLogFile.empty() ? options.typedLogFile : WideFromAnsi(options.logFile);
     return context;
+}
+
+void Show(const RunContext& context, const std::string& line) {
+    if (!context.json) PrintLine(line);
 }

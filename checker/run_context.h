@@ -32,8 +32,9 @@ struct RunContext {
     // more rights than reading where they only read. Writes always ask for
     // full access.
     REGSAM readAccess = KEY_ALL_ACCESS;
-    std::string backupFile;  // empty: none
-    std::string logFile;     // empty: none
+    bool json = false;        // /json: standard output is one JSON document
+    std::wstring backupFile;  // as typed; empty: none
+    std::wstring logFile;     // as typed; empty: none
     // Whether the process token is elevated; tests put their own answer here.
     bool (*processIsElevated)() = QueryTokenElevation;
 
@@ -49,3 +50,6 @@ struct RunContext {
 
 // The context of a run with these options (mode Interactive, Check or Repair).
 RunContext ContextFor(const CommandLine& options);
+
+// Prints `line` (ANSI) unless the run's output is its JSON document.
+void Show(const RunContext& context, const std::string& line);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "texts.h"
+
 bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict) {
     wide->clear();
     if (text.empty()) return true;
@@ -29,6 +31,63 @@ std::string AnsiFromWide(const std::wstring& wide) {
     std::string text(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), length, &text[0], size, nullptr, nullptr);
     return text;
+}
+
+std::string AnsiForScreen(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    const int length = static_cast<int>(wide.size());
+    const DWORD flags = WC_NO_BEST_FIT_CHARS;
+    const int size =
+        WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, "?", nullptr);
+    if (size <= 0) return std::string();
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, flags, wide.data(), length, &text[0], size, "?", nullptr);
+    return text;
+}
+
+std::string Utf8FromWide(const std::wstring& text) {
+    return Utf8FromWide(text.data(), text.size());
+}
+
+std::wstring WideFromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    const int length = static_cast<int>(utf8.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &wide[0], size);
+    return wide;
+}
+
+std::string OnOneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "<%02X>", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Shortened(const std::string& text, size_t longest) {
+    if (text.size() <= longest) return text;
+    size_t end = 0;
+    while (end < longest) {
+        size_t next = end + 1;
+        if (IsDBCSLeadByte(static_cast<BYTE>(text[end]))) {
+            next = end + 2;
+        } else if (text[end] == '<' && end + 3 < text.size() && text[end + 3] == '>') {
+            next = end + 4;
+        }
+        if (next > longest) break;
+        end = next;
+    }
+    return text.substr(0, end) + kShortened;
 }
 
 std::string Utf8FromWide(const wchar_t* text, size_t length) {

@@ -15,7 +15,25 @@ std::wstring WideFromAnsi(const std::string& text);
 // `wide` in the ANSI code page, best-fit as the registry's "A" reads convert.
 std::string AnsiFromWide(const std::wstring& wide);
 
+// `wide` in the ANSI code page for the screen, without best fit: a character
+// the code page cannot hold shows as "?", never as a look-alike (a full-width
+// letter as its ASCII twin would name another file).
+std::string AnsiForScreen(const std::wstring& wide);
+
 std::string Utf8FromWide(const wchar_t* text, size_t length);
+std::string Utf8FromWide(const std::wstring& text);
+std::wstring WideFromUtf8(const std::string& utf8);
+
+// `text` (ANSI or UTF-8) kept on one line: control characters but the tab,
+// and DEL, as <0D>, <0A>, <7F>... Neither encoding uses those bytes inside a
+// character.
+std::string OnOneLine(const std::string& text);
+
+// `text` cut to at most `longest` bytes and then "...", never inside a
+// double-byte character or a <XX> escape; unchanged when it fits. What fleet
+// output shows of a value or an argument, so a run's output stays bounded.
+const size_t kLongestShown = 100;
+std::string Shortened(const std::string& text, size_t longest = kLongestShown);
 
 // Text in the process's ANSI code page as UTF-8.
 std::string Utf8FromAnsi(const std::string& text);

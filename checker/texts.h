@@ -64,6 +64,10 @@ inline constexpr char kProblemReadingClient[] = "ERROR - problem reading  ";
 inline constexpr char kProblemWriting[] = "ERROR - problem writing ";
 inline constexpr char kElevationHint[] =
     "Run Sorvane from an elevated command prompt (Run as administrator)";
+inline constexpr char kKeysIn64BitView[] =
+    "The keys are in the 64-bit registry view: run it again with /reg:64";
+inline constexpr char kKeysIn32BitView[] =
+    "The keys are in the 32-bit registry view: run it again with /reg:32";
 inline constexpr char kOpenProgress[] = "Open--RegKey:-- ";
 inline constexpr char kOpenForWriteProgress[] = "Open for Write --RegKey:-- ";
 inline constexpr char kServerReadProgress[] = "Read--LDAP Key/Value  = ";
@@ -82,6 +86,12 @@ inline constexpr char kAnotherCopyRunning[] =
 inline constexpr char kWhatIf[] = "WHATIF - would write ";
 inline constexpr char kResultCompliant[] = "RESULT: compliant";
 inline constexpr char kResultNotCompliant[] = "RESULT: not compliant - ";
+inline constexpr char kResultNotCompliantAfter[] = "RESULT: not compliant, ";
+inline constexpr char kWhatIsStillWrong[] = " - ";
+inline constexpr char kKeysInOther64Note[] = "; the keys are in the 64-bit registry view (/reg:64)";
+inline constexpr char kKeysInOther32Note[] = "; the keys are in the 32-bit registry view (/reg:32)";
+inline constexpr char kLogNotWritten[] = "could not write the log ";
+inline constexpr char kSameFile[] = "/backup and /log name the same file.";
 inline constexpr char kResultFailed[] = "RESULT: failed - ";
 inline constexpr char kChangesCounted[] = " changes made";
 inline constexpr char kRuleTwoProblem[] = "LdapSuffix and DNSuffix differ";
@@ -101,3 +111,5 @@ inline constexpr char kNothingChecked[] = ", nothing was checked";
 inline constexpr char kShortened[] = "...";
 // An audit log line for one write: key = value : "old" -> "new".
 inline constexpr char kLogWrite[] = "WRITE ";
+// The line for a write the registry refused after its WRITE line was logged.
+inline constexpr char kLogRefused[] = "REFUSED ";

@@ -53,13 +53,13 @@ std::string Names() {
 
 TEST_F(AuditLog, CheckCreatesTheLogAndKeepsWhatIsInIt) {
     const std::string log = InFolder("run.log");
-    EXPECT_LAST_ERROR(ERROR_SUCCESS, CanAppendToLog(log));
+    EXPECT_LAST_ERROR(ERROR_SUCCESS, CanAppendToLog(WideFromAnsi(log)));
     std::string bytes = "x";
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
     EXPECT_EQ("", bytes);
 
     ASSERT_TRUE(WriteWholeFile(log, "earlier line\r\n"));
-    EXPECT_TRUE(CanAppendToLog(log));
+    EXPECT_TRUE(CanAppendToLog(WideFromAnsi(log)));
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
     EXPECT_EQ("earlier line\r\n", bytes);
 }
@@ -67,8 +67,8 @@ TEST_F(AuditLog, CheckCreatesTheLogAndKeepsWhatIsInIt) {
 TEST_F(AuditLog, AppendsKeepEveryEarlierLineInOrder) {
     const std::string log = InFolder("run.log");
     ASSERT_TRUE(WriteWholeFile(log, "earlier line\r\n"));
-    ASSERT_LAST_ERROR(ERROR_SUCCESS, AppendLogLine(log, "first"));
-    ASSERT_TRUE(AppendLogLine(log, "second"));
+    ASSERT_LAST_ERROR(ERROR_SUCCESS, AppendLogLine(WideFromAnsi(log), "first"));
+    ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), "second"));
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
     const std::vector<std::string> lines = CrlfLines(bytes);
@@ -80,7 +80,7 @@ TEST_F(AuditLog, AppendsKeepEveryEarlierLineInOrder) {
 
 TEST_F(AuditLog, EveryLineStartsWithTimeComputerAndUser) {
     const std::string log = InFolder("run.log");
-    ASSERT_TRUE(AppendLogLine(log, "RESULT: compliant"));
+    ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), "RESULT: compliant"));
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
     const std::vector<std::string> lines = CrlfLines(bytes);
@@ -100,9 +100,9 @@ TEST_F(AuditLog, TextIsWrittenAsGivenAndStaysOnOneLine) {
     const std::string log = InFolder("run.log");
     // UTF-8 "Привет" goes out byte for byte.
     const std::string privet = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
-    ASSERT_TRUE(AppendLogLine(log, "old " + privet + "\tnew"));
-    ASSERT_TRUE(AppendLogLine(log, "forged\r\n2026-01-01 00:00:00 X Y RESULT: compliant\x1b"));
-    ASSERT_TRUE(AppendLogLine(log, ""));
+    ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), "old " + privet + "\tnew"));
+    ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), "forged\r\n2026-01-01 00:00:00 X Y RESULT: compliant\x1b"));
+    ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), ""));
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
     const std::vector<std::string> lines = CrlfLines(bytes);
@@ -115,14 +115,14 @@ TEST_F(AuditLog, TextIsWrittenAsGivenAndStaysOnOneLine) {
 
 TEST_F(AuditLog, LogThatCannotBeOpenedFails) {
     for (const std::string& log : {InFolder("missing\\run.log"), std::string()}) {
-        EXPECT_FAILS(CanAppendToLog(log)) << log;
-        EXPECT_FAILS(AppendLogLine(log, "line")) << log;
+        EXPECT_FAILS(CanAppendToLog(WideFromAnsi(log))) << log;
+        EXPECT_FAILS(AppendLogLine(WideFromAnsi(log), "line")) << log;
     }
     EXPECT_TRUE(FolderEntries(folder).empty());
 
     ASSERT_TRUE(CreateDirectoryA(InFolder("folder.log").c_str(), nullptr));
-    EXPECT_FALSE(CanAppendToLog(InFolder("folder.log")));
-    EXPECT_FALSE(AppendLogLine(InFolder("folder.log"), "line"));
+    EXPECT_FALSE(CanAppendToLog(WideFromAnsi(InFolder("folder.log"))));
+    EXPECT_FALSE(AppendLogLine(WideFromAnsi(InFolder("folder.log")), "line"));
 }
 
 // Another run holding the log open (for reading, or for appending its own
@@ -133,11 +133,11 @@ TEST_F(AuditLog, LogHeldOpenByAnotherRunStillTakesLines) {
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, other) << GetLastError();
-    EXPECT_TRUE(CanAppendToLog(log));
-    EXPECT_TRUE(AppendLogLine(log, "mine"));
+    EXPECT_TRUE(CanAppendToLog(WideFromAnsi(log)));
+    EXPECT_TRUE(AppendLogLine(WideFromAnsi(log), "mine"));
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(other, "theirs\r\n", 8, &written, nullptr));
-    EXPECT_TRUE(AppendLogLine(log, "mine again"));
+    EXPECT_TRUE(AppendLogLine(WideFromAnsi(log), "mine again"));
     CloseHandle(other);
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(log, &bytes));

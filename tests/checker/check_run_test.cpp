@@ -248,9 +248,13 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
         const char* result;
     } cases[] = {
         {"/repair /suffix:dc=x", -1, 4, 0, "RESULT: compliant, 4 changes made\n"},
-        // The read back is refused: what was written is not known to hold.
+        // The read back is refused: what was written is not known to hold,
+        // and the line names it.
         {"/repair /suffix:dc=x", 6, 4, 1,
-         "RESULT: failed - could not read the settings back after writing them\n"},
+         "RESULT: failed - could not read the settings back after writing them; already "
+         "written: Enable Login Auth, Enable CR Auth, LdapSuffix, DNSuffix\n"},
+        // A suffix that already holds the value is not written again.
+        {"/repair /suffix:dc=old", -1, 3, 0, "RESULT: compliant, 3 changes made\n"},
         {"/repair /whatif /suffix:dc=x", -1, 0, 2,
          "RESULT: not compliant - Enable Login Auth is not Yes; Enable CR Auth is not Yes; "
          "LdapSuffix and DNSuffix differ\n"},
@@ -266,8 +270,10 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
         EXPECT_EQ(c.exitCode, exitCode) << out;
         EXPECT_EQ(c.result, out.substr(out.rfind("RESULT: "))) << out;
         ASSERT_EQ(c.writes, fakeRegistry.writes.size()) << out;
+        const std::string arguments = c.arguments;
+        const std::string suffix = arguments.substr(arguments.find("/suffix:") + 8);
         for (const FakeWrite& write : fakeRegistry.writes) {
-            EXPECT_EQ(write.name == "LdapSuffix" || write.name == "DNSuffix" ? "dc=x" : "Yes",
+            EXPECT_EQ(write.name == "LdapSuffix" || write.name == "DNSuffix" ? suffix : "Yes",
                       write.bytes);
         }
         EXPECT_EQ(0, fakeRegistry.openNow);

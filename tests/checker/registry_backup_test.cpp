@@ -11,6 +11,7 @@
 #include "registry_backup.h"
 #include "scratch_folder.h"
 #include "scratch_key.h"
+#include "text_encoding.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ std::vector<FormatCase> FormatCases() {
 
 TEST(RegistryBackupFormat, EachKindOfDataHasItsLine) {
     for (const FormatCase& c : FormatCases()) {
-        const std::wstring text = FormatBackup({{kKey, c.name, c.type, c.data}}, "b.reg", 0);
+        const std::wstring text = FormatBackup({{kKey, c.name, c.type, c.data}}, L"b.reg", 0);
         const std::wstring keyLine = L"\r\n[" + std::wstring(kKey, kKey + strlen(kKey)) + L"]\r\n";
         const size_t at = text.find(keyLine);
         ASSERT_NE(std::wstring::npos, at) << Narrow(text);
@@ -99,12 +100,12 @@ TEST(RegistryBackupFormat, HeaderNamesTheViewAndTheCallThatRestoresIt) {
         L"Windows Registry Editor Version 5.00\r\n"
         L"; Registry view: 64-bit. Restore with: reg import \"C:\\b.reg\" /reg:64\r\n" +
             body,
-        FormatBackup(one, "C:\\b.reg", KEY_WOW64_64KEY));
+        FormatBackup(one, L"C:\\b.reg", KEY_WOW64_64KEY));
     EXPECT_EQ(
         L"Windows Registry Editor Version 5.00\r\n"
         L"; Registry view: 32-bit. Restore with: reg import \"C:\\b.reg\" /reg:32\r\n" +
             body,
-        FormatBackup(one, "C:\\b.reg", KEY_WOW64_32KEY));
+        FormatBackup(one, L"C:\\b.reg", KEY_WOW64_32KEY));
     // The default view: the 32-bit one under WoW64, the system's own otherwise.
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
@@ -113,7 +114,7 @@ TEST(RegistryBackupFormat, HeaderNamesTheViewAndTheCallThatRestoresIt) {
               : L"; Registry view: the system's own (no WoW64). Restore with: reg import "
                 L"\"b.reg\"\r\n";
     EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n" + comment + body,
-              FormatBackup(one, "b.reg", 0));
+              FormatBackup(one, L"b.reg", 0));
 }
 
 TEST(RegistryBackupFormat, ValuesAreGroupedUnderTheirKeysInFirstSeenOrder) {
@@ -121,7 +122,7 @@ TEST(RegistryBackupFormat, ValuesAreGroupedUnderTheirKeysInFirstSeenOrder) {
     const std::wstring text = FormatBackup({{"HKEY_LOCAL_MACHINE\\S", "a", REG_SZ, yes},
                                             {"HKEY_LOCAL_MACHINE\\C", "d", REG_SZ, yes},
                                             {"HKEY_LOCAL_MACHINE\\S", "b", REG_SZ, yes}},
-                                           "b.reg", KEY_WOW64_32KEY);
+                                           L"b.reg", KEY_WOW64_32KEY);
     const std::wstring body = text.substr(text.find(L"\r\n\r\n"));
     EXPECT_EQ(
         L"\r\n\r\n[HKEY_LOCAL_MACHINE\\S]\r\n\"a\"=\"Yes\"\r\n\"b\"=\"Yes\"\r\n"
@@ -132,7 +133,7 @@ TEST(RegistryBackupFormat, ValuesAreGroupedUnderTheirKeysInFirstSeenOrder) {
 TEST(RegistryBackupFormat, LongHexDataWrapsAtEightyColumnsLikeRegedit) {
     std::vector<BYTE> data;
     for (int i = 0; i < 200; ++i) data.push_back(static_cast<BYTE>(i));
-    const std::wstring text = FormatBackup({{kKey, "Long", REG_BINARY, data}}, "b.reg", 0);
+    const std::wstring text = FormatBackup({{kKey, "Long", REG_BINARY, data}}, L"b.reg", 0);
     const size_t start = text.find(L"\"Long\"=hex:00,01,");
     ASSERT_NE(std::wstring::npos, start) << Narrow(text);
     const std::wstring value = text.substr(start, text.find(L"\r\n\r\n", start) - start);
@@ -175,11 +176,11 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndReplacesAnEarlierFile) {
     ASSERT_TRUE(WriteWholeFile(file, std::string(5000, 'x')));
     const std::vector<StoredSetting> settings = {
         {kKey, "Cyrillic", REG_SZ, Utf16(std::wstring(kPrivet) + L'\0')}};
-    ASSERT_LAST_ERROR(ERROR_SUCCESS, WriteBackupFile(file, settings, KEY_WOW64_64KEY));
+    ASSERT_LAST_ERROR(ERROR_SUCCESS, WriteBackupFile(WideFromAnsi(file), settings, KEY_WOW64_64KEY));
 
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(file, &bytes));
-    const std::wstring text = FormatBackup(settings, file, KEY_WOW64_64KEY);
+    const std::wstring text = FormatBackup(settings, WideFromAnsi(file), KEY_WOW64_64KEY);
     EXPECT_EQ(std::string("\xff\xfe") +
                   std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2),
               bytes);
@@ -190,15 +191,15 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndReplacesAnEarlierFile) {
 TEST_F(RegistryBackupFile, UnwritableNameFailsAndLeavesNothingBehind) {
     const std::vector<StoredSetting> settings = {{kKey, "Dword", REG_DWORD, Bytes("\1\0\0\0")}};
     const std::string missingFolder = InFolder("missing\\ldap.reg");
-    EXPECT_FAILS(WriteBackupFile(missingFolder, settings, 0));
+    EXPECT_FAILS(WriteBackupFile(WideFromAnsi(missingFolder), settings, 0));
     EXPECT_TRUE(FolderEntries(folder).empty());
 
     // A folder in the file's place: the temporary is written, the rename fails.
     ASSERT_TRUE(CreateDirectoryA(InFolder("taken").c_str(), nullptr));
-    EXPECT_FAILS(WriteBackupFile(InFolder("taken"), settings, 0));
+    EXPECT_FAILS(WriteBackupFile(WideFromAnsi(InFolder("taken")), settings, 0));
     EXPECT_EQ(std::vector<std::string>{"taken"}, FolderEntries(folder));
 
-    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, WriteBackupFile("", settings, 0));
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, WriteBackupFile(L"", settings, 0));
 }
 
 // A real restore: the file in a scratch folder, the values in a scratch key.
@@ -208,8 +209,8 @@ class RegistryBackupRestore : public WithScratchFolder<ScratchKeyTest> {
     // names; its exit code.
     long BackUpAndRestore(const std::vector<StoredSetting>& settings, REGSAM view) {
         const std::string file = InFolder("restore.reg");
-        if (!WriteBackupFile(file, settings, view)) return -2;
-        const std::wstring text = FormatBackup(settings, file, view);
+        if (!WriteBackupFile(WideFromAnsi(file), settings, view)) return -2;
+        const std::wstring text = FormatBackup(settings, WideFromAnsi(file), view);
         const size_t call = text.find(L"Restore with: ");
         if (call == std::wstring::npos) return -3;
         const std::wstring command = text.substr(call + 14, text.find(L"\r\n", call) - call - 14);

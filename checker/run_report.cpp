@@ -1,0 +1,118 @@
+#include "run_report.h"
+
+#include <vector>
+
+#include "audit_log.h"
+#include "json_text.h"
+#include "rules.h"
+#include "text_encoding.h"
+
+#ifndef SORVANE_VERSION
+#define SORVANE_VERSION "unknown"
+#endif
+
+namespace {
+
+std::string TypeName(DWORD type) {
+    switch (type) {
+        case REG_NONE:
+            return "REG_NONE";
+        case REG_SZ:
+            return "REG_SZ";
+        case REG_EXPAND_SZ:
+            return "REG_EXPAND_SZ";
+        case REG_BINARY:
+            return "REG_BINARY";
+        case REG_DWORD:
+            return "REG_DWORD";
+        case REG_MULTI_SZ:
+            return "REG_MULTI_SZ";
+        case REG_QWORD:
+            return "REG_QWORD";
+        default:
+            return "REG_" + std::to_string(type);
+    }
+}
+
+std::string Ascii(const char* text) { return JsonString(WideFromAnsi(text)); }
+std::string Utf8(const std::string& text) { return JsonString(WideFromUtf8(text)); }
+
+// The stored text exactly: a string's UTF-16 text up to its NUL, never the
+// ANSI stand-in; other data as the log shows it; the ANSI text only where the
+// value could not be read as stored.
+std::string StoredText(const SettingValue& value) {
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) {
+        return JsonString(UpToFirstNul(WideFromStored(value.stored)));
+    }
+    if (value.type == REG_NONE && value.stored.empty()) return JsonString(WideFromAnsi(value.text));
+    return Utf8(Utf8FromStored(value.type, value.stored));
+}
+
+std::string Values(const RunRecord& run) {
+    std::vector<std::string> values;
+    if (!run.valuesRead) return JsonArray(values);
+    bool passes[kSettingCount] = {};
+    for (const RuleCheck& check : CheckRules(run.context, run.values)) {
+        passes[check.setting] = check.holds;
+        if (check.setting == kLdapSuffix) passes[kDnSuffix] = check.holds;
+    }
+    for (int id = 0; id < kSettingCount; ++id) {
+        const SettingValue& value = run.values[id];
+        values.push_back(JsonObject({JsonMember("key", Ascii(kSettings[id].keyPath)),
+                                     JsonMember("name", Ascii(kSettings[id].valueName)),
+                                     JsonMember("type", Ascii(TypeName(value.type).c_str())),
+                                     JsonMember("text", StoredText(value)),
+                                     JsonMember("representable", JsonBool(value.representable)),
+                                     JsonMember("passes", JsonBool(passes[id]))}));
+    }
+    return JsonArray(values);
+}
+
+std::string Writes(const RunRecord& run) {
+    std::vector<std::string> writes;
+    for (const WriteRecord& write : run.writes) {
+        writes.push_back(JsonObject({JsonMember("key", Ascii(kSettings[write.setting].keyPath)),
+                                     JsonMember("name", Ascii(kSettings[write.setting].valueName)),
+                                     JsonMember("old", Utf8(write.oldText)),
+                                     JsonMember("new", JsonString(WideFromAnsi(write.newText))),
+                                     JsonMember("done", JsonBool(write.done))}));
+    }
+    return JsonArray(writes);
+}
+
+std::string Mode(const RunContext& context) {
+    if (context.mode == RunMode::Check) return "\"check\"";
+    if (context.mode == RunMode::Repair) return context.whatIf ? "\"whatif\"" : "\"repair\"";
+    return "null";  // a usage error that named no mode
+}
+
+}  // namespace
+
+std::string JsonReport(const RunRecord& run, int exitCode) {
+    const RunContext& context = run.context;
+    std::vector<std::string> problems;
+    for (const std::string& problem : run.problems) problems.push_back(Utf8(problem));
+    const char* result = !run.failure.empty()    ? "failed"
+                         : !run.problems.empty() ? "not compliant"
+                                                 : "compliant";
+    std::vector<std::string> members = {
+        JsonMember("tool", "\"Sorvane\""),
+        JsonMember("version", Ascii(SORVANE_VERSION)),
+        JsonMember("build", sizeof(void*) == 8 ? "\"64-bit\"" : "\"32-bit\""),
+        JsonMember("computer", JsonString(ComputerName())),
+        JsonMember("user", JsonString(UserName())),
+        JsonMember("mode", Mode(context)),
+        JsonMember("view", context.view == KEY_WOW64_64KEY ? "\"64-bit\"" : "\"32-bit\""),
+        JsonMember("values", Values(run)),
+        JsonMember("problems", JsonArray(problems)),
+        JsonMember("writes", Writes(run)),
+        JsonMember("changesMade", std::to_string(run.changeCount)),
+        JsonMember("result", JsonString(WideFromAnsi(result)))};
+    if (!run.failure.empty()) {
+        // The reason as the RESULT line gives it.
+        const std::string line = ResultLine(run);
+        members.push_back(JsonMember("reason", Utf8(line.substr(line.find(" - ") + 3))));
+    }
+    members.push_back(JsonMember("exitCode", std::to_string(exitCode)));
+    return JsonObject(members);
+}
