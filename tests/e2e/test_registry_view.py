@@ -27,8 +27,9 @@ import unittest
 
 import harness
 from harness import GOOD_SERVER, ToolTestCase, prefix, prefix64, windows_path
-from texts import (BRIMSEK, CLIENT, CR_AUTH, DN_SUFFIX, FINISHED_END, LDAP_SUFFIX, LOGIN_AUTH,
-                   SERVER, SUFFIXES_OK, screen)
+from texts import (BRIMSEK, CLIENT, COULD_NOT_OPEN, CR_AUTH, DN_SUFFIX, FAILED, FINISHED_END,
+                   KEYS_IN_VIEW, KEYS_IN_VIEW_NOTE, LDAP_SUFFIX, LOGIN_AUTH, READ_FAILED, SERVER,
+                   SUFFIXES_OK, screen)
 
 # The 32-bit copy of the server key, as the native view names it.
 SERVER_IN_WOW_NODE = SERVER.replace("\\SOFTWARE\\", "\\SOFTWARE\\WOW6432Node\\")
@@ -233,6 +234,16 @@ class ToolViews(BothViews):
         self.assertEqual("sz " + b"no\0".hex(),
                          prefix64.probe("view", "64", "dump", SERVER, CR_AUTH)[0])
         self.assertEqual(wow_before, prefix64.values("32"))
+
+    def test_keys_only_in_the_other_view_are_named(self):
+        for missing, args, other in (("32", [], "64"), ("64", ["/reg:64"], "32")):
+            self.setUp()
+            reg_ok("delete", BRIMSEK, "/f", "/reg:" + missing)
+            code, lines = prefix64.tool_lines("/check", *args)
+            self.assertEqual((1, FAILED + READ_FAILED + KEYS_IN_VIEW_NOTE % (other, other)),
+                             (code, lines[-1]), args)
+            code, out = prefix64.run_tool(["1", *args], stdin="n\n")
+            self.assertIn(screen(COULD_NOT_OPEN % SERVER, KEYS_IN_VIEW % (other, other)), out)
 
     def test_interactive_run_keeps_its_screens_in_either_view(self):
         for args, suffix in (([], "dc=wow,dc=com"), (["/reg:64"], "dc=native,dc=com")):

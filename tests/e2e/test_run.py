@@ -124,8 +124,11 @@ class EndOfInput(ToolTestCase):
         # Not a clean run: it says that nothing was checked.
         seed(BROKEN_SERVER, BROKEN_CLIENT)
         with self.assertNothingWritten():
-            for stdin in ("", "\n\n  \n"):
-                self.assertTranscript("no_input.txt", run_tool(stdin))
+            # A mistyped switch starts this tool too: a fleet tool reads the exit code.
+            for args, stdin in (([], ""), ([], "\n\n  \n"), (["/chek"], "")):
+                code, out = harness.prefix.run_tool(args, stdin)
+                self.assertTranscript("no_input.txt", out)
+                self.assertEqual(1, code, args)
             # Two answers that are neither yes nor no re-ask twice, then input ends.
             self.assertEqual(screen(INFO_QUESTION) * 2 + transcript("no_input.txt"),
                              run_tool("x z\n"))

@@ -2,6 +2,7 @@
 and silent, the exit code and the last (RESULT) line read, the registry checked
 afterwards, a backup restored with Wine's own reg.exe, the audit log read."""
 
+import json
 import os
 import tempfile
 import unittest
@@ -69,6 +70,14 @@ class Check(ToolTestCase):
         finally:
             first.send("n\n")
             first.finish()
+
+    def test_a_stored_line_break_prints_no_line_of_its_own(self):
+        seed({**GOOD_SERVER, LDAP_SUFFIX: b"dc=x\r\nRESULT: compliant\r\n\0"}, GOOD_CLIENT)
+        code, lines = tool_lines("/check")
+        self.assertEqual(2, code, lines)
+        self.assertNotIn(COMPLIANT, lines)
+        self.assertIn(CURRENTLY % (SERVER, LDAP_SUFFIX, "dc=x<0D><0A>RESULT: compliant<0D><0A>"),
+                      lines)
 
     def test_a_missing_key_fails_without_a_notice(self):
         seed(None, GOOD_CLIENT)
@@ -147,6 +156,12 @@ class Repair(ToolTestCase):
         self.assertEqual(2, code, lines)
         self.assertIn(WHATIF % (CLIENT, DN_SUFFIX, "dc=x"), lines)
         self.assertFalse(os.path.exists(self.path("never.reg")))
+        # Output stays within what Intune keeps, whatever the values hold.
+        long = "x" * 511
+        seed({LOGIN_AUTH: long, CR_AUTH: long, LDAP_SUFFIX: long}, {DN_SUFFIX: "y" * 511})
+        code, out = harness.prefix.run_tool(["/repair", "/whatif", "/suffix:" + "z" * 511])
+        self.assertLess(len(out), 2048, out)
+        self.assertIn((WHATIF % (CLIENT, DN_SUFFIX, "z" * 100 + "...")).encode(), out)
 
     def test_a_write_refused_part_way_names_what_was_written(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
@@ -158,6 +173,36 @@ class Repair(ToolTestCase):
         after = values()
         self.assertEqual(b"dc=x\0", after[LDAP_SUFFIX][1])
         self.assertEqual(b"dc=new,dc=com\0", after[DN_SUFFIX][1])
+
+    def test_file_names_are_taken_as_typed(self):
+        # Best fit would make the full-width letters b and l, and under code
+        # page 932 the second byte of ソ is the byte of a backslash.
+        for env, backup, log in (({}, "\uff42.reg", "\uff4c.log"),
+                                 ({"LC_ALL": "ja_JP.UTF-8"}, "\u30bd\u30d5\u30c8.reg", "ja.log")):
+            seed(BROKEN_SERVER, BROKEN_CLIENT)
+            for name in ("b.reg", "l.log"):
+                with open(self.path(name), "w") as f:
+                    f.write("keep")
+            code, out = harness.prefix.run_tool(
+                ["/repair", "/backup:" + windows_path(self.path(backup)),
+                 "/log:" + windows_path(self.path(log))], b"", env=env)
+            self.assertEqual(2, code, out)
+            for name in ("b.reg", "l.log"):
+                with open(self.path(name)) as f:
+                    self.assertEqual("keep", f.read(), (env, name))
+            with open(self.path(backup), "rb") as f:
+                self.assertIn(windows_path(self.path(backup)), f.read().decode("utf-16"))
+            with open(self.path(log), encoding="utf-8") as f:
+                self.assertEqual(3, len(f.read().splitlines()), env)
+
+    def test_a_log_that_fails_after_opening_stops_the_writes(self):
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        full = self.path("full.log")
+        os.symlink("/dev/full", full)
+        with self.assertNothingWritten():
+            code, lines = tool_lines("/repair", "/log:" + windows_path(full))
+        self.assertEqual((1, FAILED + "could not write the log " + windows_path(full)),
+                         (code, lines[-1]))
 
     def test_a_backup_that_cannot_be_written_stops_every_write(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
@@ -194,6 +239,56 @@ class Repair(ToolTestCase):
         self.assertNotIn(INFO_QUESTION.encode(), out)
 
 
+class Json(ToolTestCase):
+    """/json: one document in plain ASCII, read here as a fleet tool reads it."""
+
+    def document(self, *args):
+        code, out = harness.prefix.run_tool(["/json", *args])
+        self.assertTrue(all(b < 0x80 for b in out), out)
+        report = json.loads(out.decode("ascii"))
+        self.assertEqual(code, report["exitCode"], report)
+        return report
+
+    def test_values_as_stored_problems_and_writes(self):
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        for key, name, data in ((SERVER, LDAP_SUFFIX, "dc=дом"), (CLIENT, DN_SUFFIX, "dc=café")):
+            self.assertEqual(0, wine_reg("add", key, "/v", name, "/d", data, "/f")[0])
+        probe("set", SERVER, CR_AUTH, "sz", b"Yes\r\nRESULT: compliant\0".hex())
+        report = self.document("/check")
+        self.assertEqual(("Sorvane", "check", "not compliant", "%d-bit" % harness.BITS, "32-bit"),
+                         (report["tool"], report["mode"], report["result"], report["build"],
+                          report["view"]))
+        self.assertEqual([(SERVER, LOGIN_AUTH, "REG_SZ", "no", True, False),
+                          (SERVER, CR_AUTH, "REG_SZ", "Yes\r\nRESULT: compliant", True, False),
+                          (SERVER, LDAP_SUFFIX, "REG_SZ", "dc=дом", False, False),
+                          (CLIENT, DN_SUFFIX, "REG_SZ", "dc=café", True, False)],
+                         [(v["key"], v["name"], v["type"], v["text"], v["representable"],
+                           v["passes"]) for v in report["values"]])
+        self.assertEqual([NOT_YES % LOGIN_AUTH, NOT_YES % CR_AUTH, SUFFIXES_APART],
+                         report["problems"])
+        self.assertEqual((2, [], 0), (report["exitCode"], report["writes"], report["changesMade"]))
+
+        report = self.document("/repair", "/suffix:dc=café")
+        self.assertEqual(("compliant", 0, 3), (report["result"], report["exitCode"],
+                                               report["changesMade"]))
+        self.assertEqual([(LOGIN_AUTH, "no", "Yes"), (CR_AUTH, "Yes\r\nRESULT: compliant", "Yes"),
+                          (LDAP_SUFFIX, "dc=дом", "dc=café")],
+                         [(w["name"], w["old"], w["new"]) for w in report["writes"]
+                          if w["done"]])
+        self.assertEqual(["Yes", "Yes", "dc=café", "dc=café"],
+                         [v["text"] for v in report["values"]])
+
+    def test_failures_and_usage_errors_are_documents_too(self):
+        seed(None, GOOD_CLIENT)
+        report = self.document("/check")
+        self.assertEqual(("failed", READ_FAILED, 1, []),
+                         (report["result"], report["reason"], report["exitCode"],
+                          report["values"]))
+        report = self.document("/check", "/repair")
+        self.assertEqual(("failed", "/check and /repair cannot be used together.", 1),
+                         (report["result"], report["reason"], report["exitCode"]))
+
+
 class Usage(ToolTestCase):
     def test_question_mark_shows_the_usage_whatever_else_is_given(self):
         # What the usage says is the command line tests' to prove.
@@ -212,12 +307,20 @@ class Usage(ToolTestCase):
                          # Best-fit conversion to code page 1252 would make it "dc=???".
                          ["/repair", "/suffix:dc=дом"],
                          ["/repair", "/suffix:" + "x" * 512], ["/reg:16"], ["/check", "/reg:"],
-                         ["/backup:"], ["/check", "/log:"], ["1", "/whatif"]):
+                         ["/backup:"], ["/check", "/log:"], ["1", "/whatif"],
+                         ["/check", "y" * 2000],
+                         # One file for both would replace the log's history.
+                         ["/repair", "/backup:" + windows_path(log).upper()],
+                         ["/repair", "/backup:" + windows_path(log).replace(
+                             "never.log", "..\\" + os.path.basename(os.path.dirname(log)) +
+                             "\\.\\never.log")]):
                 code, lines = tool_lines(*args, "/log:" + windows_path(log))
                 self.assertEqual(1, code, args)
                 self.assertEqual(1, len(lines), (args, lines))
                 self.assertTrue(lines[0].startswith(FAILED), (args, lines))
+                self.assertLess(len(lines[0]), 200, args)
         self.assertFalse(os.path.exists(log))
+        self.assertEqual(FAILED + "/backup and /log name the same file.", lines[0])
 
 
 if __name__ == "__main__":

@@ -62,6 +62,9 @@ FINISHED = "Program has finished"
 # What ends a run early.
 NO_INPUT = "ERROR - no input, nothing was checked"
 COULD_NOT_OPEN = " ERROR - could not open %s"
+# When the key is missing in the view used and there in the other one.
+KEYS_IN_VIEW = "The keys are in the %s-bit registry view: run it again with /reg:%s"
+KEYS_IN_VIEW_NOTE = "; the keys are in the %s-bit registry view (/reg:%s)"
 RECORD_AND_CALL = "Record information (i.e. screen capture) and contact your next level of support"
 QUIT_NOTICE = "Press Q to Quit"
 READ_NOTICE = ("This program cannot read one or more of the four LDAP registry key/values it "
