@@ -101,7 +101,8 @@ TEST_F(AuditLog, TextIsWrittenAsGivenAndStaysOnOneLine) {
     // UTF-8 "Привет" goes out byte for byte.
     const std::string privet = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
     ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), "old " + privet + "\tnew"));
-    ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), "forged\r\n2026-01-01 00:00:00 X Y RESULT: compliant\x1b"));
+    ASSERT_TRUE(AppendLogLine(WideFromAnsi(log),
+                              "forged\r\n2026-01-01 00:00:00 X Y RESULT: compliant\x1b"));
     ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), ""));
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(log, &bytes));

@@ -176,7 +176,8 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndReplacesAnEarlierFile) {
     ASSERT_TRUE(WriteWholeFile(file, std::string(5000, 'x')));
     const std::vector<StoredSetting> settings = {
         {kKey, "Cyrillic", REG_SZ, Utf16(std::wstring(kPrivet) + L'\0')}};
-    ASSERT_LAST_ERROR(ERROR_SUCCESS, WriteBackupFile(WideFromAnsi(file), settings, KEY_WOW64_64KEY));
+    ASSERT_LAST_ERROR(ERROR_SUCCESS,
+                      WriteBackupFile(WideFromAnsi(file), settings, KEY_WOW64_64KEY));
 
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(file, &bytes));
