@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "audit_log.h"
+#include "json_text.h"
 #include "last_error.h"
 #include "scratch_folder.h"
 #include "text_encoding.h"
@@ -189,3 +190,16 @@ TEST(AuditLogText, StoredValuesAsTheLogShowsThem) {
 }
 
 }  // namespace
+
+// What fleet output makes of awkward text: JSON in plain ASCII, one line, and
+// values shortened without cutting an escape in two.
+TEST(AuditLogText, FleetOutputStaysAsciiOnOneLineAndShort) {
+    EXPECT_EQ("\"a\\\"b\\\\c\"", JsonString(L"a\"b\\c"));
+    EXPECT_EQ("\"\\u000d\\u000a\\u0001 \\u007f\\u00e9\\u0434\\ud834\\udd1e\"",
+              JsonString(L"\r\n\x01 \x7f\x00e9\x0434\xd834\xdd1e"));
+    EXPECT_EQ("a\tb<0D><0A><7F>", OnOneLine("a\tb\r\n\x7f"));
+    const std::string ninetyNine(99, 'x');
+    EXPECT_EQ(ninetyNine + "x", Shortened(ninetyNine + "x"));
+    EXPECT_EQ(ninetyNine + "...", Shortened(ninetyNine + "<0D>"));
+    EXPECT_EQ(ninetyNine + "x...", Shortened(ninetyNine + "xy"));
+}

@@ -165,9 +165,15 @@ class Repair(ToolTestCase):
 
     def test_a_write_refused_part_way_names_what_was_written(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
+        log = self.path("refused.log")
         with read_only(CLIENT):
-            code, lines = tool_lines("/repair", "/suffix:dc=x")
+            code, lines = tool_lines("/repair", "/suffix:dc=x", "/log:" + windows_path(log))
         self.assertEqual(1, code, lines)
+        with open(log, encoding="utf-8") as f:
+            logged = f.read().splitlines()
+        # Each write is logged before it is made; the refused one says so.
+        self.assertEqual(["WRITE"] * 4 + ["REFUSED", "RESULT:"],
+                         [line.split(" ")[4] for line in logged])
         self.assertEqual(FAILED + WRITE_FAILED % (CLIENT, DN_SUFFIX) + ALREADY_WRITTEN +
                          ", ".join([LOGIN_AUTH, CR_AUTH, LDAP_SUFFIX]), lines[-1])
         after = values()
@@ -201,8 +207,11 @@ class Repair(ToolTestCase):
         os.symlink("/dev/full", full)
         with self.assertNothingWritten():
             code, lines = tool_lines("/repair", "/log:" + windows_path(full))
+            out = run_tool("n\n", args=["/log:" + windows_path(full)])
         self.assertEqual((1, FAILED + "could not write the log " + windows_path(full)),
                          (code, lines[-1]))
+        # The interactive tool ends there too, as at a backup it cannot write.
+        self.assertIn(screen("ERROR - could not write the log " + windows_path(full)), out)
 
     def test_a_backup_that_cannot_be_written_stops_every_write(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
