@@ -1,17 +1,3 @@
-# Cross toolchain: 32-bit Windows with mingw-w64, posix thread model.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Statically linked, so the exe needs no mingw runtime DLL on a stock Windows.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-# Release builds carry no symbol tables: half the size to carry to a server.
-set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
+# Cross toolchain: 32-bit Windows (Sorvane.exe) with mingw-w64, posix thread model.
+set(MINGW_PROCESSOR i686)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake")

@@ -16,7 +16,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 . "$root/tools/setup.sh"
-. "$root/tools/wine-env.sh" "$build/probe-prefix"
 if wine_runs_32bit; then
     runnable=(32 64)
 else

@@ -3,9 +3,10 @@
 # programs of that bitness under Wine) when this host can execute them;
 # otherwise exit 77, which ctest reports as a skip, with the reason.
 set -eu
-. "$(dirname "$0")/wine-env.sh" /nonexistent win32 "$1"
+. "$(dirname "$0")/host-bits.sh"
+bits=$1
 shift
-if [ "$WINELOADER" = /usr/lib/wine/wine ] && ! wine_runs_32bit; then
+if [ "$bits" = 32 ] && ! wine_runs_32bit; then
     echo "skipped: $WINE_NO_32BIT_REASON"
     exit 77
 fi

@@ -25,6 +25,8 @@ if [ ${#need[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
 fi
 
+. "$(dirname "${BASH_SOURCE[0]}")/host-bits.sh"
+
 # Configures (once) and builds the tree in $2 with the cross toolchain of
 # bitness $1 (32: i686, Sorvane.exe; 64: x86_64, Sorvane64.exe); leading -D
 # arguments go to the configure step (for example -DSORVANE_TESTS=OFF), the

@@ -10,7 +10,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 . "$root/tools/setup.sh"
-. "$root/tools/wine-env.sh" "$build/probe-prefix"
 
 if wine_runs_32bit; then
     builds="Sorvane.exe (32-bit) and Sorvane64.exe (64-bit) are both built and run"
@@ -20,6 +19,7 @@ fi
 echo "Builds: $builds"
 
 trees=("$(tree_of "$build" 64)" "$(tree_of "$build" 32)")
+. "$root/tools/wine-env.sh" "${trees[0]}/wineprefix" win64 64  # for wine_prefix_stop
 trap 'for tree in "${trees[@]}"; do wine_prefix_stop "$tree/wineprefix"; wine_prefix_stop "$tree/wineprefix64"; done' EXIT
 build_tree 64 "${trees[0]}"
 build_tree 32 "${trees[1]}"

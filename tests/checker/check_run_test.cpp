@@ -1,7 +1,6 @@
 // The checker's runs over a scripted registry: the byte counts they hand
 // over, writes that fail part way, reads that return unterminated data, and
 // runs one after another in one process.
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "console_capture.h"
 #include "fake_registry_key.h"
 #include "ldap_settings.h"
+#include "parse_words.h"
 #include "run_context.h"
 #include "unattended_run.h"
 #include "value_rules.h"
@@ -31,14 +31,7 @@ size_t CountOf(const std::string& text, const std::string& part) {
 }
 
 // The context main builds for these arguments (split at spaces).
-RunContext Context(const std::string& arguments) {
-    std::vector<std::string> words;
-    std::istringstream in(arguments);
-    for (std::string word; in >> word;) words.push_back(word);
-    std::vector<const char*> argv = {"Sorvane.exe"};
-    for (const std::string& word : words) argv.push_back(word.c_str());
-    return ContextFor(ParseCommandLine(static_cast<int>(argv.size()), argv.data()));
-}
+RunContext Context(const std::string& arguments) { return ContextFor(ParseWords(arguments)); }
 
 // Runs the interactive tool once with `input` typed at it; returns what it
 // printed. Every run, however it ends, leaves no key object behind and never

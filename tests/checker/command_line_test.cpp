@@ -8,11 +8,9 @@
 
 #include "command_line.h"
 #include "console_capture.h"
+#include "parse_words.h"
 
-namespace {
-
-// Splits `text` at spaces into the arguments after the program's name.
-CommandLine Parse(const std::string& text) {
+CommandLine ParseWords(const std::string& text) {
     std::vector<std::string> words;
     std::istringstream in(text);
     for (std::string word; in >> word;) words.push_back(word);
@@ -20,6 +18,8 @@ CommandLine Parse(const std::string& text) {
     for (const std::string& word : words) arguments.push_back(word.c_str());
     return ParseCommandLine(static_cast<int>(arguments.size()), arguments.data());
 }
+
+namespace {
 
 const char* ModeName(RunMode mode) {
     switch (mode) {
@@ -70,7 +70,7 @@ TEST(CommandLineParse, ValidCommandLines) {
          KEY_WOW64_32KEY},
     };
     for (const auto& c : cases) {
-        const CommandLine line = Parse(c.arguments);
+        const CommandLine line = ParseWords(c.arguments);
         SCOPED_TRACE(std::string("arguments: \"") + c.arguments + "\"");
         EXPECT_EQ("", line.error);
         EXPECT_STREQ(ModeName(c.mode), ModeName(line.mode));
@@ -123,21 +123,21 @@ TEST(CommandLineParse, UsageErrorsSayWhatIsWrong) {
         {"/reg:1 /log:", "/reg takes 32 or 64: /reg:32 or /reg:64."},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.error, Parse(c.arguments).error) << "arguments: \"" << c.arguments << "\"";
+        EXPECT_EQ(c.error, ParseWords(c.arguments).error) << "arguments: \"" << c.arguments << "\"";
     }
 }
 
 TEST(CommandLineParse, UsageErrorsKeepTheModeAskedFor) {
-    EXPECT_STREQ("Check", ModeName(Parse("/check /x").mode));
-    EXPECT_STREQ("Repair", ModeName(Parse("/repair /reg:7").mode));
-    EXPECT_STREQ("Interactive", ModeName(Parse("/log:").mode));
+    EXPECT_STREQ("Check", ModeName(ParseWords("/check /x").mode));
+    EXPECT_STREQ("Repair", ModeName(ParseWords("/repair /reg:7").mode));
+    EXPECT_STREQ("Interactive", ModeName(ParseWords("/log:").mode));
 }
 
 TEST(CommandLineParse, QuestionMarkWinsOverEverything) {
     for (const char* arguments :
          {"/?", "-?", "/?:x", "/check /?", "/? /repair /suffix:s", "1 /?", "/check /repair /?",
           "/x /check -?", "/reg:16 /?", "/? /?", "/log:a /log:b /?"}) {
-        const CommandLine line = Parse(arguments);
+        const CommandLine line = ParseWords(arguments);
         SCOPED_TRACE(std::string("arguments: \"") + arguments + "\"");
         EXPECT_STREQ("Usage", ModeName(line.mode));
         EXPECT_EQ("", line.error);
@@ -195,7 +195,7 @@ TEST(Usage, ExampleCallsParse) {
         for (char c : call) {
             if (c != '\'') unquoted += c;
         }
-        const CommandLine line = Parse(unquoted);
+        const CommandLine line = ParseWords(unquoted);
         EXPECT_EQ("", line.error) << text;
         EXPECT_TRUE(line.mode == RunMode::Check || line.mode == RunMode::Repair) << text;
         ++examples;
