@@ -59,59 +59,18 @@ std::string OnOneLine(const std::string& text) {
     return out;
 }
 
-bool Finish(DWORD error) {
-    SetLastError(error);
-    return error == ERROR_SUCCESS;
-}
-
 }  // namespace
 
 bool CanAppendToLog(const std::string& fileName) {
     HANDLE file = OpenForAppending(fileName);
-    if (file == INVALID_HANDLE_VALUE) return Finish(GetLastError());
+    if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
     CloseHandle(file);
-    return Finish(ERROR_SUCCESS);
+    return Report(ERROR_SUCCESS);
 }
 
 bool AppendLogLine(const std::string& fileName, const std::string& utf8Text) {
     const std::string line = LinePrefix() + OnOneLine(utf8Text) + "\r\n";
     HANDLE file = OpenForAppending(fileName);
-    if (file == INVALID_HANDLE_VALUE) return Finish(GetLastError());
-    return Finish(WriteAndClose(file, line, false));
-}
-
-std::string Utf8FromAnsi(const std::string& text) {
-    const std::wstring wide = WideFromAnsi(text);
-    return Utf8FromWide(wide.data(), wide.size());
-}
-
-std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
-    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-        // Whole UTF-16 units only: an odd last byte is no character.
-        std::wstring text;
-        for (size_t i = 0; i + 1 < data.size(); i += 2) {
-            const wchar_t c = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-            if (c == L'\0') break;
-            text += c;
-        }
-        return Utf8FromWide(text.data(), text.size());
-    }
-    if (type == REG_DWORD && data.size() == sizeof(DWORD)) {
-        const DWORD value =
-            data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
-        return std::to_string(value);
-    }
-    char tag[24];
-    if (type == REG_BINARY) {
-        std::snprintf(tag, sizeof tag, "hex:");
-    } else {
-        std::snprintf(tag, sizeof tag, "hex(%lx):", static_cast<unsigned long>(type));
-    }
-    std::string out = tag;
-    for (size_t i = 0; i < data.size(); ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, i + 1 < data.size() ? "%02x," : "%02x", data[i]);
-        out += byte;
-    }
-    return out;
+    if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
+    return Report(WriteAndClose(file, line, false));
 }

@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 // Opens `fileName` for appending, creating it when missing, and closes it
 // again: whether the run will be able to log, asked before the registry is
@@ -23,12 +22,3 @@ bool CanAppendToLog(const std::string& fileName);
 // when the file cannot be opened or written, with the error code as last
 // error.
 bool AppendLogLine(const std::string& fileName, const std::string& utf8Text);
-
-// Text in the process's ANSI code page as UTF-8.
-std::string Utf8FromAnsi(const std::string& text);
-
-// A stored value as the log shows it: string types (REG_SZ, REG_EXPAND_SZ,
-// REG_MULTI_SZ) as their UTF-16 text up to the first NUL, a four-byte
-// REG_DWORD in decimal, anything else as hex:xx,xx (REG_BINARY) or
-// hex(N):xx,xx, as a .reg file writes it.
-std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data);

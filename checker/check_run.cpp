@@ -3,11 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "audit_log.h"
-#include "command_line.h"
 #include "console.h"
 #include "ldap_settings.h"
 #include "rules.h"
+#include "run_context.h"
 #include "texts.h"
 #include "value_rules.h"
 
@@ -29,12 +28,12 @@ void ShowInformationScreen() {
         {"", nullptr},
         {"** KEYS/VALUES CHECKED *********************", nullptr},
         {"LDAP Server Key = ", ServerKeyPath},
-        {"1) --", ServerValueNames[0]},
-        {"2) --", ServerValueNames[1]},
-        {"3) --", ServerValueNames[2]},
+        {"1) --", kSettings[kLoginAuth].valueName},
+        {"2) --", kSettings[kCrAuth].valueName},
+        {"3) --", kSettings[kLdapSuffix].valueName},
         {"", nullptr},
         {"LDAP Client Key = ", ClientKeyPath},
-        {"4) --", ClientValueName},
+        {"4) --", kSettings[kDnSuffix].valueName},
         {"", nullptr},
         {"** RULES ENFORCED FOR THE CHECK ************", nullptr},
         {"Rule One - 1) and 2) must equal \"Yes\"", nullptr},
@@ -65,19 +64,6 @@ bool AskForInformation(char* infoAnswer) {
         }
         if (*infoAnswer == 'N' || *infoAnswer == 'n') return true;
     }
-}
-
-// Rule One for one server value: anything but "Yes" is overwritten with "Yes".
-// False when the write failed and the run must end.
-bool ApplyRuleOne(RunRecord* run, int index) {
-    const SettingValue& value = run->serverValues[index];
-    if (RuleOneHolds(value)) {
-        ReportRuleOneHeld(index, value);
-        return true;
-    }
-    ReportRuleOneBroken(index, value);
-    PrintLine(kWritingCorrectValue);
-    return WriteSetting(run, ServerKeyPath, ServerValueNames[index], kExpectedValue, value);
 }
 
 // The Rule Two dialogue. True when the operator confirmed `enteredValue`;
@@ -128,25 +114,26 @@ bool AskForSuffix(std::string* enteredValue) {
     }
 }
 
-// Rule Two: the server's LdapSuffix must equal the client's DNSuffix. False
-// when a write failed and the run must end.
-bool ApplyRuleTwo(RunRecord* run) {
-    const SettingValue& serverSuffix = run->serverValues[2];
-    const SettingValue& clientSuffix = run->clientValue;
-    if (SuffixesMatch(serverSuffix, clientSuffix)) {
-        ReportRuleTwoHeld(serverSuffix);
-        return true;
+// One check: reported, and when it does not hold, mended: Rule One with
+// "Yes", Rule Two with the value the operator confirms. False when a write
+// failed and the run must end.
+bool ApplyCheck(RunRecord* run, const RuleCheck& check) {
+    ReportCheck(run->context, check, run->values);
+    if (check.holds) return true;
+    std::string text = check.repairText;
+    if (text.empty()) {
+        if (!AskForSuffix(&text)) {
+            run->problems.push_back(check.problem);
+            return true;
+        }
+        PrintLine(kWriting + text + kToRegistry);
+    } else {
+        PrintLine(kWritingCorrectValue);
     }
-    ReportRuleTwoBroken(serverSuffix, clientSuffix);
-
-    std::string enteredValue;
-    if (!AskForSuffix(&enteredValue)) {
-        run->problems.push_back(kRuleTwoProblem);
-        return true;
+    for (SettingId setting : check.mends) {
+        if (!WriteSetting(run, setting, text)) return false;
     }
-    PrintLine(kWriting + enteredValue + kToRegistry);
-    return WriteSetting(run, ServerKeyPath, ServerValueNames[2], enteredValue, serverSuffix) &&
-           WriteSetting(run, ClientKeyPath, ClientValueName, enteredValue, clientSuffix);
+    return true;
 }
 
 void PrintFinished() {
@@ -157,9 +144,9 @@ void PrintFinished() {
 
 }  // namespace
 
-int RunCheck(const CommandLine& options) {
-    VerboseMode = options.verbose;
-    RunRecord run(options);
+int RunCheck(const RunContext& context) {
+    VerboseMode = context.verbose;
+    RunRecord run(context);
     char infoAnswer = 'A';
 
     // End of input here ends the run before anything is read or written, and
@@ -169,21 +156,19 @@ int RunCheck(const CommandLine& options) {
         PrintLine(kErrorPrefix + std::string(kNoInput));
         PrintLine("");
         run.failure = kNoInput;
-        LogLine(run, Utf8FromAnsi(ResultLine(run, true)));
-        return 0;
+        return EndRun(run);
     }
-    if (ReadLdapSettings(run.serverValues, ClientValueName, &run.clientValue) == 0) {
-        bool finished = ApplyRuleOne(&run, 0) && ApplyRuleOne(&run, 1) && ApplyRuleTwo(&run);
-        if (finished) {
-            if (run.changeCount > 0) {
-                PrintLine("");
-                PrintLine(kChangesMade + std::to_string(run.changeCount) + kChangesToValues);
-            }
-            PrintFinished();
-        }
-    } else {
+    if (!ReadLdapSettings(context, run.values)) {
         run.failure = kReadFailed;
+        return EndRun(run);
     }
-    LogLine(run, Utf8FromAnsi(ResultLine(run, true)));
-    return 0;
+    for (const RuleCheck& check : CheckRules(context, run.values)) {
+        if (!ApplyCheck(&run, check)) return EndRun(run);
+    }
+    if (run.changeCount > 0) {
+        PrintLine("");
+        PrintLine(kChangesMade + std::to_string(run.changeCount) + kChangesToValues);
+    }
+    PrintFinished();
+    return EndRun(run);
 }

@@ -4,59 +4,34 @@
 
 #include "console.h"
 #include "registry/registry_key.h"
+#include "run_context.h"
 #include "texts.h"
 #include "value_rules.h"
-
-const char* const ServerKeyPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
-const char* const ClientKeyPath = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
-const char* const ServerValueNames[3] = {"Enable Login Auth", "Enable CR Auth", "LdapSuffix"};
-const char* const ClientValueName = "DNSuffix";
 
 BYTE ValueBuffer[kValueBufferCapacity];
 DWORD ValueBufferSize = kValueBufferCapacity;
 bool VerboseMode = false;
-bool UnattendedMode = false;
-REGSAM KeyView = 0;
-REGSAM ReadAccess = KEY_ALL_ACCESS;
 
 namespace {
-bool QueryTokenElevation();
-}  // namespace
-
-bool (*ProcessIsElevated)() = QueryTokenElevation;
-
-namespace {
-
-bool QueryTokenElevation() {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    bool elevated =
-        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-        elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
-}
 
 // The open failed: say so and, where the account was merely not elevated
 // (User Account Control hands administrators a filtered token), say what helps.
-void ReportOpenFailure(const char* keyPath) {
+void ReportOpenFailure(const RunContext& context, const char* keyPath) {
     const DWORD reason = GetLastError();
     PrintLine(std::string(kCouldNotOpen) + keyPath);
-    if (reason == ERROR_ACCESS_DENIED && !ProcessIsElevated()) PrintLine(kElevationHint);
+    if (reason == ERROR_ACCESS_DENIED && !context.processIsElevated()) PrintLine(kElevationHint);
 }
 
 void PrintProgress(const std::string& text) {
     if (VerboseMode) PrintLine(text);
 }
 
-// Reads one value into ValueBuffer and returns its text. The text is the bytes
-// the read reported, cut at the first NUL among them. Values written by this
-// tool do end in a NUL (RegSetValueExA stores the one that follows string data
-// not ending in one), but another writer may store string data without one,
-// and such data must not run on into what an earlier, longer value left in
-// the shared buffer.
+// Reads one value into ValueBuffer and fills `value` from it; false when the
+// read failed. The text is the bytes the read reported, cut at the first NUL
+// among them. Values written by this tool do end in a NUL (RegSetValueExA
+// stores the one that follows string data not ending in one), but another
+// writer may store string data without one, and such data must not run on
+// into what an earlier, longer value left in the shared buffer.
 // The value is then read once more as stored, so that a text the conversion
 // changed never passes a rule by accident.
 bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
@@ -96,78 +71,86 @@ std::string CutForUnattendedOutput(const std::string& text) {
     return text.substr(0, end) + kShortened;
 }
 
-// The texts that tell a server read from a client read.
+// The texts that tell a server read from a client read, and the values read
+// under that key.
 struct KeyReading {
     const char* keyPath;
     const char* problemReading;
     const char* readProgress;
+    SettingId first;
+    SettingId last;
 };
-const KeyReading kServerReading = {ServerKeyPath, kProblemReadingServer, kServerReadProgress};
-const KeyReading kClientReading = {ClientKeyPath, kProblemReadingClient, kClientReadProgress};
+const KeyReading kKeyReadings[] = {
+    {ServerKeyPath, kProblemReadingServer, kServerReadProgress, kLoginAuth, kLdapSuffix},
+    {ClientKeyPath, kProblemReadingClient, kClientReadProgress, kDnSuffix, kDnSuffix},
+};
 
-// Reads `count` values of one key, in order, into `values`; 0, or -1 after a
-// failure whose notice has been shown.
-int ReadKeyValues(const KeyReading& reading, const char* const names[], int count,
-                  SettingValue values[]) {
+// Reads the values of one key, in order, into `values`; false after a
+// failure, whose notice has been shown.
+bool ReadKeyValues(const RunContext& context, const KeyReading& reading, SettingValue values[]) {
     RegistryKey key;
-    key.SetAccess(ReadAccess | KeyView);
+    key.SetAccess(context.readAccess | context.view);
     if (!key.Open(reading.keyPath)) {
-        ReportOpenFailure(reading.keyPath);
-        ShowFatalNotice(kReadFailureNotice);
-        return -1;
+        ReportOpenFailure(context, reading.keyPath);
+        ShowFatalNotice(context, Notice::kReadFailure);
+        return false;
     }
     PrintProgress(std::string(kOpenProgress) + reading.keyPath);
-    for (int index = 0; index < count; ++index) {
+    for (int id = reading.first; id <= reading.last; ++id) {
+        const char* name = kSettings[id].valueName;
         SettingValue value;
-        if (!ReadSetting(&key, names[index], &value)) {
-            PrintLine(reading.problemReading + std::string(reading.keyPath) + " = " + names[index]);
-            ShowFatalNotice(kReadFailureNotice);
-            return -1;
+        if (!ReadSetting(&key, name, &value)) {
+            PrintLine(reading.problemReading + std::string(reading.keyPath) + " = " + name);
+            ShowFatalNotice(context, Notice::kReadFailure);
+            return false;
         }
-        values[index] = value;
-        PrintProgress(reading.readProgress + std::string(reading.keyPath) + " = " + names[index] +
-                      " = " + ShownValue(value));
+        values[id] = value;
+        PrintProgress(reading.readProgress + std::string(reading.keyPath) + " = " + name + " = " +
+                      ShownValue(context, value));
     }
-    return 0;
+    return true;
 }
 
 }  // namespace
 
 // One key object per key, each closed before the next is opened, so at most
 // one registry handle is open at any moment.
-int ReadLdapSettings(SettingValue serverValues[3], const char* clientValueName,
-                     SettingValue* clientValue) {
-    if (ReadKeyValues(kServerReading, ServerValueNames, 3, serverValues) != 0) return -1;
-    return ReadKeyValues(kClientReading, &clientValueName, 1, clientValue);
+bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount]) {
+    for (const KeyReading& reading : kKeyReadings) {
+        if (!ReadKeyValues(context, reading, values)) return false;
+    }
+    return true;
 }
 
-std::string ShownValue(const SettingValue& value) {
-    std::string shown = UnattendedMode ? CutForUnattendedOutput(value.text) : value.text;
+std::string ShownValue(const RunContext& context, const SettingValue& value) {
+    std::string shown = context.Unattended() ? CutForUnattendedOutput(value.text) : value.text;
     return value.representable ? shown : shown + kNotRepresentable;
 }
 
-bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* text,
+bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
                       DWORD byteCount) {
+    const char* keyPath = kSettings[setting].keyPath;
+    const char* valueName = kSettings[setting].valueName;
     RegistryKey key;
-    key.SetAccess(KEY_ALL_ACCESS | KeyView);
+    key.SetAccess(KEY_ALL_ACCESS | context.view);
     if (!key.Open(keyPath)) {
-        ReportOpenFailure(keyPath);
-        ShowFatalNotice(kWriteFailureNotice);
+        ReportOpenFailure(context, keyPath);
+        ShowFatalNotice(context, Notice::kWriteFailure);
         return false;
     }
     PrintProgress(std::string(kOpenForWriteProgress) + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
         PrintLine(std::string(kProblemWriting) + keyPath + " = " + valueName + " = " + text);
-        ShowFatalNotice(kWriteFailureNotice);
+        ShowFatalNotice(context, Notice::kWriteFailure);
         return false;
     }
     return true;
 }
 
-void ShowFatalNotice(int kind) {
-    if ((kind != kReadFailureNotice && kind != kWriteFailureNotice) || UnattendedMode) return;
+void ShowFatalNotice(const RunContext& context, Notice notice) {
+    if (context.Unattended()) return;
     PrintLine("");
-    PrintLine(kind == kReadFailureNotice ? kReadNotice : kWriteNotice);
+    PrintLine(notice == Notice::kReadFailure ? kReadNotice : kWriteNotice);
     PrintLine(kRecordNotice);
     PrintLine(kQuitNotice);
     WaitForEntry();

@@ -1,5 +1,5 @@
-// Where the four checked LDAP settings live, and the two routines that move
-// them between the registry and the run.
+// Where the four checked LDAP settings live, and the routines that move them
+// between the registry and the run.
 #pragma once
 
 #include <windows.h>
@@ -7,10 +7,25 @@
 #include <string>
 #include <vector>
 
-extern const char* const ServerKeyPath;
-extern const char* const ClientKeyPath;
-extern const char* const ServerValueNames[3];
-extern const char* const ClientValueName;
+struct RunContext;
+
+inline constexpr char ServerKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
+inline constexpr char ClientKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
+
+// The four values, in the order they are read: three under the server key,
+// then one under the client key.
+enum SettingId { kLoginAuth, kCrAuth, kLdapSuffix, kDnSuffix, kSettingCount };
+
+struct SettingPlace {
+    const char* keyPath;
+    const char* valueName;
+};
+inline constexpr SettingPlace kSettings[kSettingCount] = {
+    {ServerKeyPath, "Enable Login Auth"},
+    {ServerKeyPath, "Enable CR Auth"},
+    {ServerKeyPath, "LdapSuffix"},
+    {ClientKeyPath, "DNSuffix"},
+};
 
 // One setting as read: its text in the ANSI code page, which the rules and the
 // screen use, and the value exactly as the registry stores it. The "A" read
@@ -29,39 +44,28 @@ extern BYTE ValueBuffer[kValueBufferCapacity];
 extern DWORD ValueBufferSize;
 extern bool VerboseMode;
 
-// Unattended runs: no notice, no wait for the operator, long values shortened.
-extern bool UnattendedMode;
+// Longest value that a later read can take back: the registry stores a NUL
+// after the text, and the two must fit the read buffer.
+const size_t kMaxValueLength = kValueBufferCapacity - 1;
 
-// The registry view every key is opened in: 0 for the process's own, or
-// KEY_WOW64_32KEY or KEY_WOW64_64KEY.
-extern REGSAM KeyView;
-// The access the reads ask for: full access in the interactive run, as every
-// open there does; read-only in unattended runs, which then need no more
-// rights than reading where they only read. Writes always ask for full access.
-extern REGSAM ReadAccess;
-
-// Whether the process token is elevated; replaceable, so tests can decide it.
-extern bool (*ProcessIsElevated)();
-
-// Reads the three server values (in ServerValueNames order) and the client
-// value. Returns 0 when all four were read; -1 after a failure, whose notice
-// has then been shown and acknowledged.
-int ReadLdapSettings(SettingValue serverValues[3], const char* clientValueName,
-                     SettingValue* clientValue);
+// Reads the four values, in SettingId order, into `values`. False after a
+// failure, whose notice the interactive run has then shown and the operator
+// acknowledged.
+bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount]);
 
 // A value as the screen shows it: its text, cut to 100 characters in
 // unattended output, and marked when it is not the stored value.
-std::string ShownValue(const SettingValue& value);
+std::string ShownValue(const RunContext& context, const SettingValue& value);
 
-// Stores exactly `byteCount` bytes of `text` as a REG_SZ value. False after a
-// failure, whose notice has then been shown and acknowledged.
-bool WriteLdapSetting(const char* keyPath, const char* valueName, const char* text,
+// Stores exactly `byteCount` bytes of `text` as the REG_SZ value `setting`.
+// False after a failure, whose notice the interactive run has then shown and
+// the operator acknowledged.
+bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
                       DWORD byteCount);
 
-// The two kinds of notice. Any other kind does nothing.
-const int kReadFailureNotice = 1;
-const int kWriteFailureNotice = 2;
+// The two kinds of notice.
+enum class Notice { kReadFailure, kWriteFailure };
 
-// Shows the notice of `kind`. Waits for the operator after the notice. Unattended runs show
-// no notice: nobody is there to read it.
-void ShowFatalNotice(int kind);
+// Shows the notice and waits for the operator. Unattended runs show no
+// notice: nobody is there to read it.
+void ShowFatalNotice(const RunContext& context, Notice notice);

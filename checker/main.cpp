@@ -4,10 +4,12 @@
 #include "check_run.h"
 #include "command_line.h"
 #include "console.h"
-#include "ldap_settings.h"
+#include "rules.h"
+#include "run_context.h"
 #include "single_copy.h"
 #include "text_encoding.h"
 #include "texts.h"
+#include "unattended_run.h"
 #include "value_rules.h"
 
 extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
@@ -32,13 +34,12 @@ bool ArgumentIsAsTyped(int argc, char** argv, int index) {
 
 // Ends a run that read and wrote nothing: interactive runs print the error
 // line they always have, unattended ones the RESULT line.
-int Refuse(const CommandLine& options, const std::string& interactiveLine,
+int Refuse(const RunContext& context, const std::string& interactiveLine,
            const std::string& reason) {
-    const bool unattended = options.mode == RunMode::Check || options.mode == RunMode::Repair;
-    PrintLine(unattended ? kResultFailed + reason : interactiveLine);
-    if (!options.logFile.empty())
-        AppendLogLine(options.logFile, Utf8FromAnsi(kResultFailed + reason));
-    return unattended ? 1 : 0;
+    if (!context.Unattended()) PrintLine(interactiveLine);
+    RunRecord run(context);
+    run.failure = reason;
+    return EndRun(run);
 }
 
 }  // namespace
@@ -63,14 +64,14 @@ int main(int argc, char** argv) {
         PrintLine(kResultFailed + options.error);
         return 1;
     }
+    const RunContext context = ContextFor(options);
     if (!TakeSingleCopyLock()) {
-        return Refuse(options, kAnotherCopyRunning, kAnotherCopyReason);
+        return Refuse(context, kAnotherCopyRunning, kAnotherCopyReason);
     }
-    if (!options.logFile.empty() && !CanAppendToLog(options.logFile)) {
-        const std::string reason = kLogNotOpened + options.logFile + kForAppending;
-        return Refuse(options, kErrorPrefix + reason + kNothingChecked, reason);
+    if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
+        const std::string reason = kLogNotOpened + context.logFile + kForAppending;
+        return Refuse(context, kErrorPrefix + reason + kNothingChecked, reason);
     }
-    KeyView = options.view;
-    if (options.mode == RunMode::Interactive) return RunCheck(options);
-    return RunUnattended(options);
+    if (!context.Unattended()) return RunCheck(context);
+    return RunUnattended(context);
 }

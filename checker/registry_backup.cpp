@@ -26,16 +26,11 @@ std::wstring Quoted(const std::wstring& text) {
 // import stores a quoted string as its UTF-16 text and one NUL, so the data
 // must be exactly that. A line break cannot stand inside a quoted string.
 bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
-    if (data.size() < 2 || data.size() % 2 != 0) return false;
-    const size_t count = data.size() / 2 - 1;
-    text->clear();
-    for (size_t i = 0; i <= count; ++i) {
-        const wchar_t c = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
-        if (i == count) return c == L'\0';
-        if (c == L'\0' || c == L'\r' || c == L'\n') return false;
-        *text += c;
-    }
-    return false;
+    if (data.size() % 2 != 0) return false;
+    *text = WideFromStored(data);
+    if (text->empty() || text->back() != L'\0') return false;
+    text->pop_back();
+    return text->find_first_of(std::wstring(L"\0\r\n", 3)) == std::wstring::npos;
 }
 
 void AppendHexByte(BYTE byte, std::wstring* out) {
@@ -128,11 +123,6 @@ DWORD WriteWholeFile(const char* path, const std::string& bytes) {
     return WriteAndClose(file, bytes, true);
 }
 
-bool Finish(DWORD error) {
-    SetLastError(error);
-    return error == ERROR_SUCCESS;
-}
-
 }  // namespace
 
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::string& fileName,
@@ -155,14 +145,14 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 
 bool WriteBackupFile(const std::string& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view) {
-    if (fileName.empty()) return Finish(ERROR_INVALID_PARAMETER);
+    if (fileName.empty()) return Report(ERROR_INVALID_PARAMETER);
     const std::wstring text = FormatBackup(settings, fileName, view);
     std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
     bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 
     char temporary[MAX_PATH];
     if (GetTempFileNameA(FolderOf(fileName).c_str(), "srv", 0, temporary) == 0) {
-        return Finish(GetLastError());
+        return Report(GetLastError());
     }
     DWORD error = WriteWholeFile(temporary, bytes);
     if (error == ERROR_SUCCESS &&
@@ -171,5 +161,5 @@ bool WriteBackupFile(const std::string& fileName, const std::vector<StoredSettin
         error = GetLastError();
     }
     if (error != ERROR_SUCCESS) DeleteFileA(temporary);
-    return Finish(error);
+    return Report(error);
 }

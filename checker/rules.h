@@ -1,5 +1,5 @@
-// The two rules, the lines that report them, and the writes that mend them,
-// shared by the interactive run and the unattended one.
+// The two rules, evaluated in one place for every run; the lines that report
+// them, the writes that mend them, and the RESULT line that ends a run.
 #pragma once
 
 #include <windows.h>
@@ -8,46 +8,55 @@
 #include <vector>
 
 #include "ldap_settings.h"
+#include "run_context.h"
 
-struct CommandLine;
-
-// What a run has read and done so far, and the backup and log it keeps.
+// What a run has read and done so far.
 struct RunRecord {
-    explicit RunRecord(const CommandLine& options);
+    explicit RunRecord(const RunContext& context) : context(context) {}
 
-    SettingValue serverValues[3];
-    SettingValue clientValue;
+    const RunContext& context;
+    SettingValue values[kSettingCount];
     int changeCount = 0;
     std::vector<std::string> written;   // value names, in the order written
     std::vector<std::string> problems;  // what is still wrong
     std::string failure;                // why the run failed; empty while it has not
-    std::string backupFile;             // empty: none asked for, or made already
-    std::string logFile;                // empty: none
+    bool backupMade = false;
 };
 
-bool RuleOneHolds(const SettingValue& value);
-bool SuffixesMatch(const SettingValue& serverSuffix, const SettingValue& clientSuffix);
+// One check of a rule: Rule One on one of the two flags, or Rule Two on the
+// two suffixes (named by kLdapSuffix, compared with kDnSuffix).
+struct RuleCheck {
+    SettingId setting;
+    bool holds;
+    std::string problem;           // for the RESULT line; empty when the check holds
+    std::vector<SettingId> mends;  // the values a repair writes; none when it holds
+    std::string repairText;        // what it writes there: "Yes", or the /suffix: value;
+                                   // empty when only the operator can give it
+};
 
-// "Check OK - " lines (verbose and unattended runs only) and the
-// "CORRECTION NEEDED - " lines of each rule.
-void ReportRuleOneHeld(int index, const SettingValue& value);
-void ReportRuleOneBroken(int index, const SettingValue& value);
-void ReportRuleTwoHeld(const SettingValue& serverSuffix);
-void ReportRuleTwoBroken(const SettingValue& serverSuffix, const SettingValue& clientSuffix);
+// The rules on `values`, in the order the runs report them: Rule One on each
+// flag, then Rule Two.
+std::vector<RuleCheck> CheckRules(const RunContext& context,
+                                  const SettingValue values[kSettingCount]);
 
-// What is wrong when Rule One does not hold, for the RESULT line.
-std::string RuleOneProblem(int index);
+// What `checks` leave wrong, for the RESULT line.
+std::vector<std::string> Problems(const std::vector<RuleCheck>& checks);
 
-// Writes `text` as `valueName` under `keyPath` (one of the two keys), after
-// the backup if one is asked for and not made yet, and logs the write. False
-// when the backup or the write failed; `failure` then says why, naming what
-// was already written.
-bool WriteSetting(RunRecord* run, const char* keyPath, const char* valueName,
-                  const std::string& text, const SettingValue& oldValue);
+// The "Check OK - " line of a check that holds (verbose and unattended runs
+// only), or the "CORRECTION NEEDED - " lines of one that does not.
+void ReportCheck(const RunContext& context, const RuleCheck& check,
+                 const SettingValue values[kSettingCount]);
 
-// "RESULT: ..." for the run as recorded; `countChanges` adds ", N changes
-// made" to a compliant result.
-std::string ResultLine(const RunRecord& run, bool countChanges);
+// Writes `text` as `setting`, after the backup if one is asked for and not
+// made yet, and logs the write. False when the backup or the write failed;
+// `failure` then says why, naming what was already written.
+bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text);
 
-// Appends `line` (UTF-8) to the run's log, when it keeps one.
-void LogLine(const RunRecord& run, const std::string& line);
+// "RESULT: ..." for the run as recorded. Every run's outcome goes through
+// here; a compliant result of a run that may write counts its changes.
+std::string ResultLine(const RunRecord& run);
+
+// Ends the run: logs the RESULT line (an unattended run also prints it) and
+// returns the exit code, 0 for the interactive run, whose outcome is what it
+// printed; otherwise 0 compliant, 2 not compliant, 1 failed.
+int EndRun(const RunRecord& run);

@@ -1,5 +1,7 @@
 #include "text_encoding.h"
 
+#include <cstdio>
+
 bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict) {
     wide->clear();
     if (text.empty()) return true;
@@ -38,4 +40,44 @@ std::string Utf8FromWide(const wchar_t* text, size_t length) {
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
                         nullptr);
     return utf8;
+}
+
+std::string Utf8FromAnsi(const std::string& text) {
+    const std::wstring wide = WideFromAnsi(text);
+    return Utf8FromWide(wide.data(), wide.size());
+}
+
+std::wstring WideFromStored(const std::vector<BYTE>& data) {
+    std::wstring wide;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        wide += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+    }
+    return wide;
+}
+
+std::wstring UpToFirstNul(const std::wstring& wide) { return wide.substr(0, wide.find(L'\0')); }
+
+std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+        const std::wstring text = UpToFirstNul(WideFromStored(data));
+        return Utf8FromWide(text.data(), text.size());
+    }
+    if (type == REG_DWORD && data.size() == sizeof(DWORD)) {
+        const DWORD value =
+            data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
+        return std::to_string(value);
+    }
+    char tag[24];
+    if (type == REG_BINARY) {
+        std::snprintf(tag, sizeof tag, "hex:");
+    } else {
+        std::snprintf(tag, sizeof tag, "hex(%lx):", static_cast<unsigned long>(type));
+    }
+    std::string out = tag;
+    for (size_t i = 0; i < data.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, i + 1 < data.size() ? "%02x," : "%02x", data[i]);
+        out += byte;
+    }
+    return out;
 }

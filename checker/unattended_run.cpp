@@ -1,120 +1,72 @@
-// The unattended run for fleet tools: /check and /repair. It never reads
-// standard input, shows no notice, and ends with one RESULT line whose exit
-// code a fleet tool can act on.
-#include "audit_log.h"
-#include "check_run.h"
-#include "command_line.h"
+// The unattended run never reads standard input, shows no notice, and ends
+// with one RESULT line whose exit code a fleet tool can act on.
+#include "unattended_run.h"
+
 #include "console.h"
 #include "ldap_settings.h"
 #include "rules.h"
+#include "run_context.h"
 #include "texts.h"
 
 namespace {
 
-const int kExitCompliant = 0;
-const int kExitFailed = 1;
-const int kExitNotCompliant = 2;
-
-// A repair without /suffix: leaves the suffixes as they are, and says how to
-// mend them.
-std::string RuleTwoProblem(const CommandLine& options) {
-    const bool repairing = options.mode == RunMode::Repair && !options.hasSuffix;
-    return std::string(kRuleTwoProblem) + (repairing ? kNoSuffixGiven : "");
-}
-
 struct PlannedWrite {
-    const char* keyPath;
-    const char* valueName;
+    SettingId setting;
     std::string text;
-    const SettingValue* oldValue;
 };
 
-// Checks the settings as read, prints each check's lines, and returns the
-// writes a repair would make.
-std::vector<PlannedWrite> CheckSettings(RunRecord* run, const CommandLine& options) {
+// The writes that mend the checks that do not hold, where the run knows the
+// text to write.
+std::vector<PlannedWrite> RepairWrites(const std::vector<RuleCheck>& checks) {
     std::vector<PlannedWrite> writes;
-    for (int index = 0; index < 2; ++index) {
-        const SettingValue& value = run->serverValues[index];
-        if (RuleOneHolds(value)) {
-            ReportRuleOneHeld(index, value);
-            continue;
-        }
-        ReportRuleOneBroken(index, value);
-        run->problems.push_back(RuleOneProblem(index));
-        writes.push_back({ServerKeyPath, ServerValueNames[index], kExpectedValue, &value});
-    }
-    const SettingValue& serverSuffix = run->serverValues[2];
-    const SettingValue& clientSuffix = run->clientValue;
-    if (SuffixesMatch(serverSuffix, clientSuffix)) {
-        ReportRuleTwoHeld(serverSuffix);
-    } else {
-        ReportRuleTwoBroken(serverSuffix, clientSuffix);
-        run->problems.push_back(RuleTwoProblem(options));
-        if (options.hasSuffix) {
-            writes.push_back({ServerKeyPath, ServerValueNames[2], options.suffix, &serverSuffix});
-            writes.push_back({ClientKeyPath, ClientValueName, options.suffix, &clientSuffix});
-        }
+    for (const RuleCheck& check : checks) {
+        if (check.repairText.empty()) continue;
+        for (SettingId setting : check.mends) writes.push_back({setting, check.repairText});
     }
     return writes;
 }
 
+// "key = value name = text", as the WRITING and WHATIF lines name a write.
+std::string Named(const PlannedWrite& write) {
+    return std::string(kSettings[write.setting].keyPath) + " = " +
+           kSettings[write.setting].valueName + " = " + write.text;
+}
+
 // The settings after the writes, read again: the result states what the
 // registry holds, not what the run meant to do.
-void CheckAgain(RunRecord* run, const CommandLine& options) {
+void CheckAgain(RunRecord* run) {
     run->problems.clear();
-    if (ReadLdapSettings(run->serverValues, ClientValueName, &run->clientValue) != 0) {
+    if (!ReadLdapSettings(run->context, run->values)) {
         run->failure = kReadBackFailed;
         return;
     }
-    for (int index = 0; index < 2; ++index) {
-        if (!RuleOneHolds(run->serverValues[index])) run->problems.push_back(RuleOneProblem(index));
-    }
-    if (!SuffixesMatch(run->serverValues[2], run->clientValue)) {
-        run->problems.push_back(RuleTwoProblem(options));
-    }
-}
-
-int Finish(const RunRecord& run, bool countChanges) {
-    const std::string result = ResultLine(run, countChanges);
-    PrintLine(result);
-    LogLine(run, Utf8FromAnsi(result));
-    if (!run.failure.empty()) return kExitFailed;
-    return run.problems.empty() ? kExitCompliant : kExitNotCompliant;
+    run->problems = Problems(CheckRules(run->context, run->values));
 }
 
 }  // namespace
 
-int RunUnattended(const CommandLine& options) {
-    UnattendedMode = true;
-    VerboseMode = false;
-    const bool repair = options.mode == RunMode::Repair && !options.whatIf;
-    // Reads ask for reading only, so a check needs no more rights than that,
-    // and no elevation where the keys' access lists allow reading.
-    ReadAccess = KEY_READ;
-
-    RunRecord run(options);
-    if (ReadLdapSettings(run.serverValues, ClientValueName, &run.clientValue) != 0) {
+int RunUnattended(const RunContext& context) {
+    VerboseMode = context.verbose;
+    RunRecord run(context);
+    if (!ReadLdapSettings(context, run.values)) {
         run.failure = kReadFailed;
-        return Finish(run, repair);
+        return EndRun(run);
     }
-    std::vector<PlannedWrite> writes = CheckSettings(&run, options);
-    if (!repair) {
-        if (options.whatIf) {
-            for (const PlannedWrite& write : writes) {
-                PrintLine(std::string(kWhatIf) + write.keyPath + " = " + write.valueName + " = " +
-                          write.text);
-            }
+    const std::vector<RuleCheck> checks = CheckRules(context, run.values);
+    for (const RuleCheck& check : checks) ReportCheck(context, check, run.values);
+    run.problems = Problems(checks);
+    const std::vector<PlannedWrite> writes = RepairWrites(checks);
+    if (!context.MayWrite()) {
+        if (context.whatIf) {
+            for (const PlannedWrite& write : writes) PrintLine(kWhatIf + Named(write));
         }
-        return Finish(run, false);
+        return EndRun(run);
     }
-    if (writes.empty()) return Finish(run, true);
+    if (writes.empty()) return EndRun(run);
     for (const PlannedWrite& write : writes) {
-        PrintLine(std::string(kWriting) + write.keyPath + " = " + write.valueName + " = " +
-                  write.text);
-        if (!WriteSetting(&run, write.keyPath, write.valueName, write.text, *write.oldValue)) {
-            return Finish(run, true);
-        }
+        PrintLine(kWriting + Named(write));
+        if (!WriteSetting(&run, write.setting, write.text)) return EndRun(run);
     }
-    CheckAgain(&run, options);
-    return Finish(run, true);
+    CheckAgain(&run);
+    return EndRun(run);
 }

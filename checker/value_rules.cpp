@@ -3,9 +3,23 @@
 #include <windows.h>
 
 #include <cctype>
-#include <cstring>
 
+#include "ldap_settings.h"
 #include "text_encoding.h"
+
+namespace {
+
+// The number `text` names, for checking a text against the constant it quotes.
+constexpr size_t NumberIn(const char* text) {
+    while (*text != '\0' && (*text < '0' || *text > '9')) ++text;
+    size_t number = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) number = number * 10 + (*text - '0');
+    return number;
+}
+static_assert(NumberIn(kValueTooLong.reason) == kMaxValueLength,
+              "the refusal names the longest value a read takes back");
+
+}  // namespace
 
 std::string RefusalLine(const Refusal& refusal) {
     return std::string(kErrorPrefix) + "value " + refusal.reason + ", please " + refusal.request;
@@ -41,9 +55,6 @@ bool IsStorableText(const std::string& text) {
 bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored) {
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return true;
     if (stored.size() % 2 != 0) return false;
-    std::wstring wide(stored.size() / 2, L'\0');
-    if (!stored.empty()) std::memcpy(&wide[0], stored.data(), stored.size());
     // The text was cut at its first NUL, as the read's is.
-    wide.resize(wide.find(L'\0') == std::wstring::npos ? wide.size() : wide.find(L'\0'));
-    return WideFromAnsi(text) == wide;
+    return WideFromAnsi(text) == UpToFirstNul(WideFromStored(stored));
 }

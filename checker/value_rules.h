@@ -13,10 +13,6 @@
 // "ERROR - value <reason>, please <request>", as the dialogue prints it.
 std::string RefusalLine(const Refusal& refusal);
 
-// Longest value that a later read can take back: the read buffer holds 512
-// bytes, and the registry adds a terminating NUL.
-const size_t kMaxValueLength = 511;
-
 // The refusal for `value`, or null when it may be written.
 const Refusal* ValueRefusal(const std::string& value);
 

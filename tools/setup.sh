@@ -2,6 +2,7 @@
 # missing (Debian 12, as root), quick when everything is there; and build_tree.
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64)
 # cpack (tools/package.sh) comes with Debian's cmake package.
 { command -v cmake && command -v cpack; } >/dev/null 2>&1 || need+=(cmake)
 command -v make >/dev/null 2>&1 || need+=(make)
@@ -9,8 +10,11 @@ command -v python3 >/dev/null 2>&1 || need+=(python3)
 command -v unzip >/dev/null 2>&1 || need+=(unzip)
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 command -v wine >/dev/null 2>&1 || need+=(wine)
+# The 32-bit loader installs on any host; whether it runs there is probed
+# (wine_runs_32bit in tools/wine-env.sh).
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
-# The 64-bit loader, for the prefix in which the 32-bit exe runs under WoW64.
+# The 64-bit loader: for the 64-bit exe, and for the prefix in which the 32-bit
+# exe runs under WoW64.
 dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"
@@ -21,20 +25,27 @@ if [ ${#need[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# Configures (once) and builds the tree in $1 with the cross toolchain; leading
-# -D arguments go to the configure step (for example -DSORVANE_TESTS=OFF), the
+# Configures (once) and builds the tree in $2 with the cross toolchain of
+# bitness $1 (32: i686, Sorvane.exe; 64: x86_64, Sorvane64.exe); leading -D
+# arguments go to the configure step (for example -DSORVANE_TESTS=OFF), the
 # rest to `cmake --build` (for example --target Sorvane).
 build_tree() {
-    local source
+    local source toolchain
     source=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-    local build=$1
-    shift
+    toolchain=$source/cmake/mingw-$([ "$1" = 64 ] && echo x86_64 || echo i686).cmake
+    local build=$2
+    shift 2
     local options=()
     while [ $# -gt 0 ] && [[ $1 == -D* ]]; do
         options+=("$1")
         shift
     done
-    cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-i686.cmake" \
+    cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
     cmake --build "$build" -j"$(nproc)" "$@"
+}
+
+# The two build trees below the folder $1, by bitness.
+tree_of() {
+    echo "$1/$([ "$2" = 64 ] && echo x86_64 || echo i686)"
 }

@@ -10,6 +10,7 @@
 #include "audit_log.h"
 #include "last_error.h"
 #include "scratch_folder.h"
+#include "text_encoding.h"
 
 namespace {
 

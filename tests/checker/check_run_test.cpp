@@ -1,6 +1,9 @@
-// The checker's run over a scripted registry: the byte counts it hands over,
-// writes that fail part way, and reads that return unterminated data.
+// The checker's runs over a scripted registry: the byte counts they hand
+// over, writes that fail part way, reads that return unterminated data, and
+// runs one after another in one process.
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,8 @@
 #include "console_capture.h"
 #include "fake_registry_key.h"
 #include "ldap_settings.h"
+#include "run_context.h"
+#include "unattended_run.h"
 #include "value_rules.h"
 
 namespace {
@@ -25,17 +30,28 @@ size_t CountOf(const std::string& text, const std::string& part) {
     return count;
 }
 
-// Runs the tool once with `input` typed at it; returns what it printed. Every
-// run, however it ends, leaves no key object behind and never holds two at once.
-std::string RunTool(const std::string& input, bool verbose = false) {
-    const std::string out = WithConsole(input, [verbose] {
-        CommandLine options;
-        options.verbose = verbose;
-        RunCheck(options);
-    });
+// The context main builds for these arguments (split at spaces).
+RunContext Context(const std::string& arguments) {
+    std::vector<std::string> words;
+    std::istringstream in(arguments);
+    for (std::string word; in >> word;) words.push_back(word);
+    std::vector<const char*> argv = {"Sorvane.exe"};
+    for (const std::string& word : words) argv.push_back(word.c_str());
+    return ContextFor(ParseCommandLine(static_cast<int>(argv.size()), argv.data()));
+}
+
+// Runs the interactive tool once with `input` typed at it; returns what it
+// printed. Every run, however it ends, leaves no key object behind and never
+// holds two at once.
+std::string RunTool(const std::string& input, const RunContext& context) {
+    const std::string out = WithConsole(input, [&context] { RunCheck(context); });
     EXPECT_EQ(0, fakeRegistry.openNow) << "a key object outlived the run; input:\n" << input;
     EXPECT_LE(fakeRegistry.openMost, 1) << "two keys were open at once; input:\n" << input;
     return out;
+}
+
+std::string RunTool(const std::string& input, bool verbose = false) {
+    return RunTool(input, Context(verbose ? "1" : ""));
 }
 
 class CheckRun : public ::testing::Test {
@@ -139,12 +155,6 @@ TEST_F(CheckRun, FullBufferOfUnterminatedDataIsTakenWhole) {
     Seed("Yes", "Yes", full, full);
     std::string out = RunTool("n\n", true);
     EXPECT_NE(std::string::npos, out.find("Check OK - LdapSuffix = DNSuffix = " + full + "\n"));
-    // A byte more than the buffer holds is a read failure, not an overrun.
-    Seed("Yes", "Yes", full + "z", full);
-    out = RunTool("n\nq\n");
-    EXPECT_NE(std::string::npos, out.find("ERROR - problem reading HKEY_LOCAL_MACHINE\\SOFTWARE\\"
-                                          "Brimsek\\vexa\\QXLDAPSRV = LdapSuffix\n"))
-        << out;
 }
 
 TEST_F(CheckRun, TerminatedDataEndsAtItsNul) {
@@ -152,13 +162,6 @@ TEST_F(CheckRun, TerminatedDataEndsAtItsNul) {
     std::string out = RunTool("n\n", true);
     EXPECT_NE(std::string::npos, out.find("Check OK - Enable Login Auth = Yes\n")) << out;
     EXPECT_NE(std::string::npos, out.find("Check OK - LdapSuffix = DNSuffix = s\n")) << out;
-}
-
-TEST_F(CheckRun, OnlyTheFirstFailingReadIsReportedAndNothingIsWritten) {
-    fakeRegistry.keys[kServer].erase("Enable CR Auth");
-    std::string out = RunTool("n\nq\n", true);
-    EXPECT_EQ(std::vector<std::string>{kServer}, fakeRegistry.opens) << "client never opened";
-    EXPECT_TRUE(fakeRegistry.writes.empty());
 }
 
 TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
@@ -173,11 +176,9 @@ TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
         {ERROR_ACCESS_DENIED, true, false},
         {ERROR_FILE_NOT_FOUND, false, false},
     };
-    bool (*realQuery)() = ProcessIsElevated;
     for (const auto& c : cases) {
-        static bool elevated;
-        elevated = c.elevated;
-        ProcessIsElevated = [] { return elevated; };
+        RunContext context = Context("");
+        context.processIsElevated = c.elevated ? +[] { return true; } : +[] { return false; };
         for (int readOrWrite = 0; readOrWrite < 2; ++readOrWrite) {
             SCOPED_TRACE(std::to_string(c.failure) + (c.elevated ? " elevated" : " not elevated") +
                          (readOrWrite == 0 ? ", on the read" : ", on the write"));
@@ -186,11 +187,10 @@ TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
             fakeRegistry.openFailure = c.failure;
             if (readOrWrite == 0) fakeRegistry.failingOpens.insert(kServer);
             if (readOrWrite == 1) fakeRegistry.opensBeforeFailure = 2;
-            std::string out = RunTool("n\nq\n");
+            std::string out = RunTool("n\nq\n", context);
             EXPECT_EQ(c.hinted, out.find(hint) != std::string::npos) << out;
         }
     }
-    ProcessIsElevated = realQuery;
 }
 
 TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
@@ -198,14 +198,13 @@ TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
         std::string line;
         const Refusal& refusal;
     } cases[] = {
-        // Nothing else on the value's line may answer the question.
-        {"dc=corp, dc=yoyodyne\n", kValueNotOneWord},
+        // A tab shares the line as a blank does (the blank and the 512
+        // characters are the end-to-end dialogue's cases).
         {"dc=a\tyes\n", kValueNotOneWord},
         // Text the registry would not store as typed.
         {"dc=\x01\n", kValueNotStorable},
         {"dc=\x7f\n", kValueNotStorable},
         {std::string("dc=a\0b\n", 7), kValueNotStorable},
-        {std::string(512, 'x') + "\n", kValueTooLong},
     };
     for (const auto& c : cases) {
         fakeRegistry.Reset();
@@ -222,12 +221,66 @@ TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
     }
 }
 
+// An interactive run after an unattended one in the same process: nothing
+// of the first (no notice, read-only opens) carries over to the second.
+TEST_F(CheckRun, EachRunKeepsItsOwnModeAndAccess) {
+    fakeRegistry.keys.erase(kClient);
+    const std::string checked = WithConsole("", [] { RunUnattended(Context("/check")); });
+    EXPECT_EQ(
+        " ERROR - could not open " + kClient + "\nRESULT: failed - could not read the settings\n",
+        checked);
+    EXPECT_EQ(std::vector<REGSAM>{KEY_READ | RunView(0)}, fakeRegistry.accesses);
+
+    fakeRegistry.accesses.clear();
+    const std::string out = RunTool("n\nq\n");
+    EXPECT_NE(std::string::npos, out.find("QXLDAPClient\n\nThis program cannot read")) << out;
+    EXPECT_EQ(std::vector<REGSAM>{KEY_ALL_ACCESS | RunView(0)}, fakeRegistry.accesses);
+}
+
+// The unattended run on faults only the double makes: the read after the
+// writes fails, or the backup cannot be written.
+TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
+    const struct {
+        const char* arguments;
+        int opensBeforeFailure;
+        size_t writes;
+        int exitCode;
+        const char* result;
+    } cases[] = {
+        {"/repair /suffix:dc=x", -1, 4, 0, "RESULT: compliant, 4 changes made\n"},
+        // The read back is refused: what was written is not known to hold.
+        {"/repair /suffix:dc=x", 6, 4, 1,
+         "RESULT: failed - could not read the settings back after writing them\n"},
+        {"/repair /whatif /suffix:dc=x", -1, 0, 2,
+         "RESULT: not compliant - Enable Login Auth is not Yes; Enable CR Auth is not Yes; "
+         "LdapSuffix and DNSuffix differ\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        fakeRegistry.Reset();
+        Seed("no", "no", "dc=old", "dc=new");
+        fakeRegistry.opensBeforeFailure = c.opensBeforeFailure;
+        int exitCode = -1;
+        const std::string out =
+            WithConsole("", [&] { exitCode = RunUnattended(Context(c.arguments)); });
+        EXPECT_EQ(c.exitCode, exitCode) << out;
+        EXPECT_EQ(c.result, out.substr(out.rfind("RESULT: "))) << out;
+        ASSERT_EQ(c.writes, fakeRegistry.writes.size()) << out;
+        for (const FakeWrite& write : fakeRegistry.writes) {
+            EXPECT_EQ(write.name == "LdapSuffix" || write.name == "DNSuffix" ? "dc=x" : "Yes",
+                      write.bytes);
+        }
+        EXPECT_EQ(0, fakeRegistry.openNow);
+        EXPECT_LE(fakeRegistry.openMost, 1);
+    }
+}
+
 class FatalNotice : public ::testing::Test {};
 
-TEST_F(FatalNotice, UnknownKindPrintsNothingAndDoesNotWait) {
+TEST_F(FatalNotice, UnattendedRunsShowNoneAndDoNotWait) {
     std::string left;
     std::string out = WithConsole(
-        "7\n", [] { ShowFatalNotice(3); }, &left);
+        "7\n", [] { ShowFatalNotice(Context("/check"), Notice::kReadFailure); }, &left);
     EXPECT_EQ("", out);
     EXPECT_EQ("7\n", left);
 }
@@ -245,7 +298,7 @@ TEST_F(FatalNotice, AnyTokenEndsTheWaitButBlankLinesDoNot) {
     for (const auto& c : cases) {
         std::string left;
         std::string out = WithConsole(
-            c.input, [] { ShowFatalNotice(kReadFailureNotice); }, &left);
+            c.input, [] { ShowFatalNotice(Context(""), Notice::kReadFailure); }, &left);
         EXPECT_EQ(
             "\nThis program cannot read one or more of the four LDAP registry key/values it "
             "requires\nRecord information (i.e. screen capture) and contact your next level of "

@@ -21,6 +21,7 @@ HKEY const kOpenHandle = reinterpret_cast<HKEY>(0x1234);
 RegistryKey::RegistryKey()
     : rootKey(nullptr),
       currentKey(nullptr),
+      openAccess(KEY_ALL_ACCESS),
       subKeyNameBuffer(nullptr),
       valueNameBuffer(nullptr),
       subKeyIndex(0),
@@ -45,6 +46,7 @@ bool RegistryKey::Open(const char* fullPath) {
     currentKey = kOpenHandle;
     std::strcpy(path, fullPath);
     fakeRegistry.opens.push_back(fullPath);
+    fakeRegistry.accesses.push_back(openAccess);
     return Report(ERROR_SUCCESS);
 }
 

@@ -27,6 +27,7 @@ struct FakeRegistry {
     std::set<std::string> failingWrites;      // "path|name"
     std::vector<FakeWrite> writes;
     std::vector<std::string> opens;  // every successful open, in order
+    std::vector<REGSAM> accesses;    // the access each of them asked for
     int openNow = 0;
     int openMost = 0;
 

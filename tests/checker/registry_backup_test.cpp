@@ -217,16 +217,17 @@ class RegistryBackupRestore : public WithScratchFolder<ScratchKeyTest> {
     }
 };
 
+// Every kind of data in the view a run names none, then one value through
+// each explicit view's switch. reg import adds a UTF-16 NUL to string data
+// given as hex that lacks one: unterminated text survives, with a terminator
+// it did not have.
 TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
-    std::vector<StoredSetting> settings;
+    std::vector<StoredSetting> everyKind;
     for (const FormatCase& c : FormatCases()) {
         // Odd-length string data does not survive reg import (Wine's reads a
-        // byte past the data to add a terminator); unterminated data comes
-        // back terminated, as the next test shows.
-        if (std::string(c.name) == "Odd" || std::string(c.name) == "Unterminated") continue;
-        settings.push_back({scratchFullPath, c.name, c.type, c.data});
-        // Something else stands there first, so the restore has to overwrite it.
-        ASSERT_TRUE(SetValueRaw("", c.name, REG_DWORD, "\0\0\0\0", 4));
+        // byte past the data to add a terminator).
+        if (std::string(c.name) == "Odd") continue;
+        everyKind.push_back({scratchFullPath, c.name, c.type, c.data});
     }
     std::vector<BYTE> longText;
     for (int i = 0; i < 300; ++i) {
@@ -235,48 +236,42 @@ TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
     }
     longText.push_back(0);
     longText.push_back(0);
-    settings.push_back({scratchFullPath, "LongExpand", REG_EXPAND_SZ, longText});
-    settings.push_back({FullPathOf("Client"), "DNSuffix", REG_SZ,
-                        Utf16(std::wstring(L"dc=\u00e9,dc=com", 11) + L'\0')});
+    everyKind.push_back({scratchFullPath, "LongExpand", REG_EXPAND_SZ, longText});
+    everyKind.push_back({FullPathOf("Client"), "DNSuffix", REG_SZ,
+                         Utf16(std::wstring(L"dc=\u00e9,dc=com", 11) + L'\0')});
+    const std::vector<StoredSetting> viewed = {
+        {scratchFullPath, "Viewed", REG_SZ, Utf16(std::wstring(L"v", 1) + L'\0')}};
+    const struct {
+        REGSAM view;
+        const std::vector<StoredSetting>& settings;
+    } cases[] = {{0, everyKind}, {KEY_WOW64_32KEY, viewed}, {KEY_WOW64_64KEY, viewed}};
 
-    ASSERT_EQ(0, BackUpAndRestore(settings, 0));
-    for (const StoredSetting& setting : settings) {
-        const std::string relative = setting.keyPath == scratchFullPath ? "" : "Client";
-        DWORD type = 0;
-        std::string data;
-        ASSERT_TRUE(ReadStoredValueRaw(relative, setting.valueName.c_str(), &type, &data))
-            << setting.valueName;
-        EXPECT_EQ(setting.type, type) << setting.valueName;
-        EXPECT_EQ(std::string(setting.data.begin(), setting.data.end()), data) << setting.valueName;
-    }
-}
-
-// reg import adds a UTF-16 NUL to string data given as hex that lacks one:
-// the text survives, with a terminator it did not have.
-TEST_F(RegistryBackupRestore, UnterminatedStringComesBackAsItsTextAndOneNul) {
-    const std::vector<BYTE> yes = Utf16(L"Yes");
-    ASSERT_EQ(0, BackUpAndRestore({{scratchFullPath, "Unterminated", REG_SZ, yes}}, 0));
-    DWORD type = 0;
-    std::string data;
-    ASSERT_TRUE(ReadStoredValueRaw("", "Unterminated", &type, &data));
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    ASSERT_GE(data.size(), yes.size());
-    EXPECT_EQ(std::string(yes.begin(), yes.end()), data.substr(0, yes.size()));
-    const std::string rest = data.substr(yes.size());
-    EXPECT_TRUE(rest.empty() || rest == std::string(2, '\0')) << rest.size() << " bytes more";
-}
-
-TEST_F(RegistryBackupRestore, ExplicitViewsRestoreThroughTheirSwitch) {
-    for (REGSAM view :
-         {static_cast<REGSAM>(KEY_WOW64_32KEY), static_cast<REGSAM>(KEY_WOW64_64KEY)}) {
-        const std::vector<BYTE> text = Utf16(std::wstring(L"v", 1) + L'\0');
-        ASSERT_TRUE(SetValueRaw("", "Viewed", REG_DWORD, "\0\0\0\0", 4));
-        ASSERT_EQ(0, BackUpAndRestore({{scratchFullPath, "Viewed", REG_SZ, text}}, view)) << view;
-        DWORD type = 0;
-        std::string data;
-        ASSERT_TRUE(ReadStoredValueRaw("", "Viewed", &type, &data));
-        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << view;
-        EXPECT_EQ(std::string(text.begin(), text.end()), data) << view;
+    for (const auto& c : cases) {
+        // Something else stands in the scratch key first, so the restore has
+        // to overwrite it.
+        for (const StoredSetting& setting : c.settings) {
+            if (setting.keyPath != scratchFullPath) continue;
+            ASSERT_TRUE(SetValueRaw("", setting.valueName.c_str(), REG_DWORD, "\0\0\0\0", 4));
+        }
+        ASSERT_EQ(0, BackUpAndRestore(c.settings, c.view)) << c.view;
+        for (const StoredSetting& setting : c.settings) {
+            const std::string relative = setting.keyPath == scratchFullPath ? "" : "Client";
+            DWORD type = 0;
+            std::string data;
+            ASSERT_TRUE(ReadStoredValueRaw(relative, setting.valueName.c_str(), &type, &data))
+                << setting.valueName;
+            EXPECT_EQ(setting.type, type) << setting.valueName;
+            const std::string expected(setting.data.begin(), setting.data.end());
+            if (setting.valueName == "Unterminated") {
+                ASSERT_GE(data.size(), expected.size());
+                EXPECT_EQ(expected, data.substr(0, expected.size()));
+                const std::string rest = data.substr(expected.size());
+                EXPECT_TRUE(rest.empty() || rest == std::string(2, '\0'))
+                    << rest.size() << " bytes more";
+            } else {
+                EXPECT_EQ(expected, data) << setting.valueName << ", view " << c.view;
+            }
+        }
     }
 }
 

@@ -1,13 +1,18 @@
-r"""Runs the real Sorvane.exe under Wine through plain pipes, and seeds and
-inspects the registry of the test prefix with regprobe.exe (raw API calls,
-independent of the tool).
+r"""Runs the real tool of one build tree under Wine through plain pipes, and
+seeds and inspects the registry of the test prefix with regprobe.exe (raw API
+calls, independent of the tool). The tree is the 32-bit one (Sorvane.exe) or
+the 64-bit one (Sorvane64.exe); configure() tells which from the exe it holds,
+and every program runs under the loader of that bitness.
 
-Two prefixes: `prefix32` (WINEARCH=win32, what every test uses unless it says
-otherwise; the module-level functions work on it) and `prefix64` (WINEARCH=
-win64, booted on first use only, for the registry-view tests). In the 64-bit
-prefix `wine` still starts the 32-bit exe, the probe and reg.exe (the SysWOW64
-copy) as 32-bit processes under WoW64, so their default view of
-HKLM\SOFTWARE is the WOW6432Node one, as on 64-bit Windows.
+Two prefixes: `prefix` (what every test uses unless it says otherwise; the
+module-level functions work on it: WINEARCH=win32 for the 32-bit build,
+win64 for the 64-bit one) and `prefix64` (WINEARCH=win64, booted on first use
+only, for the registry-view tests). In a 64-bit prefix the 32-bit exe, the
+probe and reg.exe (the SysWOW64 copy) run as 32-bit processes under WoW64, so
+their default view of HKLM\SOFTWARE is the WOW6432Node one, as on 64-bit
+Windows. The 64-bit exe opens its keys in that same view unless told
+otherwise, and so does the 64-bit probe; the 64-bit reg.exe is given /reg:32
+by the module-level wine_reg() to match.
 
 Nothing is read from the environment on import: each test module's
 setUpModule calls configure_from_environment(), and the soak configure()
@@ -27,8 +32,11 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 TOOLS = os.path.join(ROOT, "tools")
 TRANSCRIPTS = os.path.join(HERE, "transcripts")
 
-# Set by configure(): the build tree and the two programs it holds.
-BUILD = EXE = PROBE = None
+# Set by configure(): the build tree, the two programs it holds, their bitness
+# (32 or 64) and the Wine loader that runs them.
+BUILD = EXE = PROBE = BITS = LOADER = None
+
+LOADERS = {32: "/usr/lib/wine/wine", 64: "/usr/lib/wine/wine64"}
 
 # A run that does not end within this many seconds is a hang.
 RUN_TIMEOUT = 30
@@ -38,26 +46,27 @@ class WinePrefix:
     background services started on first use, detached, so none of them holds
     a pipe this module captures. configure() says where it is."""
 
-    def __init__(self, arch):
-        self.arch = arch
-        self.path = None
+    def __init__(self):
+        self.arch = self.path = None
         self._env = None
 
-    def place(self, path):
-        if path != self.path:
-            self.path, self._env = path, None
+    def place(self, path, arch):
+        if (path, arch) != (self.path, self.arch):
+            self.path, self.arch, self._env = path, arch, None
 
     def ready(self):
         """The environment that runs Wine programs in this prefix."""
         if self.path is None:
             raise AssertionError("no %s prefix: call harness.configure() first" % self.arch)
         if self._env is None:
-            subprocess.run(["bash", "-c", '. "$0/wine-env.sh" "$1" "$2" && wine_prefix_ready',
-                            TOOLS, self.path, self.arch], check=True, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["bash", "-c", '. "$0/wine-env.sh" "$1" "$2" "$3" && wine_prefix_ready',
+                            TOOLS, self.path, self.arch, str(BITS)], check=True,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
             env = dict(os.environ)
             env.update(WINEPREFIX=os.path.realpath(self.path), WINEARCH=self.arch,
-                       WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+                       WINELOADER=LOADER, WINEDEBUG="-all",
+                       WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
             env.pop("DISPLAY", None)
             self._env = env
         return self._env
@@ -70,7 +79,7 @@ class WinePrefix:
         fails here) instead of reading an end of input."""
         if isinstance(stdin, str):
             stdin = stdin.encode("latin-1")
-        args = ["wine", *command]
+        args = [LOADER, *command]
         env = dict(self.ready(), **(env or {}))
         try:
             if stdin is not None:
@@ -103,8 +112,9 @@ class WinePrefix:
 
     def reg(self, *args):
         """Wine's own reg.exe, found by name as a technician would run it;
-        returns (exit code, standard output bytes). In the 64-bit prefix it is
-        the 32-bit reg.exe, so pass /reg:32 or /reg:64 for HKLM\\SOFTWARE."""
+        returns (exit code, standard output bytes). In a 64-bit prefix it is
+        the reg.exe of the build's bitness, so pass /reg:32 or /reg:64 for
+        HKLM\\SOFTWARE."""
         return self.run(["reg", *args])
 
     def probe(self, *args):
@@ -117,7 +127,8 @@ class WinePrefix:
 
     def values(self, view="default"):
         """The four LDAP values as (type, bytes), or None where missing, read
-        in the given view: "32", "64" or "default" (the probe's own)."""
+        in the given view: "32", "64" or "default" (the probe's own, which is
+        the tool's: the 32-bit view on 64-bit Windows)."""
         args = ["view", view]
         for key, name in VALUES:
             args += ["dump", key, name]
@@ -131,54 +142,61 @@ class WinePrefix:
         return result
 
 
-prefix32 = WinePrefix("win32")
-prefix64 = WinePrefix("win64")
-_PREFIXES = (prefix32, prefix64)
+prefix = WinePrefix()
+prefix64 = WinePrefix()
 
 
-def configure(build, prefix, prefix64=None):
-    """Points the harness at a build tree (its Sorvane.exe and
-    tests/regprobe.exe) and at the 32-bit prefix every test uses, and
-    optionally at the 64-bit one of the registry-view tests. Nothing starts
-    until a test runs a program."""
-    global BUILD, EXE, PROBE
+def configure(build, main_prefix, view_prefix=None):
+    """Points the harness at a build tree (its Sorvane.exe or Sorvane64.exe
+    and tests/regprobe.exe), at the prefix every test uses, and optionally at
+    the 64-bit one of the registry-view tests. Nothing starts until a test
+    runs a program."""
+    global BUILD, EXE, PROBE, BITS, LOADER
     BUILD = os.path.realpath(build)
-    EXE = os.path.join(BUILD, "Sorvane.exe")
+    BITS = 64 if os.path.isfile(os.path.join(BUILD, "Sorvane64.exe")) else 32
+    EXE = os.path.join(BUILD, "Sorvane64.exe" if BITS == 64 else "Sorvane.exe")
     PROBE = os.path.join(BUILD, "tests", "regprobe.exe")
+    LOADER = LOADERS[BITS]
     for program in (EXE, PROBE):
         if not os.path.isfile(program):
             raise AssertionError("%s is not built: build the tree first (tools/test.sh)" % program)
-    for where, path in zip(_PREFIXES, (prefix, prefix64)):
-        where.place(path)
+    prefix.place(main_prefix, "win64" if BITS == 64 else "win32")
+    prefix64.place(view_prefix, "win64")
+
+
+def wine_command(*command):
+    """[loader, program, *arguments] for a Windows program of the build's bitness."""
+    return [LOADER, *command]
 
 
 def configure_from_environment():
     """configure() from what tests/CMakeLists.txt gives each test module:
     SORVANE_BUILD, SORVANE_PREFIX and SORVANE_PREFIX64. Run by hand, the
-    default build tree and its prefixes."""
-    build = os.environ.get("SORVANE_BUILD") or os.path.join(ROOT, "build")
+    default 64-bit build tree (tools/test.sh builds it) and its prefixes."""
+    build = os.environ.get("SORVANE_BUILD") or os.path.join(ROOT, "build", "x86_64")
     configure(build, os.environ.get("SORVANE_PREFIX") or os.path.join(build, "wineprefix"),
               os.environ.get("SORVANE_PREFIX64") or os.path.join(build, "wineprefix64"))
 
 
 def wine_ready():
-    """Readies the 32-bit test prefix; returns the environment for it."""
-    return prefix32.ready()
+    """Readies the test prefix; returns the environment for it."""
+    return prefix.ready()
 
 
 def wine_reg(*args):
-    """Wine's reg.exe in the 32-bit prefix; returns (exit code, standard output bytes)."""
-    return prefix32.reg(*args)
+    """Wine's reg.exe in the test prefix, in the tool's default view of
+    HKLM\\SOFTWARE; returns (exit code, standard output bytes)."""
+    return prefix.reg(*args, *(["/reg:32"] if BITS == 64 else []))
 
 
 def probe(*args):
-    """Runs regprobe with the given commands in the 32-bit prefix; returns its output lines."""
-    return prefix32.probe(*args)
+    """Runs regprobe with the given commands in the test prefix; returns its output lines."""
+    return prefix.probe(*args)
 
 
 def tool_lines(*args):
-    """The tool in the 32-bit prefix, as WinePrefix.tool_lines: (exit code, output lines)."""
-    return prefix32.tool_lines(*args)
+    """The tool in the test prefix, as WinePrefix.tool_lines: (exit code, output lines)."""
+    return prefix.tool_lines(*args)
 
 
 def windows_path(path):
@@ -224,7 +242,7 @@ def seed(server=None, client=None):
 
 def values():
     """The four values as (type, bytes), or None where missing."""
-    return prefix32.values()
+    return prefix.values()
 
 
 def text_of(stored):
@@ -257,7 +275,7 @@ def run_tool(stdin, verbose=False, args=(), env=None, timeout=RUN_TIMEOUT):
     "1" (verbose) or `args` as its arguments and `env` added to its
     environment; returns its standard output, CRLF line ends and all."""
     args = (["1"] if verbose else []) + list(args)
-    return prefix32.run_tool(args, stdin, timeout, env)[1]
+    return prefix.run_tool(args, stdin, timeout, env)[1]
 
 
 def transcript(name):
@@ -271,7 +289,7 @@ class Session:
     step by step: each answer is sent only after its prompt has been seen."""
 
     def __init__(self, verbose=False):
-        args = ["wine", EXE] + (["1"] if verbose else [])
+        args = wine_command(EXE, *(["1"] if verbose else []))
         self.proc = subprocess.Popen(args, env=wine_ready(), stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.output = b""

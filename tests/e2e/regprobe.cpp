@@ -9,14 +9,16 @@
 //   dacl KEY SDDL           replace KEY's access list
 //   view 32|64|default      every later command opens its keys in that
 //                           registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY,
-//                           or none: the process's own view)
+//                           or the tool's default: see below)
 // KEY is a full path whose root is named as the tool prints it
 // (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS) or short (HKLM, HKCU,
 // HKU). Exits 1 on the first failing command, after printing why.
 //
-// The probe is a 32-bit program. In a 64-bit prefix it runs under WoW64, so
-// without a view flag HKLM\SOFTWARE\X means HKLM\SOFTWARE\WOW6432Node\X,
-// and only "view 64" reaches the native copy.
+// The probe is built like the tool, 32-bit or 64-bit, and its default view is
+// the tool's: the 32-bit one on 64-bit Windows. The 32-bit probe runs under
+// WoW64 in a 64-bit prefix and asks for no view, so HKLM\SOFTWARE\X means
+// HKLM\SOFTWARE\WOW6432Node\X; the 64-bit one asks for KEY_WOW64_32KEY. Only
+// "view 64" reaches the native copy.
 #include <windows.h>
 
 #include <cstdio>
@@ -82,13 +84,15 @@ bool TypeCode(const std::string& name, DWORD* type) {
     return true;
 }
 
+const REGSAM kToolDefaultView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
+
 bool ViewFlag(const std::string& name, REGSAM* view) {
     if (name == "32")
         *view = KEY_WOW64_32KEY;
     else if (name == "64")
         *view = KEY_WOW64_64KEY;
     else if (name == "default")
-        *view = 0;
+        *view = kToolDefaultView;
     else
         return false;
     return true;
@@ -105,7 +109,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     size_t i = 0;
     auto need = [&](size_t count) { return i + count <= args.size(); };
-    REGSAM view = 0;
+    REGSAM view = kToolDefaultView;
     while (i < args.size()) {
         const std::string command = args[i++];
         if (command == "view") {

@@ -188,7 +188,7 @@ PROMPTS = {
 def run_raw(stdin):
     """Runs the tool to its end; returns (exit code, stdout, stderr, seconds)."""
     started = time.monotonic()
-    result = subprocess.run(["wine", harness.EXE], env=wine_ready(), input=stdin,
+    result = subprocess.run(harness.wine_command(harness.EXE), env=wine_ready(), input=stdin,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=RUN_BOUND)
     return result.returncode, result.stdout, result.stderr, time.monotonic() - started
 

@@ -8,12 +8,15 @@ What Wine 8.0 does, measured here, as 64-bit Windows does:
   native copy, KEY_WOW64_32KEY the WOW6432Node one.
 - No fallback between views: a key that exists in one view only is missing in
   the other, to a raw RegOpenKeyExA as to reg.exe.
-- `wine reg` starts the 32-bit reg.exe (SysWOW64), so without /reg:32 or
-  /reg:64 it too works in the 32-bit view. add, delete, query, import and
-  export honour both switches. export writes UTF-16LE with a BOM, CRLF line
+- reg.exe is started with the build's loader: the 32-bit one (SysWOW64) for
+  the 32-bit build, which without /reg:32 or /reg:64 works in the 32-bit
+  view, the 64-bit one for the 64-bit build, which works in the native view.
+  add, delete, query, import and export honour both switches. export writes UTF-16LE with a BOM, CRLF line
   ends, "Windows Registry Editor Version 5.00", and names the key without
   WOW6432Node in either view.
 - In a 32-bit prefix there is one view; both flags are accepted and ignored.
+- The 64-bit tool and probe run natively and ask for the 32-bit view unless
+  told otherwise, so every expectation of the tool here holds for both builds.
 Where Wine differs: an imported file's "[-KEY]" lines delete in reg.exe's own
 view whatever the switch, so seeding deletes with `reg delete /reg:N`."""
 
@@ -23,7 +26,7 @@ import tempfile
 import unittest
 
 import harness
-from harness import GOOD_SERVER, ToolTestCase, prefix32, prefix64, windows_path
+from harness import GOOD_SERVER, ToolTestCase, prefix, prefix64, windows_path
 from texts import (BRIMSEK, CLIENT, CR_AUTH, DN_SUFFIX, FINISHED_END, LDAP_SUFFIX, LOGIN_AUTH,
                    SERVER, SUFFIXES_OK, screen)
 
@@ -37,6 +40,15 @@ WOW_SERVER = {**GOOD_SERVER, LDAP_SUFFIX: "dc=wow,dc=com"}
 WOW_CLIENT = {DN_SUFFIX: "dc=wow,dc=com"}
 
 _scratch = None
+
+
+def reg_own_view():
+    """The view reg.exe works in without a switch: its own bitness's."""
+    return "64" if harness.BITS == 64 else "32"
+
+
+def other_view(view):
+    return "32" if view == "64" else "64"
 
 
 def setUpModule():
@@ -151,11 +163,13 @@ class PlatformViews(BothViews):
                          prefix64.values("64"))
         self.assertEqual(stored(WOW_SERVER, {DN_SUFFIX: "dc=added32"}), prefix64.values("32"))
 
-    def test_reg_without_a_view_switch_works_in_the_32_bit_view(self):
+    def test_reg_without_a_view_switch_works_in_its_own_view(self):
         reg_ok("add", SERVER, "/v", LDAP_SUFFIX, "/d", "dc=plain", "/f")
-        self.assertEqual(stored({**WOW_SERVER, LDAP_SUFFIX: "dc=plain"}, WOW_CLIENT),
-                         prefix64.values("32"))
-        self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
+        own = reg_own_view()
+        changed, kept = (self.WOW, self.NATIVE) if own == "32" else (self.NATIVE, self.WOW)
+        self.assertEqual(stored({**changed[0], LDAP_SUFFIX: "dc=plain"}, changed[1]),
+                         prefix64.values(own))
+        self.assertEqual(stored(*kept), prefix64.values(other_view(own)))
 
     def test_reg_import_writes_the_view_it_is_given(self):
         reg_ok("import", reg_file((SERVER, {LDAP_SUFFIX: "dc=imported"})), "/reg:64")
@@ -165,14 +179,16 @@ class PlatformViews(BothViews):
 
     def test_reg_import_deletes_keys_in_its_own_view_whatever_the_switch(self):
         # Why seed_view deletes with `reg delete`: this line in a file
-        # imported with /reg:64 deletes the 32-bit copy, not the native one.
+        # imported with the other view's switch deletes the copy in reg's own.
         path = os.path.join(_scratch, "delete.reg")
         text = "Windows Registry Editor Version 5.00\r\n\r\n[-%s]\r\n\r\n" % BRIMSEK
         with open(path, "wb") as f:
             f.write(b"\xff\xfe" + text.encode("utf-16-le"))
-        reg_ok("import", windows_path(path), "/reg:64")
-        self.assertEqual(stored(*self.NATIVE), prefix64.values("64"))
-        self.assertEqual(MISSING, prefix64.values("32"))
+        own = reg_own_view()
+        reg_ok("import", windows_path(path), "/reg:" + other_view(own))
+        kept = self.NATIVE if own == "32" else self.WOW
+        self.assertEqual(stored(*kept), prefix64.values(other_view(own)))
+        self.assertEqual(MISSING, prefix64.values(own))
 
     def test_reg_export_writes_utf16_with_a_bom_and_the_view_it_is_given(self):
         for view, suffix in (("64", "dc=native,dc=com"), ("32", "dc=wow,dc=com")):
@@ -230,10 +246,12 @@ class OneViewPrefix(unittest.TestCase):
     KEY = r"HKLM\SOFTWARE\SorvaneViewProbe"  # the probe's short root name, kept in use
 
     def tearDown(self):
-        prefix32.probe("delete", self.KEY)
+        prefix.probe("delete", self.KEY)
 
     def test_32_bit_prefix_has_one_view_and_ignores_both_flags(self):
-        out = prefix32.probe("view", "64", "set", self.KEY, "Where", "sz", b"64\0".hex(),
+        if harness.BITS == 64:
+            self.skipTest("the 64-bit build's test prefix is a 64-bit one")
+        out = prefix.probe("view", "64", "set", self.KEY, "Where", "sz", b"64\0".hex(),
                              "view", "32", "dump", self.KEY, "Where",
                              "view", "32", "set", self.KEY, "Where", "sz", b"32\0".hex(),
                              "view", "64", "dump", self.KEY, "Where",

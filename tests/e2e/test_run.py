@@ -1,13 +1,15 @@
 """The real tool under Wine: whole runs with scripted standard input, compared
 byte for byte with expected transcripts, and the registry checked afterwards."""
 
+import os
 import subprocess
+import tempfile
 import unittest
 
 import harness
 from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MISMATCHED_SERVER,
-                     RUN_TIMEOUT, Session, ToolTestCase, run_tool, seed, text_of, transcript,
-                     values, wine_ready, wine_reg)
+                     RUN_TIMEOUT, Session, ToolTestCase, prefix, run_tool, seed, text_of,
+                     transcript, values, windows_path, wine_ready, wine_reg)
 from texts import (ANOTHER_COPY, CHANGES_MADE, CLIENT, CONFIRM_QUESTION, CORRECTION_NEEDED,
                    CR_AUTH, CURRENTLY, DN_SUFFIX, ENTERED, FINISHED_END, HELP_BLOCK, INFO_QUESTION,
                    LDAP_SUFFIX, LOGIN_AUTH, MUST_MATCH, NOT_REPRESENTABLE, NOT_STORABLE, PROMPT,
@@ -28,12 +30,19 @@ class AllRulesMet(ToolTestCase):
     def test_verbose_run_shows_progress_and_checks(self):
         self.assertTranscript("verbose_all_ok.txt", run_tool("n\n", verbose=True))
 
-    def test_any_argument_selects_verbose(self):
+    def test_any_argument_selects_verbose_and_the_switches_keep_it_terse(self):
         # Not only "1": any argument that is no switch, a switch it does not
-        # know, two words in one argument, several arguments.
-        for args in (["v"], ["0"], ["/x"], ["-1"], ["two words"], ["a", "b"]):
+        # know, two words in one argument, several arguments. /reg: and /log:
+        # leave the interactive tool as it is.
+        log = windows_path(os.path.join(tempfile.mkdtemp(prefix="sorvane-"), "a.log"))
+        cases = [(args, "verbose_all_ok.txt") for args in
+                 (["v"], ["0"], ["/x"], ["-1"], ["two words"], ["a", "b"], ["-1", "extra"])]
+        cases.append((["/reg:32", "/log:" + log], "terse_all_ok.txt"))
+        for args, name in cases:
             with self.subTest(args=args):
-                self.assertTranscript("verbose_all_ok.txt", run_tool("N\n", args=args))
+                code, out = prefix.run_tool(args, "N\n")
+                self.assertEqual(0, code)
+                self.assertTranscript(name, out)
 
     def test_information_question_reasks_until_yes(self):
         # "maybe": m and a re-ask, y shows the screen, b and e stay pending.
@@ -141,15 +150,13 @@ class EndOfInput(ToolTestCase):
         self.assertEqual(MISMATCHED_SERVER[LDAP_SUFFIX], text_of(after[LDAP_SUFFIX]))
         self.assertEqual(BROKEN_CLIENT[DN_SUFFIX], text_of(after[DN_SUFFIX]))
 
-    def test_in_the_notice_wait_the_run_ends(self):
-        seed(None, GOOD_CLIENT)
-        self.assertTranscript("missing_server_key.txt", run_tool("n\n"))
-
 
 class ReadFailures(ToolTestCase):
     def test_missing_keys(self):
+        # An entry ends the notice's wait, and so does the end of input.
         seed(None, GOOD_CLIENT)
-        self.assertTranscript("missing_server_key.txt", run_tool("n\nQ\n"))
+        for stdin in ("n\nQ\n", "n\n"):
+            self.assertTranscript("missing_server_key.txt", run_tool(stdin))
         seed(GOOD_SERVER, None)
         self.assertTranscript("missing_client_key.txt", run_tool("n\n7\n"))
 
@@ -305,7 +312,7 @@ class ConsoleWrites(ToolTestCase):
         stdin = b"y\ndc=x\nh\ndc=x\nq\n"
         lines = run_tool(stdin, verbose=True).count(b"\r\n")
         seed(BROKEN_SERVER, BROKEN_CLIENT)
-        result = subprocess.run(["wine", harness.EXE, "1"], input=stdin,
+        result = subprocess.run(harness.wine_command(harness.EXE, "1"), input=stdin,
                                 env=dict(wine_ready(), WINEDEBUG="+relay"),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                 timeout=RUN_TIMEOUT)

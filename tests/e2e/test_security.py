@@ -1,5 +1,7 @@
-"""The tool against keys whose access list lets it read but not write. Every
-open asks for full access, so such a key cannot be opened even to read it."""
+"""The interactive tool against keys whose access list lets it read but not
+write. Its every open asks for full access, so such a key cannot be opened
+even to read it; the unattended /check reads with read access only and
+checks such keys (test_unattended)."""
 
 import unittest
 

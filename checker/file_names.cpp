@@ -1,0 +1,69 @@
+#include "file_names.h"
+
+#include <windows.h>
+
+#include <vector>
+
+extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
+                                      int expandWildcards, int* startInfo);
+
+namespace {
+
+std::wstring FullName(const std::wstring& name) {
+    const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return name;
+    std::vector<wchar_t> full(size);
+    const DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+    return length > 0 && length < size ? std::wstring(full.data(), length) : name;
+}
+
+// The long form of `name`, or of its folder where the file does not exist yet.
+std::wstring LongName(const std::wstring& full) {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    DWORD length = GetLongPathNameW(full.c_str(), buffer.data(), size);
+    if (length > 0 && length < size) return std::wstring(buffer.data(), length);
+    const size_t slash = full.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return full;
+    const std::wstring folder = full.substr(0, slash);
+    length = GetLongPathNameW(folder.c_str(), buffer.data(), size);
+    if (length == 0 || length >= size) return full;
+    return std::wstring(buffer.data(), length) + full.substr(slash);
+}
+
+bool FileId(const std::wstring& name, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE file =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return known;
+}
+
+}  // namespace
+
+std::wstring TypedArgument(int index) {
+    int count = 0;
+    wchar_t** typed = nullptr;
+    wchar_t** environment = nullptr;
+    int newMode = 0;
+    if (__wgetmainargs(&count, &typed, &environment, 0, &newMode) != 0 || index < 0 ||
+        index >= count) {
+        return std::wstring();
+    }
+    return typed[index];
+}
+
+bool NameSameFile(const std::wstring& first, const std::wstring& second) {
+    const std::wstring a = LongName(FullName(first));
+    const std::wstring b = LongName(FullName(second));
+    if (CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                             static_cast<int>(b.size()), TRUE) == CSTR_EQUAL) {
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION one, other;
+    return FileId(a, &one) && FileId(b, &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
