@@ -5,6 +5,7 @@ itself and Windows' does not, so the screen proves nothing: a run is judged by
 the text of the exe's WriteConsoleW calls, as Wine traces them, and by what
 the registry then holds."""
 
+import locale
 import os
 import re
 import select
@@ -26,6 +27,12 @@ WRITE = re.compile(rb'^([0-9a-f]{4}):trace:console:WriteConsoleW \([0-9A-F]+,L"(
 
 def setUpModule():
     harness.configure_from_environment()
+    for name in LOCALES:
+        try:
+            locale.setlocale(locale.LC_CTYPE, name)
+        except locale.Error:
+            raise AssertionError("locale %s is not generated (tools/setup.sh)" % name) from None
+    locale.setlocale(locale.LC_CTYPE, "")
 
 
 def at_console(locale, lines, debug):
@@ -62,6 +69,7 @@ def traced(text):
                   {"r": "\r", "n": "\n"}.get(m[1], m[1]), text.decode("ascii"))
 
 
+LOCALES = ("en_US.UTF-8", "de_DE.UTF-8")
 RELAY = "+relay,+console,+loaddll"
 
 
