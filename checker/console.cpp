@@ -6,15 +6,159 @@
 #include <cstdio>
 #include <iostream>
 #include <limits>
+#include <streambuf>
 
-void StartConsole() {
-    // On a console the C runtime leaves stdout unbuffered and hands the
-    // system one byte per write, which splits double-byte characters and
-    // costs a call per byte. Fully buffered, each line leaves in one write
-    // when PrintLine or a read flushes it.
-    std::setvbuf(stdout, nullptr, _IOFBF, 4096);
+namespace {
+
+/*
+ * A console hands a program that reads bytes what was typed in the console's
+ * own (OEM) code page, and shows the bytes a program writes in that code page
+ * too, while the tool's texts and the registry's "A" calls are in the ANSI
+ * code page: under 437, a typed é arrives as 0x82, which code page 1252 reads
+ * as a low quotation mark, and a stored é (0xE9) shows as Θ. So a console is
+ * read and written as characters (ReadConsoleW, WriteConsoleW), converted to
+ * and from the ANSI code page here, and std::cin and std::cout keep their
+ * usual reads and writes over these two buffers. Pipes and files carry
+ * today's bytes through the C runtime, untouched. The console's code pages
+ * are the technician's, and stay as they are.
+ */
+
+// What a typed character that the ANSI code page cannot hold becomes: a
+// control character that is not white space, so a value holding it is
+// refused as not storable and it answers no question.
+const char kUnstorableCharacter = '\x01';
+
+// Ctrl+Z: typed at a console, the end of input, as the C runtime takes it.
+const wchar_t kEndOfInputCharacter = L'\x1A';
+
+// Lines typed at a console, as ANSI bytes with "\n" line ends.
+class ConsoleInput : public std::streambuf {
+  public:
+    explicit ConsoleInput(HANDLE console) : console_(console) {}
+
+  protected:
+    int_type underflow() override {
+        while (!ended_ && gptr() == egptr()) ReadChunk();
+        if (gptr() == egptr()) return traits_type::eof();
+        return traits_type::to_int_type(*gptr());
+    }
+
+  private:
+    void ReadChunk() {
+        wchar_t typed[1024];
+        DWORD count = 0;
+        size_t kept = 0;
+        if (heldSurrogate_ != 0) typed[kept++] = heldSurrogate_;
+        heldSurrogate_ = 0;
+        if (!ReadConsoleW(console_, typed + kept, static_cast<DWORD>(1024 - kept), &count,
+                          nullptr) ||
+            count == 0) {
+            ended_ = true;
+            count = 0;
+        }
+        size_t length = kept + count;
+        // The two halves of a character beyond UTF-16's first plane may
+        // arrive in two reads; the first waits for the second.
+        if (!ended_ && length > 0 && IS_HIGH_SURROGATE(typed[length - 1])) {
+            heldSurrogate_ = typed[--length];
+        }
+        bytes_.clear();
+        for (size_t i = 0; i < length; ++i) {
+            if (typed[i] == kEndOfInputCharacter) {
+                ended_ = true;
+                break;
+            }
+            if (typed[i] == L'\r' && i + 1 < length && typed[i + 1] == L'\n') continue;
+            const bool pair =
+                i + 1 < length && IS_HIGH_SURROGATE(typed[i]) && IS_LOW_SURROGATE(typed[i + 1]);
+            AppendAnsi(typed + i, pair ? 2 : 1);
+            if (pair) ++i;
+        }
+        setg(&bytes_[0], &bytes_[0], &bytes_[0] + bytes_.size());
+    }
+
+    // One character in the ANSI code page, with no best-fit stand-in: a
+    // best-fit 'y' for a full-width one would answer a question nobody was
+    // asked, and a '?' for a Cyrillic letter would be stored as typed.
+    void AppendAnsi(const wchar_t* character, int units) {
+        char ansi[8];
+        BOOL usedDefault = FALSE;
+        const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character, units, ansi,
+                                             sizeof ansi, nullptr, &usedDefault);
+        if (size <= 0 || usedDefault) {
+            bytes_ += kUnstorableCharacter;
+        } else {
+            bytes_.append(ansi, static_cast<size_t>(size));
+        }
+    }
+
+    HANDLE console_;
+    std::string bytes_;
+    wchar_t heldSurrogate_ = 0;
+    bool ended_ = false;
+};
+
+// Text for a console, written as characters in one call per flush: a line
+// or a prompt.
+class ConsoleOutput : public std::streambuf {
+  public:
+    explicit ConsoleOutput(HANDLE console) : console_(console) {}
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            // The line end the C runtime's text mode writes.
+            if (c == '\n') pending_ += '\r';
+            pending_ += traits_type::to_char_type(c);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    int sync() override {
+        if (pending_.empty()) return 0;
+        const int length = static_cast<int>(pending_.size());
+        std::wstring wide(static_cast<size_t>(length), L'\0');
+        const int wideLength =
+            MultiByteToWideChar(CP_ACP, 0, pending_.data(), length, &wide[0], length);
+        pending_.clear();
+        DWORD written = 0;
+        const bool ok =
+            wideLength > 0 &&
+            WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wideLength), &written, nullptr);
+        return ok ? 0 : -1;
+    }
+
+  private:
+    HANDLE console_;
+    std::string pending_;
+};
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
 }
 
+}  // namespace
+
+void StartConsole() {
+    // The buffers are never freed: std::cin and std::cout use them until the
+    // process ends, after every static object is gone.
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (IsConsole(input)) {
+        std::cin.rdbuf(new ConsoleInput(input));
+    }
+    if (IsConsole(output)) {
+        std::cout.rdbuf(new ConsoleOutput(output));
+        return;
+    }
+    // To a pipe or a file the C runtime would otherwise hand the system one
+    // byte per write where it takes the handle for a character device (NUL),
+    // which splits double-byte characters and costs a call per byte. Fully
+    // buffered, each line leaves in one write when PrintLine or a read
+    // flushes it.
+    std::setvbuf(stdout, nullptr, _IOFBF, 4096);
+}
 void PrintLine(const std::string& text) { std::cout << text << '\n' << std::flush; }
 
 void PrintPrompt(const std::string& text) { std::cout << text << std::flush; }
