@@ -8,6 +8,7 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-
 command -v make >/dev/null 2>&1 || need+=(make)
 command -v python3 >/dev/null 2>&1 || need+=(python3)
 command -v unzip >/dev/null 2>&1 || need+=(unzip)
+command -v locale-gen >/dev/null 2>&1 || need+=(locales)
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 command -v wine >/dev/null 2>&1 || need+=(wine)
 # The 32-bit loader installs on any host; whether it runs there is probed
@@ -24,6 +25,16 @@ if [ ${#need[@]} -gt 0 ]; then
     apt-get update -q >/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
 fi
+
+# The console tests run the tool on a terminal under these locales, whose code
+# pages Wine gives the console (1252 with 437, and 1252 with 850).
+for wanted in en_US de_DE; do
+    if ! locale -a 2>/dev/null | grep -qx "$wanted.utf8"; then
+        sed -i "s/^# *\($wanted.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+        grep -qx "$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" >>/etc/locale.gen
+        locale-gen >/dev/null
+    fi
+done
 
 . "$(dirname "${BASH_SOURCE[0]}")/host-bits.sh"
 
