@@ -172,11 +172,29 @@ TEST(Usage, NamesEverySwitchAndFitsOneScreen) {
         EXPECT_LE(text.size(), 79u) << "line " << count << ": " << text;
     }
     EXPECT_LE(count, 40);
-    for (const char* word : {"/?",          "/check",       "/repair",         "/suffix:VALUE",
-                             "/whatif",     "/backup:FILE", "/log:FILE",       "/reg:32",
-                             "/reg:64",     "0 compliant",  "2 not compliant", "1 failed",
-                             "Intune",      "ConfigMgr",    "Ansible",         "win_command",
-                             "failed_when", "changed_when", "Invoke-Command",  "$LASTEXITCODE"}) {
+    for (const char* word : {"/?",
+                             "/check",
+                             "/repair",
+                             "/suffix:VALUE",
+                             "/whatif",
+                             "/backup:FILE",
+                             "/log:FILE",
+                             "/reg:32",
+                             "/reg:64",
+                             "0 compliant",
+                             "2 not compliant",
+                             "1 failed",
+                             "Intune",
+                             "ConfigMgr",
+                             "Ansible",
+                             "win_command",
+                             "failed_when",
+                             "changed_when",
+                             "Invoke-Command",
+                             "$LASTEXITCODE",
+                             "/json",
+                             "Sorvane64.exe",
+                             "not compliant[, N changes made] - "}) {
         EXPECT_NE(std::string::npos, out.find(word)) << word;
     }
 }

@@ -293,9 +293,12 @@ class Json(ToolTestCase):
         self.assertEqual(("failed", READ_FAILED, 1, []),
                          (report["result"], report["reason"], report["exitCode"],
                           report["values"]))
-        report = self.document("/check", "/repair")
-        self.assertEqual(("failed", "/check and /repair cannot be used together.", 1),
-                         (report["result"], report["reason"], report["exitCode"]))
+        for args, reason in ((["/check", "/repair"], "/check and /repair cannot be used together."),
+                             ([], "/json works only with /check or /repair.")):
+            report = self.document(*args)
+            self.assertEqual(("failed", reason, 1, None),
+                             (report["result"], report["reason"], report["exitCode"],
+                              report["mode"] if not args else None))
 
 
 class Usage(ToolTestCase):
