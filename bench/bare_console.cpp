@@ -8,8 +8,10 @@
 
 int main() {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV", 0, KEY_ALL_ACCESS,
-                      &key) == ERROR_SUCCESS) {
+    // The key the tool opens: in the 32-bit view, which a 64-bit build names.
+    const REGSAM view = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV", 0,
+                      KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
         RegCloseKey(key);
     }
     std::cout << "Program has finished" << std::endl;

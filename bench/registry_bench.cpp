@@ -30,11 +30,14 @@ const char kServerSub[] = "SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
 const char kClientSub[] = "SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
 const char kServerFull[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
 const char kSuffix[] = "dc=brimsek,dc=com";
+// The view the tool opens its keys in: the 32-bit one, which the 64-bit build
+// asks for by name. Every program here works on those keys.
+const REGSAM kToolView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
 
 bool SetText(HKEY root, const char* sub, const char* name, const char* text) {
     HKEY key;
-    if (RegCreateKeyExA(root, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
+    if (RegCreateKeyExA(root, sub, 0, nullptr, 0, KEY_ALL_ACCESS | kToolView, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
         return false;
     }
     LONG r = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -142,7 +145,7 @@ int TimePairs(const char* tool, const char* bare, int pairs, const StartupCase& 
             std::printf(
                 "a run went wrong (%s): tool exit %lu printed \"%s\", the bare program "
                 "\"%s\"\n",
-                c.label, t.exitCode, t.output.c_str(), b.output.c_str());
+                c.label.c_str(), t.exitCode, t.output.c_str(), b.output.c_str());
             return 1;
         }
         if (pair < 0) continue;
@@ -186,6 +189,7 @@ int Startup(const char* tool, const char* bare, int pairs) {
 // One cycle as the tool's store routines do it: object, Open, ReadValue, destroy.
 bool CycleOurs() {
     RegistryKey key;
+    key.SetAccess(KEY_ALL_ACCESS | kToolView);
     if (!key.Open(kServerFull)) return false;
     BYTE data[512];
     DWORD size = sizeof data;
@@ -195,7 +199,8 @@ bool CycleOurs() {
 // The same with the raw calls and the same access rights.
 bool CycleRaw(bool withRefresh) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServerSub, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServerSub, 0, KEY_ALL_ACCESS | kToolView, &key) !=
+        ERROR_SUCCESS) {
         return false;
     }
     if (withRefresh) {
