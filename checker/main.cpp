@@ -6,7 +6,6 @@
 #include "console.h"
 #include "file_names.h"
 #include "rules.h"
-#include "run_report.h"
 #include "run_context.h"
 #include "single_copy.h"
 #include "text_encoding.h"
@@ -73,12 +72,12 @@ int main(int argc, char** argv) {
             PrintLine(kResultFailed + options.error);
             return 1;
         }
+        // The document says it; nothing goes to a log or a backup.
         context.backupFile.clear();
         context.logFile.clear();
         RunRecord run(context);
         run.failure = Utf8FromAnsi(options.error);
-        PrintLine(JsonReport(run, ExitCode(run)));
-        return ExitCode(run);
+        return EndRun(&run);
     }
     if (!TakeSingleCopyLock()) {
         return Refuse(context, kAnotherCopyRunning, kAnotherCopyReason);

@@ -130,6 +130,11 @@ void ReportCheck(const RunContext& context, const RuleCheck& check,
     }
 }
 
+void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
+    const SettingValue& oldValue = run->values[setting];
+    run->writes.push_back({setting, Utf8FromStored(oldValue.type, oldValue.stored), text, false});
+}
+
 bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const RunContext& context = run->context;
     const char* keyPath = kSettings[setting].keyPath;
@@ -143,8 +148,7 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
         }
         run->backupMade = true;
     }
-    const SettingValue& oldValue = run->values[setting];
-    run->writes.push_back({setting, Utf8FromStored(oldValue.type, oldValue.stored), text, false});
+    RecordWrite(run, setting, text);
     // Logged before it is made: a write the log cannot tell of is not made.
     const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
                                run->writes.back().oldText + "\" -> \"" + Utf8FromAnsi(text) + "\"";
@@ -175,13 +179,14 @@ std::string AlreadyWritten(const RunRecord& run) {
     return names.empty() ? std::string() : kAlreadyWritten + Joined(names, ", ");
 }
 
+std::string FailureReason(const RunRecord& run) {
+    if (run.keysInOtherView == KEY_WOW64_64KEY) return run.failure + kKeysInOther64Note;
+    if (run.keysInOtherView == KEY_WOW64_32KEY) return run.failure + kKeysInOther32Note;
+    return run.failure;
+}
+
 std::string ResultLine(const RunRecord& run) {
-    if (!run.failure.empty()) {
-        std::string line = kResultFailed + run.failure;
-        if (run.keysInOtherView == KEY_WOW64_64KEY) line += kKeysInOther64Note;
-        if (run.keysInOtherView == KEY_WOW64_32KEY) line += kKeysInOther32Note;
-        return line;
-    }
+    if (!run.failure.empty()) return kResultFailed + FailureReason(run);
     const std::string changes = std::to_string(run.changeCount) + kChangesCounted;
     if (!run.problems.empty()) {
         const std::string problems = Joined(run.problems, "; ");
@@ -217,5 +222,3 @@ int EndRun(RunRecord* run) {
     }
     return exitCode;
 }
-
-std::string ScreenText(const std::string& utf8) { return AnsiForScreen(WideFromUtf8(utf8)); }

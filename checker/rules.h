@@ -59,6 +59,10 @@ std::vector<std::string> Problems(const std::vector<RuleCheck>& checks);
 void ReportCheck(const RunContext& context, const RuleCheck& check,
                  const SettingValue values[kSettingCount]);
 
+// Records a write of `text` as `setting`, not made yet, with the value it
+// replaces as the log shows it.
+void RecordWrite(RunRecord* run, SettingId setting, const std::string& text);
+
 // Writes `text` as `setting`, after the backup if one is asked for and not
 // made yet, and logs the write. False when the backup or the write failed;
 // `failure` then says why, naming what was already written.
@@ -66,6 +70,10 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text);
 
 // "; already written: A, B" for the writes made so far; empty for none.
 std::string AlreadyWritten(const RunRecord& run);
+
+// Why the run failed, as its RESULT line says it (UTF-8): the failure and,
+// where the keys were found in the other registry view, that note.
+std::string FailureReason(const RunRecord& run);
 
 // "RESULT: ..." for the run as recorded, in UTF-8. Every run's outcome goes
 // through here; a run that may write counts its changes when it ends
@@ -80,6 +88,3 @@ int ExitCode(const RunRecord& run);
 // take it, prints it (an unattended run) or the JSON document (/json), and
 // returns the exit code.
 int EndRun(RunRecord* run);
-
-// UTF-8 text as the screen shows it in the ANSI code page.
-std::string ScreenText(const std::string& utf8);

@@ -108,11 +108,7 @@ std::string JsonReport(const RunRecord& run, int exitCode) {
         JsonMember("writes", Writes(run)),
         JsonMember("changesMade", std::to_string(run.changeCount)),
         JsonMember("result", JsonString(WideFromAnsi(result)))};
-    if (!run.failure.empty()) {
-        // The reason as the RESULT line gives it.
-        const std::string line = ResultLine(run);
-        members.push_back(JsonMember("reason", Utf8(line.substr(line.find(" - ") + 3))));
-    }
+    if (!run.failure.empty()) members.push_back(JsonMember("reason", Utf8(FailureReason(run))));
     members.push_back(JsonMember("exitCode", std::to_string(exitCode)));
     return JsonObject(members);
 }

@@ -45,6 +45,8 @@ std::string AnsiForScreen(const std::wstring& wide) {
     return text;
 }
 
+std::string ScreenText(const std::string& utf8) { return AnsiForScreen(WideFromUtf8(utf8)); }
+
 std::string Utf8FromWide(const std::wstring& text) {
     return Utf8FromWide(text.data(), text.size());
 }

@@ -19,6 +19,8 @@ std::string AnsiFromWide(const std::wstring& wide);
 // the code page cannot hold shows as "?", never as a look-alike (a full-width
 // letter as its ASCII twin would name another file).
 std::string AnsiForScreen(const std::wstring& wide);
+// UTF-8 text (the run's reasons, which may name a file) as the screen shows it.
+std::string ScreenText(const std::string& utf8);
 
 std::string Utf8FromWide(const wchar_t* text, size_t length);
 std::string Utf8FromWide(const std::wstring& text);

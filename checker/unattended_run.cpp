@@ -71,9 +71,7 @@ int RunUnattended(const RunContext& context) {
         if (context.whatIf) {
             for (const PlannedWrite& write : writes) {
                 Show(context, kWhatIf + Named(write));
-                const SettingValue& old = run.values[write.setting];
-                run.writes.push_back(
-                    {write.setting, Utf8FromStored(old.type, old.stored), write.text, false});
+                RecordWrite(&run, write.setting, write.text);
             }
         }
         return EndRun(&run);
