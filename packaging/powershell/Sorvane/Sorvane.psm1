@@ -36,9 +36,16 @@ $script:RunTool = {
         if ($ModuleBase) { $Exe = Join-Path $ModuleBase $name } else { $Exe = $name }
     }
     $result = [pscustomobject]@{ Exe = $Exe; Lines = @(); ExitCode = $null; StartError = $null }
+    # Looked up first, quietly: a failed start caught here would still land
+    # in the caller's -ErrorVariable.
+    $program = Get-Command -Name $Exe -CommandType Application -ErrorAction Ignore | Select-Object -First 1
+    if (-not $program) {
+        $result.StartError = 'no such program'
+        return $result
+    }
     try {
         # @() keeps a one-line output a list of one line, not a string.
-        $result.Lines = @(& $Exe @Arguments 2>$null | ForEach-Object { [string]$_ })
+        $result.Lines = @(& $program.Source @Arguments 2>$null | ForEach-Object { [string]$_ })
         $result.ExitCode = $LASTEXITCODE
     } catch {
         $result.StartError = $_.Exception.Message
@@ -92,11 +99,13 @@ function Invoke-SorvaneTool {
         } elseif ($lines.Count -eq 0) {
             $run.Failure = "$($output.Exe) printed nothing (exit code $($output.ExitCode))"
         } else {
-            try {
+            $text = $lines -join "`n"
+            $document = $null
+            # Only a document is parsed: a failed parse would stay in the
+            # caller's -ErrorVariable even when caught here.
+            if ($text.TrimStart().StartsWith('{')) {
                 $jsonOptions = $script:JsonOptions
-                $document = ($lines -join "`n") | ConvertFrom-Json @jsonOptions -ErrorAction Stop
-            } catch {
-                $document = $null
+                $document = $text | ConvertFrom-Json @jsonOptions -ErrorAction SilentlyContinue
             }
             if ($document -and $document.PSObject.Properties['result']) {
                 $run.Document = $document

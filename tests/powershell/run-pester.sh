@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# run-pester.sh BITS PREFIX ARCH BUILD TESTFILE: runs one Pester 5 test file in
+# PowerShell 7 against the build tree's exe under Wine, in the tree's prefix.
+# Exits 77 (ctest: skipped), saying why, where PowerShell or Pester 5 is
+# missing or the host cannot run the tree's exe.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+tools=$here/../../tools
+bits=$1 prefix=$2 arch=$3 build=$4 file=$5
+if ! command -v pwsh >/dev/null 2>&1; then
+    echo "skipped: PowerShell (pwsh) is not installed; tools/install-powershell.sh installs it where dotnet is present"
+    exit 77
+fi
+. "$tools/wine-env.sh" "$prefix" "$arch" "$bits"
+if [ "$bits" = 32 ] && ! wine_runs_32bit; then
+    echo "skipped: $WINE_NO_32BIT_REASON"
+    exit 77
+fi
+wine_prefix_ready
+exe=$build/Sorvane.exe
+[ "$bits" = 64 ] && exe=$build/Sorvane64.exe
+export SORVANE_TOOL=$exe SORVANE_EXE=$here/wine-exe.sh SORVANE_PROBE=$build/tests/regprobe.exe
+export SORVANE_MODULE=$build/packaging/Sorvane SORVANE_FLEET=$build/packaging/fleet
+export SORVANE_TEST_FILE=$file POWERSHELL_TELEMETRY_OPTOUT=1 POWERSHELL_UPDATECHECK=Off
+exec pwsh -NoProfile -NonInteractive -Command '
+    $pester = Get-Module -ListAvailable -Name Pester | Where-Object { $_.Version.Major -eq 5 } |
+        Sort-Object Version -Descending | Select-Object -First 1
+    if (-not $pester) {
+        "skipped: Pester 5 is not installed; tools/install-powershell.sh installs it where dotnet is present"
+        exit 77
+    }
+    Import-Module $pester.Path
+    $config = New-PesterConfiguration
+    $config.Run.Path = $env:SORVANE_TEST_FILE
+    $config.Run.Exit = $true
+    $config.Output.Verbosity = "Detailed"
+    Invoke-Pester -Configuration $config'
