@@ -25,7 +25,7 @@ try {
         $line = "RESULT: failed - $Exe printed nothing (exit code $LASTEXITCODE)"
     }
 } catch {
-    $line = "RESULT: failed - could not start ${Exe}: $($_.Exception.Message)"
+    $line = "RESULT: failed - could not start ${Exe}: $($_.Exception.Message -replace '\s+', ' ')"
 }
 Write-Output $line
 exit 0

@@ -30,7 +30,7 @@ try {
         if ($code -eq 0) { $code = 1 }
     }
 } catch {
-    $line = "RESULT: failed - could not start ${Exe}: $($_.Exception.Message)"
+    $line = "RESULT: failed - could not start ${Exe}: $($_.Exception.Message -replace '\s+', ' ')"
     $code = 1
 }
 Write-Output $line

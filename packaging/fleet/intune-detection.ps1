@@ -28,7 +28,7 @@ try {
         $code = 1
     }
 } catch {
-    $line = "RESULT: failed - could not start ${Exe}: $($_.Exception.Message)"
+    $line = "RESULT: failed - could not start ${Exe}: $($_.Exception.Message -replace '\s+', ' ')"
 }
 Write-Output $line
 if ($code -eq 0) { exit 0 }

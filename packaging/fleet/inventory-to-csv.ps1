@@ -23,7 +23,7 @@ $check = {
         $answer.Lines = @(& $Exe /check "/reg:$View" /json 2>$null | ForEach-Object { [string]$_ })
         $answer.ExitCode = $LASTEXITCODE
     } catch {
-        $answer.StartError = $_.Exception.Message
+        $answer.StartError = $_.Exception.Message -replace '\s+', ' '
     }
     $answer
 }
