@@ -51,11 +51,19 @@ class ReleaseZip(ToolTestCase):
         with open(os.path.join(self.folder, name), "rb") as f:
             return f.read()
 
-    def test_zip_is_named_with_the_version_and_holds_both_exes_their_sums_and_the_guide(self):
+    def test_zip_is_named_with_the_version_and_holds_exes_sums_guide_module_and_fleet_scripts(self):
         with zipfile.ZipFile(self.zip_path) as z:
             files = sorted(n for n in z.namelist() if not n.endswith("/"))
-        self.assertEqual([self.name + "/" + n for n in ("GUIDE.txt", "Sorvane.exe",
-                          "Sorvane.exe.sha256", "Sorvane64.exe", "Sorvane64.exe.sha256")], files)
+        module = "PowerShell/Modules/Sorvane/%s/" % version()
+        fleet = ["fleet/" + n for n in os.listdir(os.path.join(ROOT, "packaging", "fleet"))]
+        expected = ["GUIDE.txt", "Sorvane.exe", "Sorvane.exe.sha256", "Sorvane64.exe",
+                    "Sorvane64.exe.sha256"] + fleet
+        expected += [module + n for n in ("Sorvane.psd1", "Sorvane.psm1", *EXES.values())]
+        self.assertEqual(sorted(self.name + "/" + n for n in expected), files)
+        # The module runs the exes beside it: the same files as the zip's own.
+        for exe in EXES.values():
+            self.assertEqual(self.read(exe), self.read(module + exe), exe)
+        self.assertIn(b"ModuleVersion        = '%s'" % version().encode(), self.read(module + "Sorvane.psd1"))
 
     def test_guide_has_crlf_line_ends_and_covers_what_a_technician_needs(self):
         guide = self.read("GUIDE.txt")
