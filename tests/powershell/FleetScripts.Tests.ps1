@@ -1,6 +1,6 @@
-# The fleet scripts as the agents run them (a PowerShell of their own, -File,
-# parameters as deployed), against the real exe under Wine: each path's one
-# line, exit code and registry; the inventory's CSV; the Ansible tasks.
+# The fleet scripts as the agents run them, against the real exe under Wine:
+# each path's one line, exit code and registry; the inventory's CSV; the
+# Ansible tasks.
 
 BeforeDiscovery {
     $cafe = "dc=caf$([char]0xE9)"
@@ -11,21 +11,24 @@ BeforeAll {
     $cafe = "dc=caf$([char]0xE9)"
 
     function Invoke-FleetScript {
-        # Runs one script in a PowerShell of its own: its standard output
-        # lines, its standard error and its exit code.
+        # Runs one script as the agents do, but in this session (a PowerShell
+        # start per run would cost the suite a second each): its standard
+        # output lines, what it wrote to standard error, and its exit code.
         param([string]$Name, [hashtable]$Parameters, [switch]$HoldLock)
-        $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $env:SORVANE_FLEET $Name))
-        foreach ($key in $Parameters.Keys) { $arguments += "-$key", $Parameters[$key] }
-        $errors = Join-Path $TestDrive 'stderr.txt'
+        $errors = New-Object System.IO.StringWriter
+        $stderr = [Console]::Error
         $held = $null
         if ($HoldLock) { $held = Start-HeldCopy }
         try {
-            $lines = @(& pwsh @arguments 2>$errors)
+            [Console]::SetError($errors)
+            $global:LASTEXITCODE = $null
+            $lines = @(& (Join-Path $env:SORVANE_FLEET $Name) @Parameters)
             $code = $LASTEXITCODE
         } finally {
+            [Console]::SetError($stderr)
             if ($held) { Stop-HeldCopy $held }
         }
-        [pscustomobject]@{ Lines = $lines; Error = (Get-Content -Raw $errors); ExitCode = $code }
+        [pscustomobject]@{ Lines = $lines; Error = $errors.ToString(); ExitCode = $code }
     }
 
     function Set-State {
