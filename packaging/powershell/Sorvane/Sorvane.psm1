@@ -61,6 +61,10 @@ if ((Get-Command ConvertFrom-Json).Parameters.ContainsKey('DateKind')) {
     $script:JsonOptions.DateKind = 'String'
 }
 
+# What a table of settings shows unless asked for more.
+Update-TypeData -TypeName Sorvane.LdapSetting -DefaultDisplayPropertySet ComputerName, Name, Text, Passes -Force
+Update-TypeData -TypeName Sorvane.Repair -DefaultDisplayPropertySet ComputerName, Result, ChangesMade, Problems -Force
+
 function Invoke-SorvaneTool {
     # One run of the exe on each computer (here when none is named): one
     # Sorvane.Run per computer that answered, with the document when the
