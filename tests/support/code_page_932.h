@@ -1,7 +1,6 @@
 // The tests in registry_cp932 run with LC_ALL=ja_JP.UTF-8, which gives the
-// Wine process the Shift-JIS ANSI code page (932) when that locale is
-// generated, and the default one silently when it is not; they mean nothing
-// under any other, so each fails at once when the process has another.
+// Wine process the Shift-JIS ANSI code page (932); they mean nothing under any
+// other, so each fails at once when the process has another.
 #pragma once
 
 #include <windows.h>
@@ -13,8 +12,8 @@ template <typename Base = ::testing::Test>
 class UnderCodePage932 : public Base {
   protected:
     void SetUp() override {
-        ASSERT_EQ(932u, GetACP()) << "the process needs the Shift-JIS code page: the locale "
-                                     "ja_JP.UTF-8 is not generated (as root: tools/install.sh)";
+        ASSERT_EQ(932u, GetACP()) << "the process needs the Shift-JIS code page "
+                                     "(LC_ALL=ja_JP.UTF-8 under Wine)";
         Base::SetUp();
     }
 };
