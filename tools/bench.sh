@@ -27,7 +27,7 @@ use_prefix() {
     local tree
     tree=$(tree_of "$build" "$1")
     . "$root/tools/wine-env.sh" "$tree/$2" "$([ "$1" = 64 ] && echo win64 || echo win32)" "$1"
-    trap wine_prefix_stop EXIT
+    trap 'wine_prefix_stop "$WINEPREFIX"' EXIT
     wine_prefix_ready
 }
 
@@ -79,7 +79,7 @@ bench_build() {
     echo
     printf '%s\n' "${rows[@]}" | grep '^note|' | cut -d'|' -f2- || true
     echo "Benchmark took $((SECONDS - started)) s"
-    wine_prefix_stop
+    wine_prefix_stop "$WINEPREFIX"
 }
 
 for bits in "${runnable[@]}"; do

@@ -21,7 +21,7 @@ tree=$(tree_of "$build" $bits)
 build_tree $bits "$tree" --target Sorvane >/dev/null
 
 . "$root/tools/wine-env.sh" "$tree/demo-prefix" $arch $bits
-trap wine_prefix_stop EXIT
+trap 'wine_prefix_stop "$WINEPREFIX"' EXIT
 echo "Preparing a private Wine prefix in $tree/demo-prefix (the first time takes a minute)..."
 wine_prefix_ready
 wine reg import "$(wine winepath -w "$root/tools/demo-settings.reg" 2>/dev/null)" "${view[@]}" \

@@ -19,7 +19,6 @@ fi
 echo "Builds: $builds"
 
 trees=("$(tree_of "$build" 64)" "$(tree_of "$build" 32)")
-. "$root/tools/wine-env.sh" "${trees[0]}/wineprefix" win64 64  # for wine_prefix_stop
 trap 'for tree in "${trees[@]}"; do wine_prefix_stop "$tree/wineprefix"; wine_prefix_stop "$tree/wineprefix64"; done' EXIT
 build_tree 64 "${trees[0]}"
 build_tree 32 "${trees[1]}"
@@ -29,9 +28,10 @@ for tree in "${trees[@]}"; do
     echo "== $(basename "$tree"): ctest"
     (cd "$tree" && ctest --output-on-failure --timeout 600 -j2 "$@") || failed+=("$(basename "$tree")")
 done
+took="in $((SECONDS / 60)) min $((SECONDS % 60)) s"
 if [ ${#failed[@]} -eq 0 ]; then
-    echo "Builds: $builds. All tests passed."
+    echo "Builds: $builds. All tests passed $took."
 else
-    echo "Builds: $builds. Tests FAILED in: ${failed[*]}."
+    echo "Builds: $builds. Tests FAILED in: ${failed[*]} ($took)."
     exit 1
 fi

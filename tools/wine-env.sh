@@ -5,31 +5,21 @@
 # $2 is the prefix's architecture: win32 (the default) or win64, in which the
 # 32-bit loader still starts 32-bit programs, under WoW64 as on 64-bit Windows.
 # $3 is the bitness of the programs to run, 32 (the default) or 64: it names
-# the loader. Debian's `wine` wrapper picks the 32-bit loader whenever wine32
-# is installed, runnable or not, so the loader is always named here, and
-# `wine` below is this loader.
+# the loader (tools/host-bits.sh), and `wine` below is this loader.
+. "$(dirname "${BASH_SOURCE[0]}")/host-bits.sh"
+
 export WINEPREFIX="$(realpath -m "$1")"
 export WINEARCH=${2:-win32}
-if [ "${3:-32}" = 64 ]; then
-    export WINELOADER=/usr/lib/wine/wine64
-else
-    export WINELOADER=/usr/lib/wine/wine
-fi
+WINELOADER=$(wine_loader "${3:-32}") || {
+    echo "no ${3:-32}-bit Wine loader is installed" >&2
+    exit 1
+}
+export WINELOADER
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 
 wine() { "$WINELOADER" "$@"; }
-
-. "$(dirname "${BASH_SOURCE[0]}")/host-bits.sh"
-
-wine_server_binary() {
-    if [ -x /usr/lib/wine/wineserver ]; then
-        echo /usr/lib/wine/wineserver
-    else
-        command -v wineserver
-    fi
-}
 
 wine_prefix_ready() {
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -48,10 +38,4 @@ wine_prefix_ready() {
         "$(wine_server_binary)" -p 120 </dev/null >/dev/null 2>&1 9>&- || true
         wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
     ) 9>"$WINEPREFIX.lock"
-}
-
-# Stops the server of this prefix, or of the prefix folder given as $1 (a
-# no-op when none runs: -k never starts one).
-wine_prefix_stop() {
-    WINEPREFIX="$(realpath -m "${1:-$WINEPREFIX}")" "$(wine_server_binary)" -k >/dev/null 2>&1 || true
 }

@@ -20,7 +20,9 @@ with its own build tree and prefix."""
 
 import os
 import select
+import shutil
 import subprocess
+import tempfile
 import time
 import unittest
 from contextlib import contextmanager
@@ -36,7 +38,30 @@ TRANSCRIPTS = os.path.join(HERE, "transcripts")
 # (32 or 64) and the Wine loader that runs them.
 BUILD = EXE = PROBE = BITS = LOADER = None
 
-LOADERS = {32: "/usr/lib/wine/wine", 64: "/usr/lib/wine/wine64"}
+
+def wine_loader(bits):
+    """The Wine loader for programs of that bitness, as tools/host-bits.sh
+    finds it (the one place that knows where Wine is)."""
+    found = subprocess.run(["bash", os.path.join(TOOLS, "host-bits.sh"), str(bits)],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True)
+    if found.returncode != 0:
+        raise AssertionError("no %d-bit Wine loader is installed (tools/install.sh)" % bits)
+    return found.stdout.strip()
+
+
+def locale_env(name):
+    """The environment that runs a program under the locale `name`, one of
+    tools/test-locales; fails at once when it is not generated, since Wine
+    then silently gives the program the default code pages."""
+    with open(os.path.join(TOOLS, "test-locales")) as f:
+        listed = f.read().split()
+    if name not in listed:
+        raise AssertionError("locale %s is not in tools/test-locales" % name)
+    spelled = {name.lower(), name.lower().replace("utf-8", "utf8")}
+    generated = subprocess.run(["locale", "-a"], stdout=subprocess.PIPE, text=True).stdout
+    if not spelled & {line.lower() for line in generated.split()}:
+        raise AssertionError("locale %s is not generated: as root, run tools/install.sh" % name)
+    return {"LC_ALL": name}
 
 # A run that does not end within this many seconds is a hang.
 RUN_TIMEOUT = 30
@@ -156,7 +181,7 @@ def configure(build, main_prefix, view_prefix=None):
     BITS = 64 if os.path.isfile(os.path.join(BUILD, "Sorvane64.exe")) else 32
     EXE = os.path.join(BUILD, "Sorvane64.exe" if BITS == 64 else "Sorvane.exe")
     PROBE = os.path.join(BUILD, "tests", "regprobe.exe")
-    LOADER = LOADERS[BITS]
+    LOADER = wine_loader(BITS)
     for program in (EXE, PROBE):
         if not os.path.isfile(program):
             raise AssertionError("%s is not built: build the tree first (tools/test.sh)" % program)
@@ -354,6 +379,12 @@ class ToolTestCase(unittest.TestCase):
         before = values()
         yield before
         self.assertEqual(before, values(), "the registry changed")
+
+    def scratch_folder(self):
+        """A folder of this test's own, removed after it."""
+        folder = tempfile.mkdtemp(prefix="sorvane-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        return folder
 
     def assertTranscript(self, name, output):
         expected = transcript(name)

@@ -5,7 +5,6 @@ itself and Windows' does not, so the screen proves nothing: a run is judged by
 the text of the exe's WriteConsoleW calls, as Wine traces them, and by what
 the registry then holds."""
 
-import locale
 import os
 import re
 import select
@@ -28,11 +27,7 @@ WRITE = re.compile(rb'^([0-9a-f]{4}):trace:console:WriteConsoleW \([0-9A-F]+,L"(
 def setUpModule():
     harness.configure_from_environment()
     for name in LOCALES:
-        try:
-            locale.setlocale(locale.LC_CTYPE, name)
-        except locale.Error:
-            raise AssertionError("locale %s is not generated (tools/setup.sh)" % name) from None
-    locale.setlocale(locale.LC_CTYPE, "")
+        harness.locale_env(name)
 
 
 def at_console(locale, lines, debug):
@@ -44,7 +39,8 @@ def at_console(locale, lines, debug):
     with tempfile.TemporaryFile() as trace:
         proc = subprocess.Popen([harness.LOADER, harness.EXE], stdin=slave, stdout=slave,
                                 stderr=trace, start_new_session=True,
-                                env=dict(harness.wine_ready(), LC_ALL=locale, WINEDEBUG=debug))
+                                env=dict(harness.wine_ready(), WINEDEBUG=debug,
+                                         **harness.locale_env(locale)))
         os.close(slave)
         os.write(master, "".join(line + "\r" for line in lines).encode("utf-8"))
         deadline = time.monotonic() + RUN_TIMEOUT

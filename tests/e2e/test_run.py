@@ -3,7 +3,6 @@ byte for byte with expected transcripts, and the registry checked afterwards."""
 
 import os
 import subprocess
-import tempfile
 import unittest
 
 import harness
@@ -34,7 +33,7 @@ class AllRulesMet(ToolTestCase):
         # Not only "1": any argument that is no switch, a switch it does not
         # know, two words in one argument, several arguments. /reg: and /log:
         # leave the interactive tool as it is.
-        log = windows_path(os.path.join(tempfile.mkdtemp(prefix="sorvane-"), "a.log"))
+        log = windows_path(os.path.join(self.scratch_folder(), "a.log"))
         cases = [(args, "verbose_all_ok.txt") for args in
                  (["v"], ["0"], ["/x"], ["-1"], ["two words"], ["a", "b"], ["-1", "extra"])]
         cases.append((["/reg:32", "/log:" + log], "terse_all_ok.txt"))
@@ -227,7 +226,7 @@ class CodePage932(ToolTestCase):
     CHARACTERS = {"土": b"\x93\x79", "ハ": b"\x83\x6e", "ヒ": b"\x83\x71", "？": b"\x81\x48"}
 
     def run932(self, stdin):
-        return run_tool(stdin, env={"LC_ALL": "ja_JP.UTF-8"})
+        return run_tool(stdin, env=harness.locale_env("ja_JP.UTF-8"))
 
     def test_double_byte_characters_re_ask_and_a_lone_lead_byte_is_not_stored(self):
         seed(MISMATCHED_SERVER, BROKEN_CLIENT)

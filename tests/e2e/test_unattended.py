@@ -4,7 +4,6 @@ afterwards, a backup restored with Wine's own reg.exe, the audit log read."""
 
 import json
 import os
-import tempfile
 import unittest
 
 import harness
@@ -88,7 +87,7 @@ class Check(ToolTestCase):
 
 class Repair(ToolTestCase):
     def setUp(self):
-        self.folder = tempfile.mkdtemp(prefix="sorvane-")
+        self.folder = self.scratch_folder()
 
     def path(self, name):
         return os.path.join(self.folder, name)
@@ -184,7 +183,7 @@ class Repair(ToolTestCase):
         # Best fit would make the full-width letters b and l, and under code
         # page 932 the second byte of ソ is the byte of a backslash.
         for env, backup, log in (({}, "\uff42.reg", "\uff4c.log"),
-                                 ({"LC_ALL": "ja_JP.UTF-8"}, "\u30bd\u30d5\u30c8.reg", "ja.log")):
+                                 (harness.locale_env("ja_JP.UTF-8"), "\u30bd\u30d5\u30c8.reg", "ja.log")):
             seed(BROKEN_SERVER, BROKEN_CLIENT)
             for name in ("b.reg", "l.log"):
                 with open(self.path(name), "w") as f:
@@ -311,7 +310,7 @@ class Usage(ToolTestCase):
 
     def test_usage_errors_read_and_write_nothing(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
-        log = os.path.join(tempfile.mkdtemp(prefix="sorvane-"), "never.log")
+        log = os.path.join(self.scratch_folder(), "never.log")
         with self.assertNothingWritten():
             for args in (["/check", "/x"], ["/check", "/repair"], ["/check", "/suffix:dc=x"],
                          ["/whatif"], ["/suffix:dc=x"], ["/repair", "/suffix:"],

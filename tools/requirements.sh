@@ -1,0 +1,60 @@
+# Sourced by tools/setup.sh and tools/install.sh: what the build and the tests
+# need, in one place. requirements_missing fills missing_packages (Debian
+# package names) and missing_locales (from tools/test-locales: the locales the
+# tests run programs under; Wine takes a process's code pages from its locale,
+# and a locale that is not generated silently gives the default ones).
+
+# What shows a requirement is there (a command, a path, or dpkg:PACKAGE for
+# an installed package), and the packages that bring it.
+requirement_table=(
+    "i686-w64-mingw32-g++-posix|g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686"
+    "x86_64-w64-mingw32-g++-posix|g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64"
+    "cmake|cmake"
+    "cpack|cmake"
+    "make|make"
+    "python3|python3"
+    "unzip|unzip"
+    "locale-gen|locales"
+    "/usr/src/googletest/googletest|googletest"
+    "wine|wine"
+    # The 32-bit loader installs on any host; whether it runs there is
+    # probed (wine_runs_32bit in tools/host-bits.sh).
+    "dpkg:wine32:i386|wine32:i386"
+    # The 64-bit loader: for the 64-bit exe, and for the prefix in which the
+    # 32-bit exe runs under WoW64.
+    "dpkg:wine64|wine64"
+)
+
+test_locales() {
+    grep -v '^#' "$(dirname "${BASH_SOURCE[0]}")/test-locales"
+}
+
+# Whether the locale $1 (for example ja_JP.UTF-8) is generated; `locale -a`
+# spells it ja_JP.utf8.
+locale_generated() {
+    local spelled=${1%%.*}.utf8
+    locale -a 2>/dev/null | grep -qix -e "$1" -e "$spelled"
+}
+
+requirements_missing() {
+    missing_packages=()
+    missing_locales=()
+    local row probe package
+    for row in "${requirement_table[@]}"; do
+        probe=${row%%|*}
+        if [[ $probe == dpkg:* ]]; then
+            dpkg -s "${probe#dpkg:}" >/dev/null 2>&1 && continue
+        elif [[ $probe == /* ]]; then
+            [ -e "$probe" ] && continue
+        else
+            command -v "$probe" >/dev/null 2>&1 && continue
+        fi
+        for package in ${row#*|}; do
+            [[ " ${missing_packages[*]} " == *" $package "* ]] || missing_packages+=("$package")
+        done
+    done
+    for row in $(test_locales); do
+        locale_generated "$row" || missing_locales+=("$row")
+    done
+    [ ${#missing_packages[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ]
+}
