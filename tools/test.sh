@@ -17,6 +17,13 @@ else
     builds="Sorvane64.exe (64-bit) is built and run; Sorvane.exe (32-bit) is built and inspected, not run: $WINE_NO_32BIT_REASON"
 fi
 echo "Builds: $builds"
+# The PowerShell tests (tests/powershell) need pwsh and Pester 5.
+if powershell=$("$root/tests/powershell/run-pester.sh" --probe 2>&1); then
+    powershell="PowerShell tests: run in $powershell"
+else
+    powershell="PowerShell tests: $powershell"
+fi
+echo "$powershell"
 
 trees=("$(tree_of "$build" 64)" "$(tree_of "$build" 32)")
 trap 'for tree in "${trees[@]}"; do wine_prefix_stop "$tree/wineprefix"; wine_prefix_stop "$tree/wineprefix64"; done' EXIT
@@ -29,6 +36,7 @@ for tree in "${trees[@]}"; do
     (cd "$tree" && ctest --output-on-failure --timeout 600 -j2 "$@") || failed+=("$(basename "$tree")")
 done
 took="in $((SECONDS / 60)) min $((SECONDS % 60)) s"
+echo "$powershell"
 if [ ${#failed[@]} -eq 0 ]; then
     echo "Builds: $builds. All tests passed $took."
 else

@@ -3,14 +3,24 @@
 # PowerShell 7 against the build tree's exe under Wine, in the tree's prefix.
 # Exits 77 (ctest: skipped), saying why, where PowerShell or Pester 5 is
 # missing or the host cannot run the tree's exe.
+# run-pester.sh --probe: says whether the PowerShell tests can run here (exit
+# 0, with the version) or why not (exit 77), for tools/test.sh.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 tools=$here/../../tools
-bits=$1 prefix=$2 arch=$3 build=$4 file=$5
 if ! command -v pwsh >/dev/null 2>&1; then
     echo "skipped: PowerShell (pwsh) is not installed; tools/install-powershell.sh installs it where dotnet is present"
     exit 77
 fi
+if [ "${1:-}" = --probe ]; then
+    exec pwsh -NoProfile -NonInteractive -Command '
+        if (-not (Get-Module -ListAvailable -Name Pester | Where-Object { $_.Version.Major -eq 5 })) {
+            "skipped: Pester 5 is not installed; tools/install-powershell.sh installs it where dotnet is present"
+            exit 77
+        }
+        "PowerShell $($PSVersionTable.PSVersion), Pester $((Get-Module -ListAvailable -Name Pester | Sort-Object Version -Descending)[0].Version)"'
+fi
+bits=$1 prefix=$2 arch=$3 build=$4 file=$5
 . "$tools/wine-env.sh" "$prefix" "$arch" "$bits"
 if [ "$bits" = 32 ] && ! wine_runs_32bit; then
     echo "skipped: $WINE_NO_32BIT_REASON"
