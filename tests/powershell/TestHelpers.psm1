@@ -56,7 +56,9 @@ function Get-LdapValues {
 
 function Start-HeldCopy {
     # An interactive copy of the tool waiting at its first question, so it
-    # holds the one-copy lock until Stop-HeldCopy ends its input.
+    # holds the one-copy lock until Stop-HeldCopy ends its input. Each probe
+    # below holds the lock too while it runs: a copy that started then found
+    # it taken and ended, and is started again.
     $start = New-Object System.Diagnostics.ProcessStartInfo $env:SORVANE_EXE
     $start.RedirectStandardInput = $true
     $start.RedirectStandardOutput = $true
@@ -64,9 +66,10 @@ function Start-HeldCopy {
     $process = [System.Diagnostics.Process]::Start($start)
     $deadline = (Get-Date).AddSeconds(20)
     while ((Get-Date) -lt $deadline) {
-        $probe = @(& $env:SORVANE_EXE /check /json) -join '' | ConvertFrom-Json
-        if ($probe.result -eq 'failed' -and $probe.reason -like 'another copy*') { return $process }
         Start-Sleep -Milliseconds 200
+        if ($process.HasExited) { $process = [System.Diagnostics.Process]::Start($start) }
+        $probe = @(& $env:SORVANE_EXE /check /json) -join '' | ConvertFrom-Json
+        if ($probe.reason -eq 'another copy of Sorvane is running' -and -not $process.HasExited) { return $process }
     }
     Stop-HeldCopy $process
     throw 'the held copy of the tool did not take its lock within 20 s'
@@ -74,6 +77,7 @@ function Start-HeldCopy {
 
 function Stop-HeldCopy {
     param($Process)
+    if ($Process.HasExited) { return }
     $Process.StandardInput.Close()
     if (-not $Process.WaitForExit(20000)) { throw 'the held copy did not end at the end of its input' }
 }
