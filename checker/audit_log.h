@@ -22,8 +22,3 @@ bool CanAppendToLog(const std::wstring& fileName);
 // when the file cannot be opened or written, with the error code as last
 // error.
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
-
-// The names each log line carries (and the JSON report); "?" where the
-// system cannot say.
-std::wstring ComputerName();
-std::wstring UserName();

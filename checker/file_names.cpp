@@ -4,9 +4,6 @@
 
 #include <vector>
 
-extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
-                                      int expandWildcards, int* startInfo);
-
 namespace {
 
 std::wstring FullName(const std::wstring& name) {
@@ -42,18 +39,6 @@ bool FileId(const std::wstring& name, BY_HANDLE_FILE_INFORMATION* info) {
 }
 
 }  // namespace
-
-std::wstring TypedArgument(int index) {
-    int count = 0;
-    wchar_t** typed = nullptr;
-    wchar_t** environment = nullptr;
-    int newMode = 0;
-    if (__wgetmainargs(&count, &typed, &environment, 0, &newMode) != 0 || index < 0 ||
-        index >= count) {
-        return std::wstring();
-    }
-    return typed[index];
-}
 
 bool NameSameFile(const std::wstring& first, const std::wstring& second) {
     const std::wstring a = LongName(FullName(first));

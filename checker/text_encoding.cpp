@@ -103,6 +103,12 @@ std::string Utf8FromWide(const wchar_t* text, size_t length) {
     return utf8;
 }
 
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
+    std::string joined;
+    for (size_t i = 0; i < parts.size(); ++i) joined += (i > 0 ? separator : "") + parts[i];
+    return joined;
+}
+
 std::string Utf8FromAnsi(const std::string& text) {
     const std::wstring wide = WideFromAnsi(text);
     return Utf8FromWide(wide.data(), wide.size());

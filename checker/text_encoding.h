@@ -37,6 +37,9 @@ std::string OnOneLine(const std::string& text);
 const size_t kLongestShown = 100;
 std::string Shortened(const std::string& text, size_t longest = kLongestShown);
 
+// The parts with `separator` between each two.
+std::string Joined(const std::vector<std::string>& parts, const char* separator);
+
 // Text in the process's ANSI code page as UTF-8.
 std::string Utf8FromAnsi(const std::string& text);
 

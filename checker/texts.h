@@ -36,6 +36,7 @@ struct Refusal {
     const char* request;
 };
 inline constexpr Refusal kValueNotOneWord = {"must be one word without blanks", "enter it again"};
+// 511: kMaxValueLength, the longest value a later read takes back.
 inline constexpr Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
 inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be stored",
                                               "enter another value"};
@@ -83,7 +84,7 @@ inline constexpr char kAnotherCopyRunning[] =
     "ERROR - another copy of Sorvane is running, let it finish and run Sorvane again";
 
 // Unattended runs and the RESULT line, also the audit log's.
-inline constexpr char kWhatIf[] = "WHATIF - would write ";
+inline constexpr char kWouldWrite[] = "WHATIF - would write ";
 inline constexpr char kResultCompliant[] = "RESULT: compliant";
 inline constexpr char kResultNotCompliant[] = "RESULT: not compliant - ";
 inline constexpr char kResultNotCompliantAfter[] = "RESULT: not compliant, ";

@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "check_run.h"
 #include "command_line.h"
 #include "console_capture.h"
 #include "fake_registry_key.h"
-#include "ldap_settings.h"
+#include "fleet_run.h"
+#include "interactive_run.h"
 #include "parse_words.h"
 #include "run_context.h"
-#include "unattended_run.h"
+#include "settings_store.h"
 #include "value_rules.h"
 
 namespace {
@@ -31,13 +31,13 @@ size_t CountOf(const std::string& text, const std::string& part) {
 }
 
 // The context main builds for these arguments (split at spaces).
-RunContext Context(const std::string& arguments) { return ContextFor(ParseWords(arguments)); }
+RunContext Context(const std::string& arguments) { return ParseWords(arguments); }
 
 // Runs the interactive tool once with `input` typed at it; returns what it
 // printed. Every run, however it ends, leaves no key object behind and never
 // holds two at once.
 std::string RunTool(const std::string& input, const RunContext& context) {
-    const std::string out = WithConsole(input, [&context] { RunCheck(context); });
+    const std::string out = WithConsole(input, [&context] { RunInteractive(context); });
     EXPECT_EQ(0, fakeRegistry.openNow) << "a key object outlived the run; input:\n" << input;
     EXPECT_LE(fakeRegistry.openMost, 1) << "two keys were open at once; input:\n" << input;
     return out;
@@ -218,7 +218,7 @@ TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
 // of the first (no notice, read-only opens) carries over to the second.
 TEST_F(CheckRun, EachRunKeepsItsOwnModeAndAccess) {
     fakeRegistry.keys.erase(kClient);
-    const std::string checked = WithConsole("", [] { RunUnattended(Context("/check")); });
+    const std::string checked = WithConsole("", [] { RunFleet(Context("/check")); });
     EXPECT_EQ(
         " ERROR - could not open " + kClient + "\nRESULT: failed - could not read the settings\n",
         checked);
@@ -258,8 +258,7 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
         Seed("no", "no", "dc=old", "dc=new");
         fakeRegistry.opensBeforeFailure = c.opensBeforeFailure;
         int exitCode = -1;
-        const std::string out =
-            WithConsole("", [&] { exitCode = RunUnattended(Context(c.arguments)); });
+        const std::string out = WithConsole("", [&] { exitCode = RunFleet(Context(c.arguments)); });
         EXPECT_EQ(c.exitCode, exitCode) << out;
         EXPECT_EQ(c.result, out.substr(out.rfind("RESULT: "))) << out;
         ASSERT_EQ(c.writes, fakeRegistry.writes.size()) << out;

@@ -1,0 +1,191 @@
+#include "run.h"
+
+#include "audit_log.h"
+#include "console.h"
+#include "json_report.h"
+#include "registry_backup.h"
+#include "screen_lines.h"
+#include "text_encoding.h"
+#include "texts.h"
+
+namespace {
+
+struct PlannedWrite {
+    SettingId setting;
+    std::string text;
+};
+
+// The checks of the values just read and what they leave wrong. A repair
+// without /suffix: leaves the suffixes as they are, and says how to mend them.
+void Evaluate(RunRecord* run) {
+    const RunContext& context = run->context;
+    run->valuesRead = true;
+    run->checks = CheckRules(run->values);
+    run->problems.clear();
+    for (const RuleCheck& check : run->checks) {
+        if (check.holds) continue;
+        const bool noSuffix =
+            check.setting == kLdapSuffix && context.mode == RunMode::kRepair && !context.hasSuffix;
+        run->problems.push_back(check.problem + (noSuffix ? kNoSuffixGiven : ""));
+    }
+}
+
+// Why the log failed, naming what the run had written by then.
+std::string LogFailure(const RunRecord& run) {
+    return kLogNotWritten + Utf8FromWide(run.context.logFile) + AlreadyWritten(run);
+}
+
+// A failure of the backup or the log: the interactive run says it at once.
+bool Fail(RunRecord* run, const std::string& failure) {
+    run->failure = failure;
+    if (!run->context.Unattended()) PrintLine(ScreenText(kErrorPrefix + failure));
+    return false;
+}
+
+std::vector<StoredSetting> BackupOf(const RunRecord& run) {
+    std::vector<StoredSetting> settings;
+    for (int id = 0; id < kSettingCount; ++id) {
+        const SettingValue& value = run.values[id];
+        settings.push_back(
+            {kSettings[id].keyPath, kSettings[id].valueName, value.type, value.stored});
+    }
+    return settings;
+}
+
+// Records a write of `text` as `setting`, not made yet, with the value it
+// replaces as the log shows it.
+void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
+    const SettingValue& oldValue = run->values[setting];
+    run->writes.push_back({setting, Utf8FromStored(oldValue.type, oldValue.stored), text, false});
+}
+
+// Writes `text` as `setting`, after the backup if one is asked for and not
+// made yet, and logs the write. False when the backup, the log or the write
+// failed; `failure` then says why, naming what was already written.
+bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
+    const RunContext& context = run->context;
+    const char* keyPath = kSettings[setting].keyPath;
+    const char* valueName = kSettings[setting].valueName;
+    // The backup holds the values as they were before this run changed any.
+    if (!context.backupFile.empty() && !run->backupMade) {
+        if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view)) {
+            return Fail(run,
+                        kBackupNotWritten + Utf8FromWide(context.backupFile) + kNothingChanged);
+        }
+        run->backupMade = true;
+    }
+    RecordWrite(run, setting, text);
+    // Logged before it is made: a write the log cannot tell of is not made.
+    const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
+                               run->writes.back().oldText + "\" -> \"" + Utf8FromAnsi(text) + "\"";
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, kLogWrite + logged)) {
+        return Fail(run, LogFailure(*run));
+    }
+    // The count is the text's length; the registry still stores the NUL that
+    // follows it, as it does for any string data that does not end in one.
+    const DWORD length = static_cast<DWORD>(text.size());
+    if (!WriteLdapSetting(context, setting, text.c_str(), length)) {
+        if (!context.logFile.empty()) AppendLogLine(context.logFile, kLogRefused + logged);
+        run->failure =
+            std::string(kCouldNotWrite) + keyPath + " = " + valueName + AlreadyWritten(*run);
+        return false;
+    }
+    ++run->changeCount;
+    run->writes.back().done = true;
+    return true;
+}
+
+// Makes the planned writes (an unattended run names each first; /whatif only
+// names and records them). False when one failed and the run must end.
+bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan) {
+    const RunContext& context = run->context;
+    for (const PlannedWrite& write : *plan) {
+        if (context.Unattended()) {
+            Show(context,
+                 (context.whatIf ? kWouldWrite : kWriting) + NamedWrite(write.setting, write.text));
+        }
+        if (!context.MayWrite()) {
+            RecordWrite(run, write.setting, write.text);
+        } else if (!WriteSetting(run, write.setting, write.text)) {
+            return false;
+        }
+    }
+    plan->clear();
+    return true;
+}
+
+// The settings after the writes, read again: the result states what the
+// registry holds, not what the run meant to do.
+void ReadBack(RunRecord* run) {
+    run->valuesRead = false;
+    run->problems.clear();
+    REGSAM ignored = 0;
+    if (!ReadLdapSettings(run->context, run->values, &ignored, ReadReport::kWithoutProgress)) {
+        run->failure = kReadBackFailed + AlreadyWritten(*run);
+        return;
+    }
+    Evaluate(run);
+}
+
+// Ends the run: logs the RESULT line, failing the run when the log cannot
+// take it, prints it (an unattended run) or the JSON document (/json), and
+// returns the exit code.
+int EndRun(RunRecord* run) {
+    const RunContext& context = run->context;
+    // The RESULT line is the log's last word on the run: a run whose end the
+    // log cannot tell of has failed, whatever it did.
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, ResultLine(*run))) {
+        Fail(run, LogFailure(*run));
+    }
+    const int exitCode = ExitCode(*run);
+    if (context.json) {
+        PrintLine(JsonReport(*run, exitCode));
+    } else if (context.Unattended()) {
+        PrintLine(ScreenText(ResultLine(*run)));
+    }
+    return exitCode;
+}
+
+}  // namespace
+
+int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
+    VerboseMode = context.verbose;
+    RunRecord run(context);
+    if (!frontEnd->Start(&run)) return EndRun(&run);
+    if (!ReadLdapSettings(context, run.values, &run.keysInOtherView)) {
+        run.failure = kReadFailed;
+        return EndRun(&run);
+    }
+    Evaluate(&run);
+    // The dialogue writes each check's values as soon as the operator has
+    // settled them, and both suffixes, as it always has; an unattended run
+    // first reports every check, then writes only the values that differ.
+    std::vector<PlannedWrite> plan;
+    for (const RuleCheck& check : run.checks) {
+        ShowCheck(context, check, run.values);
+        std::string text;
+        if (check.holds || !frontEnd->RepairText(check, &text)) continue;
+        for (SettingId setting : check.mends) {
+            const SettingValue& value = run.values[setting];
+            if (context.Unattended() && value.representable && value.text == text) continue;
+            plan.push_back({setting, text});
+        }
+        if (!context.Unattended() && !MakeWrites(&run, &plan)) return EndRun(&run);
+    }
+    if (!MakeWrites(&run, &plan)) return EndRun(&run);
+    // The interactive run logs its RESULT line only from what it read back.
+    if (run.changeCount > 0 && (context.Unattended() || !context.logFile.empty())) {
+        ReadBack(&run);
+        if (!run.failure.empty()) return EndRun(&run);
+    }
+    frontEnd->Finish(run);
+    return EndRun(&run);
+}
+
+int RefuseRun(const RunContext& context, const std::string& interactiveLine,
+              const std::string& reason) {
+    if (!context.Unattended() && !interactiveLine.empty()) PrintLine(interactiveLine);
+    RunRecord run(context);
+    run.failure = reason;
+    return EndRun(&run);
+}
