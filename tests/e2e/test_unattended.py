@@ -56,10 +56,10 @@ class Check(ToolTestCase):
         seed()
         with read_only(SERVER, CLIENT):
             self.assertEqual(0, tool_lines("/check")[0])
-            # Repairing them is another matter: it fails, and says why.
+            # A repair with nothing to write needs no more than reading either.
             with self.assertNothingWritten():
                 code, lines = tool_lines("/repair")
-            self.assertEqual(0, code, lines)  # nothing to write
+            self.assertEqual(0, code, lines)
 
     def test_another_copy_running_fails_the_check(self):
         seed()

@@ -5,7 +5,8 @@ in the tool changes here once (and in the transcripts, which show whole runs).
 
 Lines are str without their line end; a name ending in a `%s` or `%d` takes
 the part the tool fills in. screen() turns lines into the bytes the console
-receives (code page 1252, CRLF)."""
+receives (CRLF; Latin-1, which agrees with code page 1252 on every character
+these texts hold)."""
 
 # The keys as the tool names them. The probe and Wine's reg.exe take the same
 # full root names, so one constant serves for seeding, inspecting and output.
