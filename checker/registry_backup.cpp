@@ -1,5 +1,7 @@
 #include "registry_backup.h"
 
+#include <cwchar>
+
 #include "file_output.h"
 #include "text_encoding.h"
 
@@ -33,43 +35,23 @@ bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
     return text->find_first_of(std::wstring(L"\0\r\n", 3)) == std::wstring::npos;
 }
 
-void AppendHexByte(BYTE byte, std::wstring* out) {
-    const wchar_t* const digits = L"0123456789abcdef";
-    *out += digits[byte >> 4];
-    *out += digits[byte & 0xF];
-}
-
-// `tag` (hex: or hex(N):) and the bytes, comma-separated, wrapped like regedit.
-std::wstring HexData(const std::wstring& tag, const std::vector<BYTE>& data, size_t lineStart) {
-    std::wstring out = tag;
-    size_t column = lineStart + tag.size();
-    for (size_t i = 0; i < data.size(); ++i) {
-        const bool last = i + 1 == data.size();
+// Data as `reg export` writes it (hex: or hex(N): and the bytes, comma-
+// separated), wrapped like regedit: a line ends in a backslash before it
+// would pass 80 columns, and the next is indented by two spaces.
+std::wstring WrappedHex(const std::string& hex, size_t lineStart) {
+    const size_t colon = hex.find(':');
+    std::wstring out = WideFromAnsi(hex.substr(0, colon + 1));
+    size_t column = lineStart + out.size();
+    for (size_t at = colon + 1; at < hex.size(); at += 3) {
         // Room for "xx," and the backslash; the first byte stays by the tag.
-        if (i > 0 && column + 4 > kHexLineWidth) {
-            out += L"\\";
-            out += kLineEnd;
-            out += L"  ";
+        if (at > colon + 1 && column + 4 > kHexLineWidth) {
+            out += std::wstring(L"\\") + kLineEnd + L"  ";
             column = 2;
         }
-        AppendHexByte(data[i], &out);
-        column += 2;
-        if (!last) {
-            out += L',';
-            ++column;
-        }
+        out += WideFromAnsi(hex.substr(at, 3));
+        column += hex.size() - at >= 3 ? 3 : 2;
     }
     return out;
-}
-
-std::wstring HexTag(DWORD type) {
-    if (type == REG_BINARY) return L"hex:";
-    std::wstring digits;
-    for (DWORD rest = type;; rest >>= 4) {
-        digits.insert(digits.begin(), L"0123456789abcdef"[rest & 0xF]);
-        if (rest < 0x10) break;
-    }
-    return L"hex(" + digits + L"):";
 }
 
 // One value line (or several, for long hex data), without its line end.
@@ -82,11 +64,11 @@ std::wstring ValueLine(const StoredSetting& setting) {
         return prefix + Quoted(text);
     }
     if (setting.type == REG_DWORD && setting.data.size() == sizeof(DWORD)) {
-        std::wstring out = prefix + L"dword:";
-        for (size_t i = sizeof(DWORD); i-- > 0;) AppendHexByte(setting.data[i], &out);
-        return out;
+        wchar_t number[16];
+        std::swprintf(number, 16, L"dword:%08lx", DwordOf(setting.data));
+        return prefix + number;
     }
-    return prefix + HexData(HexTag(setting.type), setting.data, prefix.size());
+    return prefix + WrappedHex(HexText(setting.type, setting.data), prefix.size());
 }
 
 // The reg import call that restores the file into the view it was read from.

@@ -124,16 +124,11 @@ std::wstring WideFromStored(const std::vector<BYTE>& data) {
 
 std::wstring UpToFirstNul(const std::wstring& wide) { return wide.substr(0, wide.find(L'\0')); }
 
-std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
-    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-        const std::wstring text = UpToFirstNul(WideFromStored(data));
-        return Utf8FromWide(text.data(), text.size());
-    }
-    if (type == REG_DWORD && data.size() == sizeof(DWORD)) {
-        const DWORD value =
-            data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
-        return std::to_string(value);
-    }
+unsigned long DwordOf(const std::vector<BYTE>& data) {
+    return data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<unsigned long>(data[3]) << 24);
+}
+
+std::string HexText(DWORD type, const std::vector<BYTE>& data) {
     char tag[24];
     if (type == REG_BINARY) {
         std::snprintf(tag, sizeof tag, "hex:");
@@ -147,4 +142,13 @@ std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
         out += byte;
     }
     return out;
+}
+
+std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+        const std::wstring text = UpToFirstNul(WideFromStored(data));
+        return Utf8FromWide(text.data(), text.size());
+    }
+    if (type == REG_DWORD && data.size() == sizeof(DWORD)) return std::to_string(DwordOf(data));
+    return HexText(type, data);
 }

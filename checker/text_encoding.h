@@ -50,6 +50,13 @@ std::wstring WideFromStored(const std::vector<BYTE>& data);
 // `wide` up to its first NUL, as an "A" read of string data cuts it.
 std::wstring UpToFirstNul(const std::wstring& wide);
 
+// Four bytes of REG_DWORD data as the number they hold (little-endian).
+unsigned long DwordOf(const std::vector<BYTE>& data);
+
+// Data as hex:xx,xx (REG_BINARY) or hex(N):xx,xx, on one line, as a .reg
+// file writes it before wrapping.
+std::string HexText(DWORD type, const std::vector<BYTE>& data);
+
 // A stored value as the log shows it: string types as their UTF-16 text up
 // to the first NUL, a four-byte REG_DWORD in decimal, anything else as
 // hex:xx,xx (REG_BINARY) or hex(N):xx,xx, as a .reg file writes it.
