@@ -114,9 +114,9 @@ const SwitchInfo* FindSwitch(const std::wstring& argument, bool* hasValue, std::
 
 // An argument as a usage error quotes it, on one line and shortened, so a
 // huge argument cannot flood a fleet tool's captured output.
-std::string Quoted(const std::wstring& argument) {
-    return Utf8FromAnsi(Shortened(OnOneLine(AnsiForScreen(argument))));
-}
+std::string Quoted(const std::wstring& argument) { return ShownName(argument); }
+
+const char* const kHelpAlone = "/? shows the usage and checks nothing: give it alone.";
 
 // The first error found is the one reported.
 void SetError(RunContext* context, const std::string& error) {
@@ -218,7 +218,11 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
         seen[info->id] = true;
         TakeSwitch(*info, hasValue, value, &context, &typedSuffix);
     }
-    if (seen[kHelp]) {
+    // A detection script that reads exit 0 as compliant must not get it from
+    // a call that checked nothing, and /json must get its document.
+    if (seen[kHelp] && (seen[kCheck] || seen[kRepair] || seen[kJson])) {
+        SetError(&context, kHelpAlone);
+    } else if (seen[kHelp]) {
         RunContext usage;
         usage.mode = RunMode::kUsage;
         return usage;

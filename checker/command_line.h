@@ -18,8 +18,9 @@
 // nobody named, and "/suffix:dc=дом" as "dc=???", a value nobody asked for.
 std::vector<std::wstring> TypedArguments();
 
-// The run the arguments ask for. /? anywhere wins over everything else: the
-// mode is then Usage with every other field at its default. A usage error is
+// The run the arguments ask for. /? shows the usage whatever else is given,
+// but with /check, /repair or /json it is a usage error of that mode: such a
+// call is made by a fleet tool that reads the exit code or the document. A usage error is
 // put in `usageError`, the first one found.
 RunContext ParseCommandLine(const std::vector<std::wstring>& arguments);
 

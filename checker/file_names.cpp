@@ -6,7 +6,16 @@
 
 namespace {
 
-std::wstring FullName(const std::wstring& name) {
+// The full name, without the \\?\ or \\.\ that reaches the same file
+// past the usual name parsing: C:\f.reg and \\?\C:\f.reg are one file,
+// whether it exists yet or not.
+std::wstring FullName(const std::wstring& typed) {
+    std::wstring name = typed;
+    if (name.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        name = L"\\\\" + name.substr(8);
+    } else if (name.compare(0, 4, L"\\\\?\\") == 0 || name.compare(0, 4, L"\\\\.\\") == 0) {
+        name = name.substr(4);
+    }
     const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
     if (size == 0) return name;
     std::vector<wchar_t> full(size);

@@ -27,27 +27,6 @@ std::string JsonArray(const std::vector<std::string>& items) {
     return "[" + Joined(items, ",") + "]";
 }
 
-std::string TypeName(DWORD type) {
-    switch (type) {
-        case REG_NONE:
-            return "REG_NONE";
-        case REG_SZ:
-            return "REG_SZ";
-        case REG_EXPAND_SZ:
-            return "REG_EXPAND_SZ";
-        case REG_BINARY:
-            return "REG_BINARY";
-        case REG_DWORD:
-            return "REG_DWORD";
-        case REG_MULTI_SZ:
-            return "REG_MULTI_SZ";
-        case REG_QWORD:
-            return "REG_QWORD";
-        default:
-            return "REG_" + std::to_string(type);
-    }
-}
-
 std::string Ascii(const char* text) { return JsonString(WideFromAnsi(text)); }
 std::string Utf8(const std::string& text) { return JsonString(WideFromUtf8(text)); }
 
@@ -117,6 +96,7 @@ std::string JsonReport(const RunRecord& run, int exitCode) {
         JsonMember("values", Values(run)),
         JsonMember("problems", JsonArray(problems)),
         JsonMember("writes", Writes(run)),
+        JsonMember("backupFile", run.backupFile.empty() ? "null" : JsonString(run.backupFile)),
         JsonMember("changesMade", std::to_string(run.changeCount)),
         JsonMember("result", JsonString(WideFromAnsi(result)))};
     if (!run.failure.empty()) members.push_back(JsonMember("reason", Utf8(FailureReason(run))));

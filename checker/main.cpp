@@ -26,7 +26,7 @@ int main() {
     }
     if (!TakeSingleCopyLock()) return RefuseRun(context, kAnotherCopyRunning, kAnotherCopyReason);
     if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
-        const std::string reason = kLogNotOpened + Utf8FromWide(context.logFile) + kForAppending;
+        const std::string reason = kLogNotOpened + ShownName(context.logFile) + kForAppending;
         context.logFile.clear();  // nothing more goes to a log that cannot be opened
         return RefuseRun(context, ScreenText(kErrorPrefix + reason + kNothingChecked), reason);
     }

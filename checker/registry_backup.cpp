@@ -71,20 +71,62 @@ std::wstring ValueLine(const StoredSetting& setting) {
     return prefix + WrappedHex(HexText(setting.type, setting.data), prefix.size());
 }
 
-// The reg import call that restores the file into the view it was read from.
-// With no view asked for, a process under WoW64 read the 32-bit view, which
-// a plain reg import from a 64-bit prompt would miss; without WoW64 the
-// process's own view is the only one there is.
-std::wstring ViewComment(const std::wstring& fileName, REGSAM view) {
-    const std::wstring call = L"reg import \"" + fileName + L"\"";
+/*
+ * On 64-bit Windows a 32-bit program sees HKLM\SOFTWARE through the 32-bit
+ * view, whose keys the 64-bit view shows under SOFTWARE\WOW6432Node, and a
+ * path through WOW6432Node reaches the 32-bit view from either reg.exe. So a
+ * backup of the 32-bit view names its keys that way, and a plain reg import
+ * restores them where they were read from a 32-bit or a 64-bit prompt alike.
+ * The 64-bit view has no such name: a 32-bit reg.exe reaches it only when
+ * told /reg:64. 32-bit Windows has one view and no WOW6432Node.
+ */
+enum class FileView { kOnly, k32BitOn64, k64BitOn64 };
+
+FileView ViewOf(REGSAM view) {
     BOOL wow64 = FALSE;
-    if (view == 0 && !IsWow64Process(GetCurrentProcess(), &wow64)) wow64 = FALSE;
-    if (view == KEY_WOW64_64KEY)
+    const bool windows64 =
+        sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    if (!windows64) return FileView::kOnly;
+    if (view == KEY_WOW64_64KEY || (view == 0 && sizeof(void*) == 8)) return FileView::k64BitOn64;
+    return FileView::k32BitOn64;
+}
+
+std::wstring KeyInFile(const std::string& keyPath, FileView view) {
+    const std::string software = "HKEY_LOCAL_MACHINE\\SOFTWARE\\";
+    if (view != FileView::k32BitOn64 || keyPath.compare(0, software.size(), software) != 0) {
+        return WideFromAnsi(keyPath);
+    }
+    return WideFromAnsi(software + "WOW6432Node\\" + keyPath.substr(software.size()));
+}
+
+// The comment naming the view and the reg import call that restores the file.
+std::wstring ViewComment(const std::wstring& fileName, FileView view) {
+    const std::wstring call = L"reg import \"" + fileName + L"\"";
+    if (view == FileView::k64BitOn64)
         return L"; Registry view: 64-bit. Restore with: " + call + L" /reg:64";
-    if (view == KEY_WOW64_32KEY || wow64) {
-        return L"; Registry view: 32-bit. Restore with: " + call + L" /reg:32";
+    if (view == FileView::k32BitOn64) {
+        return L"; Registry view: 32-bit (keys named through WOW6432Node). Restore with: " + call;
     }
     return L"; Registry view: the system's own (no WoW64). Restore with: " + call;
+}
+
+// The name the backup goes under: `fileName` where nothing stands yet, else
+// one beside it with the date and time (and a number, where that is taken).
+std::wstring CandidateName(const std::wstring& fileName, int attempt) {
+    if (attempt == 0) return fileName;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t stamp[40];
+    std::swprintf(stamp, 40, L"-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    std::wstring suffix = stamp;
+    if (attempt > 1) suffix += L"-" + std::to_wstring(attempt);
+    const size_t slash = fileName.find_last_of(L"\\/:");
+    const size_t dot = fileName.find_last_of(L'.');
+    const size_t at = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)
+                          ? dot
+                          : fileName.size();
+    return fileName.substr(0, at) + suffix + fileName.substr(at);
 }
 
 // The folder GetTempFileNameW is to use: the one `fileName` names, so the
@@ -111,13 +153,15 @@ DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
 
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view) {
-    std::wstring out = std::wstring(kHeader) + kLineEnd + ViewComment(fileName, view) + kLineEnd;
+    const FileView fileView = ViewOf(view);
+    std::wstring out =
+        std::wstring(kHeader) + kLineEnd + ViewComment(fileName, fileView) + kLineEnd;
     std::vector<bool> written(settings.size(), false);
     for (size_t first = 0; first < settings.size(); ++first) {
         if (written[first]) continue;
         const std::string& keyPath = settings[first].keyPath;
         out += kLineEnd;
-        out += L"[" + WideFromAnsi(keyPath) + L"]" + kLineEnd;
+        out += L"[" + KeyInFile(keyPath, fileView) + L"]" + kLineEnd;
         for (size_t i = first; i < settings.size(); ++i) {
             if (written[i] || settings[i].keyPath != keyPath) continue;
             out += ValueLine(settings[i]) + kLineEnd;
@@ -128,21 +172,28 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 }
 
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
-                     REGSAM view) {
+                     REGSAM view, std::wstring* written) {
     if (fileName.empty()) return Report(ERROR_INVALID_PARAMETER);
-    const std::wstring text = FormatBackup(settings, fileName, view);
-    std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
-    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-
     wchar_t temporary[MAX_PATH];
     if (GetTempFileNameW(FolderOf(fileName).c_str(), L"srv", 0, temporary) == 0) {
         return Report(GetLastError());
     }
-    DWORD error = WriteWholeFile(temporary, bytes);
-    if (error == ERROR_SUCCESS &&
-        !MoveFileExW(temporary, fileName.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
+    DWORD error = ERROR_ALREADY_EXISTS;
+    for (int attempt = 0;
+         attempt < 100 && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS);
+         ++attempt) {
+        const std::wstring name = CandidateName(fileName, attempt);
+        const std::wstring text = FormatBackup(settings, name, view);
+        std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
+        bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        error = WriteWholeFile(temporary, bytes);
+        // Without MOVEFILE_REPLACE_EXISTING the rename fails where a file
+        // stands, so no file is overwritten, not even one made meanwhile.
+        if (error == ERROR_SUCCESS &&
+            !MoveFileExW(temporary, name.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            error = GetLastError();
+        }
+        if (error == ERROR_SUCCESS) *written = name;
     }
     if (error != ERROR_SUCCESS) DeleteFileW(temporary);
     return Report(error);

@@ -4,14 +4,17 @@
 
 namespace {
 
-// A text that is not the stored value never passes, however it reads.
+// A program reading the values as strings sees only REG_SZ data as text: a
+// DWORD or binary value whose bytes spell "Yes" is not "Yes" to it. And a
+// text that is not the stored value never passes, however it reads.
 bool RuleOneHolds(const SettingValue& value) {
-    return value.representable && value.text == kExpectedValue;
+    return value.type == REG_SZ && value.representable && value.text == kExpectedValue;
 }
 
 // Two texts that read alike but are not the stored values are equal only when
 // the stored values are.
 bool SuffixesMatch(const SettingValue& serverSuffix, const SettingValue& clientSuffix) {
+    if (serverSuffix.type != REG_SZ || clientSuffix.type != REG_SZ) return false;
     if (serverSuffix.text != clientSuffix.text) return false;
     if (serverSuffix.representable && clientSuffix.representable) return true;
     return serverSuffix.type == clientSuffix.type && serverSuffix.stored == clientSuffix.stored;

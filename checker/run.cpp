@@ -1,5 +1,7 @@
 #include "run.h"
 
+#include <algorithm>
+
 #include "audit_log.h"
 #include "console.h"
 #include "json_report.h"
@@ -32,7 +34,7 @@ void Evaluate(RunRecord* run) {
 
 // Why the log failed, naming what the run had written by then.
 std::string LogFailure(const RunRecord& run) {
-    return kLogNotWritten + Utf8FromWide(run.context.logFile) + AlreadyWritten(run);
+    return kLogNotWritten + ShownName(run.context.logFile) + AlreadyWritten(run);
 }
 
 // A failure of the backup or the log: the interactive run says it at once.
@@ -59,21 +61,45 @@ void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
     run->writes.push_back({setting, Utf8FromStored(oldValue.type, oldValue.stored), text, false});
 }
 
-// Writes `text` as `setting`, after the backup if one is asked for and not
-// made yet, and logs the write. False when the backup, the log or the write
-// failed; `failure` then says why, naming what was already written.
+// Whether the run keeps records of what its writes replace (a backup, a
+// log, the unattended run's report): it then reads the values again just
+// before it writes, so that the records hold what the registry held then,
+// not what it held while the operator typed, and reads them back after.
+bool KeepsRecords(const RunContext& context) {
+    return context.Unattended() || !context.backupFile.empty() || !context.logFile.empty();
+}
+
+// Before a run's writes: the values read again, and the backup of them made
+// if one is asked for and not made yet. False when either failed.
+bool PrepareWrites(RunRecord* run) {
+    const RunContext& context = run->context;
+    if (KeepsRecords(context)) {
+        SettingValue values[kSettingCount];
+        REGSAM ignored = 0;
+        if (!ReadLdapSettings(context, values, &ignored, ReadReport::kWithoutProgress)) {
+            run->failure = kReadFailed + AlreadyWritten(*run);
+            return false;
+        }
+        std::copy(values, values + kSettingCount, run->values);
+    }
+    if (context.backupFile.empty() || !run->backupFile.empty()) return true;
+    if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view, &run->backupFile)) {
+        return Fail(run, kBackupNotWritten + ShownName(context.backupFile) + kNothingChanged);
+    }
+    const std::string saved = kBackupSaved + ShownName(run->backupFile);
+    Show(context, ScreenText(saved));
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, saved)) {
+        return Fail(run, LogFailure(*run));
+    }
+    return true;
+}
+
+// Writes `text` as `setting` and logs the write. False when the log or the
+// write failed; `failure` then says why, naming what was already written.
 bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const RunContext& context = run->context;
     const char* keyPath = kSettings[setting].keyPath;
     const char* valueName = kSettings[setting].valueName;
-    // The backup holds the values as they were before this run changed any.
-    if (!context.backupFile.empty() && !run->backupMade) {
-        if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view)) {
-            return Fail(run,
-                        kBackupNotWritten + Utf8FromWide(context.backupFile) + kNothingChanged);
-        }
-        run->backupMade = true;
-    }
     RecordWrite(run, setting, text);
     // Logged before it is made: a write the log cannot tell of is not made.
     const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
@@ -99,6 +125,8 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
 // names and records them). False when one failed and the run must end.
 bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan) {
     const RunContext& context = run->context;
+    if (plan->empty()) return true;
+    if (context.MayWrite() && !PrepareWrites(run)) return false;
     for (const PlannedWrite& write : *plan) {
         if (context.Unattended()) {
             Show(context,
@@ -114,17 +142,20 @@ bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan) {
     return true;
 }
 
-// The settings after the writes, read again: the result states what the
-// registry holds, not what the run meant to do.
+// The settings after the writes, read again: the record states what the
+// registry holds, not what the run meant to do, also when the run failed
+// part way (that read says nothing more: the failure has been told).
 void ReadBack(RunRecord* run) {
-    run->valuesRead = false;
-    run->problems.clear();
+    const bool failed = !run->failure.empty();
     REGSAM ignored = 0;
-    if (!ReadLdapSettings(run->context, run->values, &ignored, ReadReport::kWithoutProgress)) {
-        run->failure = kReadBackFailed + AlreadyWritten(*run);
+    if (ReadLdapSettings(run->context, run->values, &ignored,
+                         failed ? ReadReport::kSilent : ReadReport::kWithoutProgress)) {
+        Evaluate(run);
         return;
     }
-    Evaluate(run);
+    run->valuesRead = false;
+    run->problems.clear();
+    if (!failed) run->failure = kReadBackFailed + AlreadyWritten(*run);
 }
 
 // Ends the run: logs the RESULT line, failing the run when the log cannot
@@ -170,15 +201,11 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
             if (context.Unattended() && value.representable && value.text == text) continue;
             plan.push_back({setting, text});
         }
-        if (!context.Unattended() && !MakeWrites(&run, &plan)) return EndRun(&run);
+        if (!context.Unattended() && !MakeWrites(&run, &plan)) break;
     }
-    if (!MakeWrites(&run, &plan)) return EndRun(&run);
-    // The interactive run logs its RESULT line only from what it read back.
-    if (run.changeCount > 0 && (context.Unattended() || !context.logFile.empty())) {
-        ReadBack(&run);
-        if (!run.failure.empty()) return EndRun(&run);
-    }
-    frontEnd->Finish(run);
+    if (run.failure.empty()) MakeWrites(&run, &plan);
+    if (run.changeCount > 0 && KeepsRecords(context)) ReadBack(&run);
+    if (run.failure.empty()) frontEnd->Finish(run);
     return EndRun(&run);
 }
 

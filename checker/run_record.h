@@ -33,7 +33,7 @@ struct RunRecord {
     // it has not.
     std::string failure;
     REGSAM keysInOtherView = 0;  // a failed read found the keys in this view
-    bool backupMade = false;
+    std::wstring backupFile;     // the backup written, once it is
 };
 
 // "; already written: A, B" for the writes made so far; empty for none.

@@ -103,10 +103,12 @@ const KeyReading kKeyReadings[] = {
 // Reads the values of one key, in order, into `values`; false after a
 // failure, whose notice has been shown.
 bool ReadKeyValues(const RunContext& context, const KeyReading& reading, SettingValue values[],
-                   REGSAM* keysInOtherView, bool progress) {
+                   REGSAM* keysInOtherView, ReadReport report) {
+    const bool progress = report == ReadReport::kWithProgress;
     RegistryKey key;
     key.SetAccess(context.readAccess | context.view);
     if (!key.Open(reading.keyPath)) {
+        if (report == ReadReport::kSilent) return false;
         *keysInOtherView = ReportOpenFailure(context, reading.keyPath);
         ShowFatalNotice(context, Notice::kReadFailure);
         return false;
@@ -116,6 +118,7 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
         const char* name = kSettings[id].valueName;
         SettingValue value;
         if (!ReadSetting(&key, name, &value)) {
+            if (report == ReadReport::kSilent) return false;
             Show(context, reading.problemReading + std::string(reading.keyPath) + " = " + name);
             ShowFatalNotice(context, Notice::kReadFailure);
             return false;
@@ -135,9 +138,7 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
                       REGSAM* keysInOtherView, ReadReport report) {
     for (const KeyReading& reading : kKeyReadings) {
-        if (!ReadKeyValues(context, reading, values, keysInOtherView,
-                           report == ReadReport::kWithProgress))
-            return false;
+        if (!ReadKeyValues(context, reading, values, keysInOtherView, report)) return false;
     }
     return true;
 }
@@ -145,9 +146,17 @@ bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCou
 std::string ShownValue(const RunContext& context, const SettingValue& value) {
     // A line break in a value would print a line of its own: a forged
     // "RESULT:" line, say, above the real one.
-    const std::string oneLine = OnOneLine(value.text);
+    // A REG_DWORD as the number it holds, as the log and the JSON document
+    // give it, not as the bytes the read hands over.
+    const bool number = value.type == REG_DWORD && value.stored.size() == sizeof(DWORD);
+    const std::string oneLine =
+        OnOneLine(number ? std::to_string(DwordOf(value.stored)) : value.text);
     std::string shown = context.Unattended() ? Shortened(oneLine) : oneLine;
-    return value.representable ? shown : shown + kNotRepresentable;
+    if (!value.representable) shown += kNotRepresentable;
+    // Data of another type never passes a rule, whatever it reads as: the
+    // line says why.
+    if (value.type != REG_SZ && !value.stored.empty()) shown += " (" + TypeName(value.type) + ")";
+    return shown;
 }
 
 bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,

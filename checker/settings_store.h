@@ -48,9 +48,10 @@ extern bool VerboseMode;
 // after the text, and the two must fit the read buffer.
 const size_t kMaxValueLength = kValueBufferCapacity - 1;
 
-// Whether a read prints its verbose progress lines: the first read of a run
-// does; reading back what the run wrote does not. Failures are shown alike.
-enum class ReadReport { kWithProgress, kWithoutProgress };
+// What a read prints: the first read of a run its verbose progress lines and
+// any failure; a read again before or after the writes its failure only; a
+// read after a failure that has been told, nothing.
+enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
 
 // Reads the four values, in SettingId order, into `values`. False after a
 // failure, whose notice the interactive run has then shown and the operator

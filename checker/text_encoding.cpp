@@ -1,6 +1,7 @@
 #include "text_encoding.h"
 
 #include <cstdio>
+#include <cwchar>
 
 #include "texts.h"
 
@@ -151,4 +152,43 @@ std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
     }
     if (type == REG_DWORD && data.size() == sizeof(DWORD)) return std::to_string(DwordOf(data));
     return HexText(type, data);
+}
+
+std::string TypeName(DWORD type) {
+    switch (type) {
+        case REG_NONE:
+            return "REG_NONE";
+        case REG_SZ:
+            return "REG_SZ";
+        case REG_EXPAND_SZ:
+            return "REG_EXPAND_SZ";
+        case REG_BINARY:
+            return "REG_BINARY";
+        case REG_DWORD:
+            return "REG_DWORD";
+        case REG_MULTI_SZ:
+            return "REG_MULTI_SZ";
+        case REG_QWORD:
+            return "REG_QWORD";
+        default:
+            return "REG_" + std::to_string(type);
+    }
+}
+
+std::string ShownName(const std::wstring& name) {
+    std::wstring shown;
+    size_t i = 0;
+    for (; i < name.size() && shown.size() < kLongestShown; ++i) {
+        const wchar_t c = name[i];
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            wchar_t escaped[8];
+            std::swprintf(escaped, 8, L"<%02X>", static_cast<unsigned>(c));
+            shown += escaped;
+        } else {
+            shown += c;
+            // The two halves of a character beyond the first plane stay together.
+            if (IS_HIGH_SURROGATE(c) && i + 1 < name.size()) shown += name[++i];
+        }
+    }
+    return Utf8FromWide(shown) + (i < name.size() ? kShortened : "");
 }

@@ -40,6 +40,15 @@ std::string Shortened(const std::string& text, size_t longest = kLongestShown);
 // The parts with `separator` between each two.
 std::string Joined(const std::vector<std::string>& parts, const char* separator);
 
+// A file name (or any text typed as an argument) as every line of output and
+// the log show it, in UTF-8: control characters, C1 ones included (a CSI
+// would start an escape sequence), as <1B>-style escapes, and cut after 100
+// characters with "...". No name makes a line of its own or floods one.
+std::string ShownName(const std::wstring& name);
+
+// The name of a registry type: REG_SZ, REG_DWORD, ...; REG_<n> for others.
+std::string TypeName(DWORD type);
+
 // Text in the process's ANSI code page as UTF-8.
 std::string Utf8FromAnsi(const std::string& text);
 

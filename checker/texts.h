@@ -102,6 +102,7 @@ inline constexpr char kReadBackFailed[] = "could not read the settings back afte
 inline constexpr char kNothingChanged[] = ", nothing was changed";
 inline constexpr char kAnotherCopyReason[] = "another copy of Sorvane is running";
 inline constexpr char kIsNot[] = " is not ";
+inline constexpr char kBackupSaved[] = "BACKUP - the values before the writes are saved in ";
 inline constexpr char kBackupNotWritten[] = "could not write the backup ";
 inline constexpr char kCouldNotWrite[] = "could not write ";
 inline constexpr char kAlreadyWritten[] = "; already written: ";

@@ -243,7 +243,8 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
         {"/repair /suffix:dc=x", -1, 4, 0, "RESULT: compliant, 4 changes made\n"},
         // The read back is refused: what was written is not known to hold,
         // and the line names it.
-        {"/repair /suffix:dc=x", 6, 4, 1,
+        // (two opens read, two read again before the writes, four write)
+        {"/repair /suffix:dc=x", 8, 4, 1,
          "RESULT: failed - could not read the settings back after writing them; already "
          "written: Enable Login Auth, Enable CR Auth, LdapSuffix, DNSuffix\n"},
         // A suffix that already holds the value is not written again.

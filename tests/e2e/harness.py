@@ -206,7 +206,10 @@ def windows_path(path):
 
 def _encode(value):
     """A seed value as (type, hex): str is REG_SZ with its NUL, bytes is REG_SZ
-    exactly as given, int is REG_DWORD."""
+    exactly as given, int is REG_DWORD, and (type, bytes) is those bytes with
+    the probe's type (binary, multi_sz, expand_sz...)."""
+    if isinstance(value, tuple):
+        return value[0], value[1].hex() or "-"
     if isinstance(value, int):
         return "dword", value.to_bytes(4, "little").hex()
     if isinstance(value, str):
