@@ -8,7 +8,8 @@ import tempfile
 import unittest
 
 import harness
-from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, Session,
+from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MISMATCHED_SERVER,
+                     Session,
                      ToolTestCase, probe, read_only, run_tool, seed, tool_lines, values,
                      windows_path, wine_reg)
 from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_SAVED, CHECK_OK,
@@ -197,6 +198,12 @@ class Repair(ToolTestCase):
         after = values()
         self.assertEqual(b"dc=x\0", after[LDAP_SUFFIX][1])
         self.assertEqual(b"dc=new,dc=com\0", after[DN_SUFFIX][1])
+        # The document's values are read back after the writes, failed or not.
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        with read_only(CLIENT):
+            report = json.loads(harness.prefix.run_tool(["/json", "/repair", "/suffix:dc=y"])[1])
+        self.assertEqual(("failed", ["Yes", "Yes", "dc=y", "dc=new,dc=com"]),
+                         (report["result"], [v["text"] for v in report["values"]]))
 
     def test_file_names_are_taken_as_typed(self):
         # Best fit would make the full-width letters b and l, and under code
@@ -219,6 +226,23 @@ class Repair(ToolTestCase):
             with open(self.path(log), encoding="utf-8") as f:
                 # the backup's name, two writes and the RESULT line
                 self.assertEqual(4, len(f.read().splitlines()), env)
+
+    def test_backup_and_log_hold_what_the_writes_replaced(self):
+        # While the operator types the value, someone changes DNSuffix: the
+        # records hold the value the write replaced, not the one first read.
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        backup, log = self.path("race.reg"), self.path("race.log")
+        session = Session(args=["/backup:" + windows_path(backup), "/log:" + windows_path(log)])
+        session.expect(INFO_QUESTION)
+        session.send("n\n")
+        session.expect(">>")
+        probe("set", CLIENT, DN_SUFFIX, "sz", b"dc=changed-by-admin\0".hex())
+        session.send("dc=x\ny\n")
+        session.finish()
+        with open(log, encoding="utf-8") as f:
+            self.assertIn('DNSuffix : "dc=changed-by-admin" -> "dc=x"', f.read())
+        self.assertEqual(0, wine_reg("import", windows_path(backup))[0])
+        self.assertEqual(b"dc=changed-by-admin\0", values()[DN_SUFFIX][1])
 
     def test_a_log_that_fails_after_opening_stops_the_writes(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
