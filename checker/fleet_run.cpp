@@ -14,7 +14,7 @@ class FleetRun : public FrontEnd {
 
     bool Start(RunRecord*) override { return true; }
 
-    bool RepairText(const RuleCheck& check, std::string* text) override {
+    bool RepairText(const RuleCheck& check, std::string* text, std::string*) override {
         if (context.mode != RunMode::kRepair) return false;
         *text = check.repairText.empty() ? context.suffix : check.repairText;
         return !text->empty();

@@ -130,14 +130,14 @@ class Dialogue : public FrontEnd {
     }
 
     // Rule One with "Yes", Rule Two with the value the operator confirms.
-    bool RepairText(const RuleCheck& check, std::string* text) override {
+    bool RepairText(const RuleCheck& check, std::string* text, std::string* announcement) override {
         if (!check.repairText.empty()) {
-            PrintLine(kWritingCorrectValue);
+            *announcement = kWritingCorrectValue;
             *text = check.repairText;
             return true;
         }
         if (!AskForSuffix(text)) return false;
-        PrintLine(kWriting + *text + kToRegistry);
+        *announcement = kWriting + *text + kToRegistry;
         return true;
     }
 

@@ -121,14 +121,17 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     return true;
 }
 
-// Makes the planned writes (an unattended run names each first; /whatif only
-// names and records them). False when one failed and the run must end.
-bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan) {
+// Makes the planned writes, announced once the backup is made: by
+// `announcement`, or each on its line (/whatif only names and records them).
+// False when one failed and the run must end.
+bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
+                const std::string& announcement = "") {
     const RunContext& context = run->context;
     if (plan->empty()) return true;
     if (context.MayWrite() && !PrepareWrites(run)) return false;
+    if (!announcement.empty()) PrintLine(announcement);
     for (const PlannedWrite& write : *plan) {
-        if (context.Unattended()) {
+        if (announcement.empty()) {
             Show(context,
                  (context.whatIf ? kWouldWrite : kWriting) + NamedWrite(write.setting, write.text));
         }
@@ -195,13 +198,14 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
     for (const RuleCheck& check : run.checks) {
         ShowCheck(context, check, run.values);
         std::string text;
-        if (check.holds || !frontEnd->RepairText(check, &text)) continue;
+        std::string announcement;
+        if (check.holds || !frontEnd->RepairText(check, &text, &announcement)) continue;
         for (SettingId setting : check.mends) {
             const SettingValue& value = run.values[setting];
             if (context.Unattended() && value.representable && value.text == text) continue;
             plan.push_back({setting, text});
         }
-        if (!context.Unattended() && !MakeWrites(&run, &plan)) break;
+        if (!context.Unattended() && !MakeWrites(&run, &plan, announcement)) break;
     }
     if (run.failure.empty()) MakeWrites(&run, &plan);
     if (run.changeCount > 0 && KeepsRecords(context)) ReadBack(&run);

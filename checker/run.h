@@ -15,9 +15,11 @@ class FrontEnd {
     virtual ~FrontEnd() = default;
     // Before anything is read. False ends the run; `run->failure` says why.
     virtual bool Start(RunRecord* run) = 0;
-    // The text that mends `check`, which does not hold, announced as the
-    // front end announces it. False leaves the check as it is.
-    virtual bool RepairText(const RuleCheck& check, std::string* text) = 0;
+    // The text that mends `check`, which does not hold, and the line that
+    // announces its writes once the backup is made (none: each write is
+    // announced on its own line). False leaves the check as it is.
+    virtual bool RepairText(const RuleCheck& check, std::string* text,
+                            std::string* announcement) = 0;
     // After the checks and their writes, when the run has not failed.
     virtual void Finish(const RunRecord& run) = 0;
 };

@@ -5,16 +5,38 @@
 
 #include "texts.h"
 
-bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict) {
+namespace {
+
+// `text` in `codePage` as UTF-16; false where `flags` refuse it.
+bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring* wide) {
     wide->clear();
     if (text.empty()) return true;
-    const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
     const int length = static_cast<int>(text.size());
-    const int wideLength = MultiByteToWideChar(CP_ACP, flags, text.data(), length, nullptr, 0);
-    if (wideLength <= 0) return false;
-    wide->resize(static_cast<size_t>(wideLength));
-    MultiByteToWideChar(CP_ACP, flags, text.data(), length, &(*wide)[0], wideLength);
+    const int size = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+    if (size <= 0) return false;
+    wide->resize(static_cast<size_t>(size));
+    MultiByteToWideChar(codePage, flags, text.data(), length, &(*wide)[0], size);
     return true;
+}
+
+// UTF-16 in `codePage`, a character it cannot hold as `stand-in` (null: the
+// code page's own, or best fit unless `flags` forbid it).
+std::string WideTo(UINT codePage, DWORD flags, const wchar_t* text, size_t length,
+                   const char* standIn) {
+    if (length == 0) return std::string();
+    const int count = static_cast<int>(length);
+    const int size =
+        WideCharToMultiByte(codePage, flags, text, count, nullptr, 0, standIn, nullptr);
+    if (size <= 0) return std::string();
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, flags, text, count, &out[0], size, standIn, nullptr);
+    return out;
+}
+
+}  // namespace
+
+bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict) {
+    return WideFrom(CP_ACP, strict ? MB_ERR_INVALID_CHARS : 0, text, wide);
 }
 
 std::wstring WideFromAnsi(const std::string& text) {
@@ -24,26 +46,11 @@ std::wstring WideFromAnsi(const std::string& text) {
 }
 
 std::string AnsiFromWide(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    const int length = static_cast<int>(wide.size());
-    const int size =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return std::string();
-    std::string text(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), length, &text[0], size, nullptr, nullptr);
-    return text;
+    return WideTo(CP_ACP, 0, wide.data(), wide.size(), nullptr);
 }
 
 std::string AnsiForScreen(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    const int length = static_cast<int>(wide.size());
-    const DWORD flags = WC_NO_BEST_FIT_CHARS;
-    const int size =
-        WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, "?", nullptr);
-    if (size <= 0) return std::string();
-    std::string text(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, flags, wide.data(), length, &text[0], size, "?", nullptr);
-    return text;
+    return WideTo(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wide.size(), "?");
 }
 
 std::string ScreenText(const std::string& utf8) { return AnsiForScreen(WideFromUtf8(utf8)); }
@@ -53,12 +60,8 @@ std::string Utf8FromWide(const std::wstring& text) {
 }
 
 std::wstring WideFromUtf8(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int length = static_cast<int>(utf8.size());
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    if (size <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &wide[0], size);
+    std::wstring wide;
+    WideFrom(CP_UTF8, 0, utf8, &wide);
     return wide;
 }
 
@@ -94,14 +97,7 @@ std::string Shortened(const std::string& text, size_t longest) {
 }
 
 std::string Utf8FromWide(const wchar_t* text, size_t length) {
-    if (length == 0) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-    if (size <= 0) return std::string();
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
-                        nullptr);
-    return utf8;
+    return WideTo(CP_UTF8, 0, text, length, nullptr);
 }
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {

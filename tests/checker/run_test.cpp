@@ -49,7 +49,9 @@ std::string RunTool(const std::string& input, bool verbose = false) {
 
 class CheckRun : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { Reseed(); }
+    // Every rule broken, nothing failing: the start of each case of a table.
+    void Reseed() {
         fakeRegistry.Reset();
         Seed("no", "no", "dc=old", "dc=new");
     }
@@ -102,8 +104,7 @@ TEST_F(CheckRun, FailedWritesEndTheRunWhereTheyHappen) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failing);
-        fakeRegistry.Reset();
-        Seed("no", "no", "dc=old", "dc=new");
+        Reseed();
         const std::string& key = std::string(c.failing) == "DNSuffix" ? kClient : kServer;
         fakeRegistry.failingWrites.insert(key + "|" + c.failing);
         std::string out = RunTool("n\ndc=x\ny\nQ\n");
@@ -255,8 +256,7 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        fakeRegistry.Reset();
-        Seed("no", "no", "dc=old", "dc=new");
+        Reseed();
         fakeRegistry.opensBeforeFailure = c.opensBeforeFailure;
         int exitCode = -1;
         const std::string out = WithConsole("", [&] { exitCode = RunFleet(Context(c.arguments)); });

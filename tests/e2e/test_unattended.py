@@ -280,6 +280,7 @@ class Repair(ToolTestCase):
         with self.assertNothingWritten():
             out = run_tool("n\n", args=["/backup:" + nowhere])
         self.assertIn(screen("ERROR - " + BACKUP_FAILED % nowhere), out)
+        self.assertNotIn(WRITING.encode(), out)
 
 
     def test_the_interactive_tool_logs_too_and_a_log_it_cannot_open_stops_it(self):
