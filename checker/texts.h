@@ -1,5 +1,5 @@
 // The texts of the runs' dialogue, checks, notices and RESULT lines. The
-// information screen is kept with the run that shows it (check_run.cpp), the
+// information screen is kept with the run that shows it (interactive_run.cpp), the
 // usage text with the command line (command_line.cpp), and the frame around a
 // refusal with the value rules (value_rules.cpp). Lines are built by plain
 // concatenation of these pieces with key paths, value names and values, with
