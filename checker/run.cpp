@@ -202,7 +202,9 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
         if (check.holds || !frontEnd->RepairText(check, &text, &announcement)) continue;
         for (SettingId setting : check.mends) {
             const SettingValue& value = run.values[setting];
-            if (context.Unattended() && value.representable && value.text == text) continue;
+            const bool holdsText =
+                value.type == REG_SZ && value.representable && value.text == text;
+            if (context.Unattended() && holdsText) continue;
             plan.push_back({setting, text});
         }
         if (!context.Unattended() && !MakeWrites(&run, &plan, announcement)) break;

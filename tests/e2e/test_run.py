@@ -80,6 +80,10 @@ class RuleOne(ToolTestCase):
             out = run_tool("n\n")
             self.assertIn(screen(CORRECTION_NEEDED + CURRENTLY % (SERVER, LOGIN_AUTH, shown)), out)
             self.assertEqual(("sz", b"Yes\0"), values()[LOGIN_AUTH], shown)
+            seed({**GOOD_SERVER, LOGIN_AUTH: data}, GOOD_CLIENT)
+            self.assertEqual(2, prefix.tool_lines("/check")[0], shown)
+            self.assertEqual(0, prefix.tool_lines("/repair")[0], shown)
+            self.assertEqual(("sz", b"Yes\0"), values()[LOGIN_AUTH], shown)
         # Rule Two: binary bytes spelling the client's text are not that text.
         seed({**GOOD_SERVER, LDAP_SUFFIX: ("binary", b"dc=brimsek,dc=com")}, GOOD_CLIENT)
         out = run_tool("n\nq\n")
