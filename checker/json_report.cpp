@@ -64,7 +64,7 @@ std::string Writes(const RunRecord& run) {
         writes.push_back(JsonObject({JsonMember("key", Ascii(kSettings[write.setting].keyPath)),
                                      JsonMember("name", Ascii(kSettings[write.setting].valueName)),
                                      JsonMember("old", Utf8(write.oldText)),
-                                     JsonMember("new", JsonString(WideFromAnsi(write.newText))),
+                                     JsonMember("new", Utf8(write.newText)),
                                      JsonMember("done", JsonBool(write.done))}));
     }
     return JsonArray(writes);

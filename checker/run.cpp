@@ -58,7 +58,8 @@ std::vector<StoredSetting> BackupOf(const RunRecord& run) {
 // replaces as the log shows it.
 void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
     const SettingValue& oldValue = run->values[setting];
-    run->writes.push_back({setting, Utf8FromStored(oldValue.type, oldValue.stored), text, false});
+    run->writes.push_back(
+        {setting, Utf8FromStored(oldValue.type, oldValue.stored), Utf8FromAnsi(text), false});
 }
 
 // Whether the run keeps records of what its writes replace (a backup, a
@@ -103,7 +104,8 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     RecordWrite(run, setting, text);
     // Logged before it is made: a write the log cannot tell of is not made.
     const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
-                               run->writes.back().oldText + "\" -> \"" + Utf8FromAnsi(text) + "\"";
+                               run->writes.back().oldText + "\" -> \"" +
+                               run->writes.back().newText + "\"";
     if (!context.logFile.empty() && !AppendLogLine(context.logFile, kLogWrite + logged)) {
         return Fail(run, LogFailure(*run));
     }

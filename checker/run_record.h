@@ -14,8 +14,10 @@
 // One write of a run: planned (/whatif), made, or refused.
 struct WriteRecord {
     SettingId setting;
-    std::string oldText;  // UTF-8, as the log shows the stored value
-    std::string newText;  // ANSI, as written
+    // Both in UTF-8, as the log and the document show them: the stored value
+    // the write replaces, and the text written.
+    std::string oldText;
+    std::string newText;
     bool done;
 };
 
