@@ -142,6 +142,17 @@ class WinePrefix:
         HKLM\\SOFTWARE."""
         return self.run(["reg", *args])
 
+    def reg_of(self, bits, *args):
+        """In this 64-bit prefix, the reg.exe of the given bitness as a 32-bit
+        (SysWOW64) or a 64-bit (System32) prompt starts it; returns (exit
+        code, standard output bytes)."""
+        program = r"C:\windows\%s\reg.exe" % ("syswow64" if bits == 32 else "system32")
+        result = subprocess.run([LOADERS[bits], program, *args],
+                                env=dict(self.ready(), WINELOADER=LOADERS[bits]),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+        return result.returncode, result.stdout
+
     def probe(self, *args):
         """Runs regprobe with the given commands; returns its output lines."""
         code, out = self.run([PROBE, *args], stdin=b"")
@@ -231,7 +242,10 @@ def windows_path(path):
 
 def _encode(value):
     """A seed value as (type, hex): str is REG_SZ with its NUL, bytes is REG_SZ
-    exactly as given, int is REG_DWORD."""
+    exactly as given, int is REG_DWORD, and (type, bytes) is those bytes with
+    the probe's type (binary, multi_sz, expand_sz...)."""
+    if isinstance(value, tuple):
+        return value[0], value[1].hex() or "-"
     if isinstance(value, int):
         return "dword", value.to_bytes(4, "little").hex()
     if isinstance(value, str):
@@ -313,8 +327,8 @@ class Session:
     """The tool running with its standard input and output on pipes, answered
     step by step: each answer is sent only after its prompt has been seen."""
 
-    def __init__(self, verbose=False):
-        args = wine_command(EXE, *(["1"] if verbose else []))
+    def __init__(self, verbose=False, args=()):
+        args = wine_command(EXE, *(["1"] if verbose else []), *args)
         self.proc = subprocess.Popen(args, env=wine_ready(), stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.output = b""
