@@ -49,6 +49,12 @@ def wine_loader(bits):
     return found.stdout.strip()
 
 
+def runs_32bit():
+    """Whether this host executes 32-bit programs (tools/host-bits.sh)."""
+    return subprocess.run(["bash", "-c", '. "$0/host-bits.sh" && wine_runs_32bit', TOOLS],
+                          stdin=subprocess.DEVNULL).returncode == 0
+
+
 def locale_env(name):
     """The environment that runs a program under the locale `name`, one of
     tools/test-locales; fails at once when it is not generated, since Wine
@@ -147,8 +153,9 @@ class WinePrefix:
         (SysWOW64) or a 64-bit (System32) prompt starts it; returns (exit
         code, standard output bytes)."""
         program = r"C:\windows\%s\reg.exe" % ("syswow64" if bits == 32 else "system32")
-        result = subprocess.run([LOADERS[bits], program, *args],
-                                env=dict(self.ready(), WINELOADER=LOADERS[bits]),
+        loader = wine_loader(bits)
+        result = subprocess.run([loader, program, *args],
+                                env=dict(self.ready(), WINELOADER=loader),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
         return result.returncode, result.stdout

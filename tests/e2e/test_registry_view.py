@@ -239,7 +239,7 @@ class ToolViews(BothViews):
         # Its keys are named through WOW6432Node, which both reg.exes reach
         # without a switch; the native copy stays as it was.
         native_before = prefix64.values("64")
-        for bits in (32, 64):
+        for bits in (32, 64) if harness.runs_32bit() else (64,):
             seed_view("32", {**WOW_SERVER, CR_AUTH: "no"}, WOW_CLIENT)
             backup = os.path.join(_scratch, "wow-%d.reg" % bits)
             code, out = prefix64.run_tool(["/repair", "/backup:" + windows_path(backup)])
