@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tools/package.sh [--sign FILE.pfx [--timestamp URL]]
+# tools/package.sh [--sign FILE.pfx [--timestamp URL]] [--from DIR --version X.Y.Z]
 #
 # Builds both release exes, installs the release (`cmake --install`: the exes,
 # the technician's guide and whatever else the install rules name, such as the
@@ -7,7 +7,8 @@
 # into dist/, each with a SHA-256 sum beside it:
 #   Sorvane-<version>.zip  the staged folder, with a sum beside each exe at its top
 #   Sorvane-<version>.msi  the same files, installed under Program Files (wixl)
-# Prints the two paths.
+# Prints the two paths. --from packs DIR, an install tree made elsewhere, as
+# version X.Y.Z instead of building one (DIR itself is left as it is).
 #
 # With --sign, every .exe, .ps1, .psm1 and .psd1 is signed with osslsigncode
 # (Authenticode, SHA-256) before it is packed, and the MSI after it is built.
@@ -29,19 +30,23 @@ fail() {
     exit 1
 }
 
-pfx= timestamp=
+pfx= timestamp= from= version=
 while [ $# -gt 0 ]; do
     case $1 in
     --sign) [ $# -ge 2 ] || fail "--sign needs a .pfx file"; pfx=$2; shift 2 ;;
     --timestamp) [ $# -ge 2 ] || fail "--timestamp needs a URL"; timestamp=$2; shift 2 ;;
-    *) fail "unknown argument $1 (usage: tools/package.sh [--sign FILE.pfx [--timestamp URL]])" ;;
+    --from) [ $# -ge 2 ] || fail "--from needs a folder"; from=$2; shift 2 ;;
+    --version) [ $# -ge 2 ] || fail "--version needs a version"; version=$2; shift 2 ;;
+    *) fail "unknown argument $1 (usage: tools/package.sh [--sign FILE.pfx [--timestamp URL]] [--from DIR --version X.Y.Z])" ;;
     esac
 done
 [ -z "$timestamp" ] || [ -n "$pfx" ] || fail "--timestamp needs --sign"
+[ -z "$from" ] || [ -d "$from" ] || fail "no folder $from"
+[ -n "$from" ] && [ -n "$version" ] || [ -z "$from$version" ] || fail "--from and --version go together"
 
 . "$root/tools/setup.sh"
 for tool in wixl osslsigncode openssl; do
-    command -v $tool >/dev/null 2>&1 || fail "$tool is not installed (Debian package: $([ $tool = openssl ] && echo openssl || echo $tool))"
+    command -v $tool >/dev/null 2>&1 || fail "$tool is not installed (Debian's $tool package)"
 done
 
 scratch=$(mktemp -d)
@@ -74,16 +79,21 @@ if [ -n "$pfx" ]; then
         fail "the certificate in $pfx ($subject) has expired"
 fi
 
-# No tests in these trees: the install rules need only the exes.
-build_tree 64 "$(tree_of "$build" 64)" -DSORVANE_TESTS=OFF >/dev/null
-tree=$(tree_of "$build" 32)
-build_tree 32 "$tree" -DSORVANE_TESTS=OFF \
-    "-DSORVANE_OTHER_EXE=$(tree_of "$build" 64)/Sorvane64.exe" >/dev/null
-
-version=$(cat "$tree/version.txt")
-name="Sorvane-$version"
-stage=$scratch/$name
-cmake --install "$tree" --prefix "$stage" >/dev/null
+if [ -n "$from" ]; then
+    name="Sorvane-$version"
+    stage=$scratch/$name
+    cp -a "$from" "$stage"
+else
+    # No tests in these trees: the install rules need only the exes.
+    build_tree 64 "$(tree_of "$build" 64)" -DSORVANE_TESTS=OFF >/dev/null
+    tree=$(tree_of "$build" 32)
+    build_tree 32 "$tree" -DSORVANE_TESTS=OFF \
+        "-DSORVANE_OTHER_EXE=$(tree_of "$build" 64)/Sorvane64.exe" >/dev/null
+    version=$(cat "$tree/version.txt")
+    name="Sorvane-$version"
+    stage=$scratch/$name
+    cmake --install "$tree" --prefix "$stage" >/dev/null
+fi
 
 sign() {
     # -readpass takes the password from a pipe that the shell's own printf
