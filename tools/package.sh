@@ -106,8 +106,17 @@ sign() {
 }
 
 if [ -n "$pfx" ]; then
+    # Copies of one file (the exes beside the module are the exes at the top)
+    # are signed once, so they stay identical: a signature records its time.
+    declare -A signed_as=()
     while IFS= read -r -d '' file; do
-        sign "$file"
+        digest=$(sha256sum <"$file")
+        if [ -n "${signed_as[$digest]:-}" ]; then
+            cp "${signed_as[$digest]}" "$file"
+        else
+            sign "$file"
+            signed_as[$digest]=$file
+        fi
     done < <(find "$stage" -type f \( -iname '*.exe' -o -iname '*.ps1' -o -iname '*.psm1' \
         -o -iname '*.psd1' \) -print0)
 fi

@@ -127,7 +127,7 @@ class Scratch:
 scratch = None
 
 
-def setUpModule_scratch():
+def shared_scratch():
     global scratch
     if scratch is None:
         scratch = Scratch()
@@ -148,7 +148,7 @@ def verify(path):
 class SignedRelease(ToolTestCase):
     @classmethod
     def setUpClass(cls):
-        setUpModule_scratch()
+        shared_scratch()
         cls.dist = scratch.dists[scratch.version]
         cls.name = "Sorvane-" + scratch.version
         cls.unpacked = os.path.join(scratch.folder.name, "unpacked")
@@ -252,7 +252,7 @@ class MsiUnderWine(ToolTestCase):
 
     @classmethod
     def setUpClass(cls):
-        setUpModule_scratch()
+        shared_scratch()
         cls.prefix_path = os.path.join(harness.BUILD, "msi-prefix")
         cls.stop()
         shutil.rmtree(cls.prefix_path, ignore_errors=True)
