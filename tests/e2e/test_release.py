@@ -76,6 +76,7 @@ def write(path, data):
 def make_install_tree(folder, version, fleet_script):
     """What `cmake --install` gives, with the module and the fleet scripts that
     packaging/ installs stood in for."""
+    os.makedirs(folder)
     shutil.copy(harness.EXE, folder)
     other = os.path.join(os.path.dirname(harness.BUILD), "i686", "Sorvane.exe")
     if os.path.isfile(other):
@@ -157,18 +158,14 @@ class SignedRelease(ToolTestCase):
                 z.extractall(cls.unpacked)
         cls.folder = os.path.join(cls.unpacked, cls.name)
 
-    def signed_files(self):
-        files = [os.path.join(self.folder, f) for f in files_under(self.folder)
-                 if f.lower().endswith(SIGNED)]
-        return files + [scratch.msi(scratch.version)]
-
     def test_every_exe_script_module_file_and_the_msi_verifies_as_signed_by_the_certificate(self):
-        signed = self.signed_files()
-        self.assertEqual(8 if os.path.isfile(os.path.join(self.folder, "Sorvane.exe")) else 7,
-                         len(signed), signed)
-        for path in signed:
+        signable = [f for f in files_under(scratch.trees[scratch.version]) if f.lower().endswith(SIGNED)]
+        self.assertEqual(len(signable), 4 + os.path.isfile(os.path.join(self.folder, "Sorvane.exe")),
+                         signable)
+        self.assertEqual(signable, [f for f in files_under(self.folder) if f.lower().endswith(SIGNED)])
+        for path in [os.path.join(self.folder, f) for f in signable] + [scratch.msi(scratch.version)]:
             code, out = verify(path)
-            with self.subTest(path=os.path.relpath(path, scratch.folder.name)):
+            with self.subTest(path=os.path.basename(path)):
                 self.assertEqual(0, code, out)
                 self.assertIn("Signature verification: ok", out)
                 self.assertIn("Number of verified signatures: 1", out)
