@@ -128,8 +128,11 @@ def write_folder(out, folder, indent, components, base):
 def wxs(stage, version, base):
     """The source text; file sources are named relative to `base`, the
     folder of the .wxs, which is where wixl looks for them."""
-    if not re.fullmatch(r"\d{1,3}\.\d{1,3}\.\d{1,5}", version):
-        fail("%r is not a product version (major.minor.build)" % version)
+    # Windows Installer compares only these three fields, within these bounds.
+    fields = version.split(".")
+    if len(fields) != 3 or not all(f.isdigit() for f in fields) or \
+            any(int(f) > top for f, top in zip(fields, (255, 255, 65535))):
+        fail("%r is not a product version (major.minor.build, up to 255.255.65535)" % version)
     tops = {"INSTALLDIR": Folder("INSTALLDIR", "Sorvane"), "MODULEDIR": Folder("MODULEDIR", version)}
     tree(placements(stage, version), tops)
     out = ['<?xml version="1.0" encoding="utf-8"?>',
