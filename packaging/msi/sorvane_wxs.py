@@ -118,7 +118,8 @@ def write_folder(out, folder, indent, components, base):
         guid = str(uuid.uuid5(COMPONENT_NAMESPACE, target.lower())).upper()
         out.append('%s  <Component Id="%s" Guid="%s" Win64="yes">' % (pad, component, guid))
         out.append('%s    <File Id="%s" Name=%s Source=%s KeyPath="yes"/>' %
-                   (pad, ident("F", target), quoteattr(name), quoteattr(os.path.relpath(source, base))))
+                   (pad, ident("F", target), quoteattr(name),
+                    quoteattr(os.path.relpath(source, base))))
         out.append("%s  </Component>" % pad)
     for name in sorted(folder.subfolders):
         write_folder(out, folder.subfolders[name], indent + 2, components, base)
@@ -133,7 +134,8 @@ def wxs(stage, version, base):
     if len(fields) != 3 or not all(f.isdigit() for f in fields) or \
             any(int(f) > top for f, top in zip(fields, (255, 255, 65535))):
         fail("%r is not a product version (major.minor.build, up to 255.255.65535)" % version)
-    tops = {"INSTALLDIR": Folder("INSTALLDIR", "Sorvane"), "MODULEDIR": Folder("MODULEDIR", version)}
+    tops = {"INSTALLDIR": Folder("INSTALLDIR", "Sorvane"),
+            "MODULEDIR": Folder("MODULEDIR", version)}
     tree(placements(stage, version), tops)
     out = ['<?xml version="1.0" encoding="utf-8"?>',
            '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">',
@@ -142,7 +144,8 @@ def wxs(stage, version, base):
            '    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"',
            '             Description="Sorvane %s"/>' % version,
            '    <Media Id="1" Cabinet="sorvane.cab" EmbedCab="yes"/>',
-           '    <MajorUpgrade DowngradeErrorMessage="A newer version of Sorvane is already installed."/>',
+           '    <MajorUpgrade',
+           '        DowngradeErrorMessage="A newer version of Sorvane is already installed."/>',
            '    <Property Id="ARPNOMODIFY" Value="1"/>',
            '    <Directory Id="TARGETDIR" Name="SourceDir">',
            '      <Directory Id="ProgramFiles64Folder">']

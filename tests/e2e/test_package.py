@@ -87,10 +87,11 @@ class ReleaseZip(ToolTestCase):
 
     def test_unsigned_package_says_so_and_dist_holds_the_msi_and_the_zip_with_their_sums(self):
         self.assertIn("built UNSIGNED (no --sign)", self.output)
-        self.assertEqual(sorted(self.name + ext for ext in (".msi", ".msi.sha256", ".zip", ".zip.sha256")),
+        self.assertEqual([self.name + ext for ext in (".msi", ".msi.sha256", ".zip", ".zip.sha256")],
                          sorted(os.listdir(self.dist)))
-        verdict = subprocess.run(["osslsigncode", "verify", "-in", os.path.join(self.folder, EXES[64])],
-                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT).stdout.decode()
+        exe = os.path.join(self.folder, EXES[64])
+        verdict = subprocess.run(["osslsigncode", "verify", "-in", exe], stdout=subprocess.PIPE,
+                                 stderr=subprocess.STDOUT).stdout.decode()
         self.assertIn("No signature found", verdict)
 
 
