@@ -271,9 +271,10 @@ BROKEN_SERVER = {LOGIN_AUTH: "no", CR_AUTH: "YES", LDAP_SUFFIX: "dc=old,dc=com"}
 BROKEN_CLIENT = {DN_SUFFIX: "dc=new,dc=com"}
 
 
-def seed(server=None, client=None):
-    """Replaces both LDAP keys with exactly these values; a key given as None
-    does not exist afterwards. With no arguments, every rule is met."""
+def seed(server=None, client=None, where=None):
+    """Replaces both LDAP keys with exactly these values, in the test prefix
+    or the WinePrefix `where`; a key given as None does not exist afterwards.
+    With no arguments, every rule is met."""
     if server is None and client is None:
         server, client = GOOD_SERVER, GOOD_CLIENT
     args = ["delete", BRIMSEK]
@@ -283,7 +284,7 @@ def seed(server=None, client=None):
         args += ["create", key]
         for name, value in values.items():
             args += ["set", key, name, *_encode(value)]
-    probe(*args)
+    (where or prefix).probe(*args)
 
 
 def values():
