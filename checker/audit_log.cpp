@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "file_output.h"
+#include "run_context.h"
 #include "text_encoding.h"
 
 namespace {
@@ -30,19 +31,6 @@ std::string LinePrefix() {
 }
 
 }  // namespace
-
-std::wstring ComputerName() {
-    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    return GetComputerNameW(computer, &length) ? std::wstring(computer, length) : L"?";
-}
-
-std::wstring UserName() {
-    wchar_t user[257];  // UNLEN + 1
-    DWORD size = 257;
-    // The size returned counts the terminating NUL.
-    return GetUserNameW(user, &size) && size > 0 ? std::wstring(user, size - 1) : L"?";
-}
 
 bool CanAppendToLog(const std::wstring& fileName) {
     HANDLE file = OpenForAppending(fileName);

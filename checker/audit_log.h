@@ -1,6 +1,7 @@
-// The audit log of an unattended run: a UTF-8 text file that is only ever
-// appended to, one line per registry write and one per run, each line
-// prefixed with the local date and time, the computer name and the user name.
+// The audit log of a run given /log: a UTF-8 text file that is only ever
+// appended to, one line per registry write, one naming the backup and one
+// per run, each line prefixed with the local date and time, the computer
+// name and the user name.
 //
 // Many servers may log to one file on a share: each line goes out in a single
 // WriteFile on a handle opened for appending only (FILE_APPEND_DATA), which
@@ -22,8 +23,3 @@ bool CanAppendToLog(const std::wstring& fileName);
 // when the file cannot be opened or written, with the error code as last
 // error.
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
-
-// The names each log line carries (and the JSON report); "?" where the
-// system cannot say.
-std::wstring ComputerName();
-std::wstring UserName();

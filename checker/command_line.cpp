@@ -3,7 +3,13 @@
 #include <cstring>
 
 #include "console.h"
+#include "file_names.h"
 #include "text_encoding.h"
+#include "texts.h"
+#include "value_rules.h"
+
+extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
+                                      int expandWildcards, int* startInfo);
 
 namespace {
 
@@ -46,11 +52,12 @@ const char* const kUsage[] = {
     "  /suffix:VALUE   with /repair: the value Rule Two writes to LdapSuffix and",
     "                  DNSuffix",
     "  /whatif         with /repair: show what would be written; write nothing",
-    "  /backup:FILE    first save the four values to FILE (restore: reg import)",
+    "  /backup:FILE    first save the four values to FILE, or beside it when it",
+    "                  exists (restore into their view: reg import, as it says)",
     "  /log:FILE       append every write and the result to FILE (UTF-8)",
     "  /reg:32|/reg:64 use the 32-bit or the 64-bit registry view",
     "  /json           with /check or /repair: print one JSON document instead",
-    "  /?              show this text",
+    "  /?              show this text (alone: with a mode it is a usage error)",
     "Switches begin with / or - in any case. Sorvane64.exe (for 64-bit Windows",
     "without WoW64) takes the same. A run ends with a RESULT: line:",
     "  RESULT: compliant[, N changes made]",
@@ -77,28 +84,30 @@ const char* const kUsage[] = {
     "      C:\\Tools\\Sorvane.exe /check; $LASTEXITCODE }",
 };
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+wchar_t LowerAscii(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
 
 // ASCII only: the names are ASCII, and the code-page-dependent routines would
 // need user32.
-bool SameName(const std::string& typed, const char* name) {
+bool SameName(const std::wstring& typed, const char* name) {
     if (typed.size() != std::strlen(name)) return false;
     for (size_t i = 0; i < typed.size(); ++i) {
-        if (LowerAscii(typed[i]) != name[i]) return false;
+        if (LowerAscii(typed[i]) != static_cast<wchar_t>(name[i])) return false;
     }
     return true;
 }
 
 // The switch `argument` names, with its value; null for an argument that is
 // no switch.
-const SwitchInfo* FindSwitch(const std::string& argument, bool* hasValue, std::string* value) {
-    if (argument.empty() || (argument[0] != '/' && argument[0] != '-')) return nullptr;
-    const size_t colon = argument.find(':');
-    const std::string name = argument.substr(1, colon == std::string::npos ? colon : colon - 1);
+const SwitchInfo* FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
+    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return nullptr;
+    const size_t colon = argument.find(L':');
+    const std::wstring name = argument.substr(1, colon == std::wstring::npos ? colon : colon - 1);
     for (const SwitchInfo& info : kSwitches) {
         if (!SameName(name, info.name)) continue;
-        *hasValue = colon != std::string::npos;
-        *value = *hasValue ? argument.substr(colon + 1) : std::string();
+        *hasValue = colon != std::wstring::npos;
+        *value = *hasValue ? argument.substr(colon + 1) : std::wstring();
         return &info;
     }
     return nullptr;
@@ -106,19 +115,29 @@ const SwitchInfo* FindSwitch(const std::string& argument, bool* hasValue, std::s
 
 // An argument as a usage error quotes it, on one line and shortened, so a
 // huge argument cannot flood a fleet tool's captured output.
-std::string Quoted(const std::string& argument) { return Shortened(OnOneLine(argument)); }
+std::string Quoted(const std::wstring& argument) { return ShownName(argument); }
+
+const char* const kHelpAlone = "/? shows the usage and checks nothing: give it alone.";
 
 // The first error found is the one reported.
-void SetError(CommandLine* line, const std::string& error) {
-    if (line->error.empty()) line->error = error;
+void SetError(RunContext* context, const std::string& error) {
+    if (context->usageError.empty()) context->usageError = error;
+}
+
+// `typed` in the ANSI code page; false where a character has no place there
+// (the conversion then put a stand-in in `ansi`).
+bool AnsiAsTyped(const std::wstring& typed, std::string* ansi) {
+    *ansi = AnsiForScreen(typed);
+    std::wstring back;
+    return WideFromAnsi(*ansi, &back, true) && back == typed;
 }
 
 // Checks one switch's value and stores it. `slash` is its canonical spelling.
-void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::string& value,
-                CommandLine* line) {
+void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::wstring& value,
+                RunContext* context, std::wstring* typedSuffix) {
     const std::string slash = std::string("/") + info.name;
     if (!info.takesValue && hasValue) {
-        SetError(line, slash + " takes no value.");
+        SetError(context, slash + " takes no value.");
         return;
     }
     switch (info.id) {
@@ -128,34 +147,34 @@ void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::string& value,
         case kSwitchCount:
             break;  // the mode is settled once every argument is seen
         case kWhatIf:
-            line->whatIf = true;
+            context->whatIf = true;
             break;
         case kJson:
-            line->json = true;
+            context->json = true;
             break;
         case kSuffix:
             if (value.empty()) {
-                SetError(line, "/suffix needs a value: /suffix:VALUE.");
+                SetError(context, "/suffix needs a value: /suffix:VALUE.");
                 return;
             }
-            line->hasSuffix = true;
-            line->suffix = value;
+            context->hasSuffix = true;
+            *typedSuffix = value;
             break;
         case kBackup:
         case kLog:
             if (value.empty()) {
-                SetError(line, slash + " needs a file name: " + slash + ":FILE.");
+                SetError(context, slash + " needs a file name: " + slash + ":FILE.");
                 return;
             }
-            (info.id == kBackup ? line->backupFile : line->logFile) = value;
+            (info.id == kBackup ? context->backupFile : context->logFile) = value;
             break;
         case kReg:
-            if (value == "32") {
-                line->view = KEY_WOW64_32KEY;
-            } else if (value == "64") {
-                line->view = KEY_WOW64_64KEY;
+            if (value == L"32") {
+                context->view = KEY_WOW64_32KEY;
+            } else if (value == L"64") {
+                context->view = KEY_WOW64_64KEY;
             } else {
-                SetError(line, "/reg takes 32 or 64: /reg:32 or /reg:64.");
+                SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
             }
             break;
     }
@@ -163,16 +182,26 @@ void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::string& value,
 
 }  // namespace
 
-CommandLine ParseCommandLine(int argumentCount, const char* const* arguments) {
-    CommandLine line;
+std::vector<std::wstring> TypedArguments() {
+    int count = 0;
+    wchar_t** typed = nullptr;
+    wchar_t** environment = nullptr;
+    int newMode = 0;
+    std::vector<std::wstring> arguments;
+    if (__wgetmainargs(&count, &typed, &environment, 0, &newMode) != 0) return arguments;
+    for (int index = 1; index < count; ++index) arguments.push_back(typed[index]);
+    return arguments;
+}
+
+RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
+    RunContext context;
     bool seen[kSwitchCount] = {};
-    bool showUsage = false;
     bool anyOther = false;
-    std::string firstOther;
-    for (int index = 1; index < argumentCount; ++index) {
-        const std::string argument = arguments[index] != nullptr ? arguments[index] : "";
+    std::wstring firstOther;
+    std::wstring typedSuffix;
+    for (const std::wstring& argument : arguments) {
         bool hasValue = false;
-        std::string value;
+        std::wstring value;
         const SwitchInfo* info = FindSwitch(argument, &hasValue, &value);
         if (info == nullptr) {
             if (!anyOther) firstOther = argument;
@@ -180,45 +209,59 @@ CommandLine ParseCommandLine(int argumentCount, const char* const* arguments) {
             continue;
         }
         if (info->id == kHelp) {
-            showUsage = true;
+            seen[kHelp] = true;
             continue;
         }
         if (seen[info->id]) {
-            SetError(&line, std::string("/") + info->name + " is given twice.");
+            SetError(&context, std::string("/") + info->name + " is given twice.");
             continue;
         }
         seen[info->id] = true;
-        TakeSwitch(*info, hasValue, value, &line);
-        if (info->id == kSuffix) line.suffixArgument = index;
-        if (info->id == kBackup) line.backupArgument = index;
-        if (info->id == kLog) line.logArgument = index;
+        TakeSwitch(*info, hasValue, value, &context, &typedSuffix);
     }
-    if (showUsage) {
-        CommandLine usage;
-        usage.mode = RunMode::Usage;
+    // A detection script that reads exit 0 as compliant must not get it from
+    // a call that checked nothing, and /json must get its document.
+    if (seen[kHelp] && (seen[kCheck] || seen[kRepair] || seen[kJson])) {
+        SetError(&context, kHelpAlone);
+    } else if (seen[kHelp]) {
+        RunContext usage;
+        usage.mode = RunMode::kUsage;
         return usage;
     }
 
     if (seen[kCheck] && seen[kRepair]) {
-        SetError(&line, "/check and /repair cannot be used together.");
+        SetError(&context, "/check and /repair cannot be used together.");
     } else if (anyOther && (seen[kCheck] || seen[kRepair])) {
-        SetError(&line, "Unknown argument \"" + Quoted(firstOther) + "\".");
+        SetError(&context, "Unknown argument \"" + Quoted(firstOther) + "\".");
     }
-    if (seen[kSuffix] && !seen[kRepair]) SetError(&line, "/suffix works only with /repair.");
-    if (seen[kWhatIf] && !seen[kRepair]) SetError(&line, "/whatif works only with /repair.");
+    if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
+    if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
     if (seen[kJson] && !seen[kCheck] && !seen[kRepair]) {
-        SetError(&line, "/json works only with /check or /repair.");
+        SetError(&context, "/json works only with /check or /repair.");
+    }
+    if (context.hasSuffix && context.usageError.empty()) {
+        const Refusal* refusal = AnsiAsTyped(typedSuffix, &context.suffix)
+                                     ? ValueRefusal(context.suffix)
+                                     : &kValueNotStorable;
+        if (refusal != nullptr) SetError(&context, std::string(kSuffixRefused) + refusal->reason);
+    }
+    // The audit log would lose its history to the backup.
+    if (!context.backupFile.empty() && !context.logFile.empty() &&
+        NameSameFile(context.backupFile, context.logFile)) {
+        SetError(&context, kSameFile);
     }
 
     if (seen[kCheck]) {
-        line.mode = RunMode::Check;
+        context.mode = RunMode::kCheck;
     } else if (seen[kRepair]) {
-        line.mode = RunMode::Repair;
+        context.mode = RunMode::kRepair;
     } else {
-        line.mode = RunMode::Interactive;
-        line.verbose = anyOther;
+        context.verbose = anyOther;
     }
-    return line;
+    // Reads ask for reading only, so a check needs no more rights than that,
+    // and no elevation where the keys' access lists allow reading.
+    context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
+    return context;
 }
 
 void ShowUsage() {

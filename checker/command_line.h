@@ -3,39 +3,26 @@
 //
 // Switches begin with / or -, are matched without regard to case, and take
 // their value after the first colon. Any argument that is not a switch keeps
-// today's meaning: it selects the verbose interactive tool. Only /? changes
+// its old meaning: it selects the verbose interactive tool. Only /? changes
 // the meaning of a run started by hand.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+#include <vector>
 
-enum class RunMode { Interactive, Usage, Check, Repair };
+#include "run_context.h"
 
-struct CommandLine {
-    RunMode mode = RunMode::Interactive;
-    bool verbose = false;  // interactive only: an argument that is no switch was given
-    bool whatIf = false;
-    bool hasSuffix = false;
-    std::string suffix;      // as given; its content is checked by the run
-    int suffixArgument = 0;  // where /suffix: stands among the arguments
-    bool json = false;       // /json: the whole output is one JSON document
-    std::string backupFile;  // empty: no backup (as the C runtime hands it over:
-    std::string logFile;     // empty: no log      main takes the names as typed)
-    int backupArgument = 0;  // where /backup: and /log: stand among the arguments
-    int logArgument = 0;
-    std::wstring typedBackupFile;  // the two names as typed (UTF-16), when main
-    std::wstring typedLogFile;     // could have them; the run prefers these
-    REGSAM view = 0;               // 0, KEY_WOW64_32KEY or KEY_WOW64_64KEY
-    // Non-empty: a usage error, one short sentence saying what is wrong. The
-    // other fields then hold what could be told, mode included.
-    std::string error;
-};
+// The arguments after the program's name, as typed (UTF-16). The C runtime
+// hands main its arguments converted to the ANSI code page with best-fit
+// mapping, so "/backup:C:\f\ｂ.reg" would arrive as "C:\f\b.reg", a file
+// nobody named, and "/suffix:dc=дом" as "dc=???", a value nobody asked for.
+std::vector<std::wstring> TypedArguments();
 
-// `arguments[0]` is the program. /? anywhere wins over everything else: the
-// result is then mode Usage with every other field at its default.
-CommandLine ParseCommandLine(int argumentCount, const char* const* arguments);
+// The run the arguments ask for. /? shows the usage whatever else is given,
+// but with /check, /repair or /json it is a usage error of that mode: such a
+// call is made by a fleet tool that reads the exit code or the document. A usage error is
+// put in `usageError`, the first one found.
+RunContext ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 // Prints the usage through PrintLine: the switches, the exit codes and one
 // example call per fleet tool.

@@ -28,17 +28,20 @@ namespace {
 // refused as not storable and it answers no question.
 const char kUnstorableCharacter = '\x01';
 
+// What ReadAnswer gives for a double-byte character of the ANSI code page.
+const char kNotAnAnswer = '\0';
+
 // Ctrl+Z: typed at a console, the end of input, as the C runtime takes it.
 const wchar_t kEndOfInputCharacter = L'\x1A';
 
 // Lines typed at a console, as ANSI bytes with "\n" line ends.
 class ConsoleInput : public std::streambuf {
   public:
-    explicit ConsoleInput(HANDLE console) : console_(console) {}
+    explicit ConsoleInput(HANDLE console) : console(console) {}
 
   protected:
     int_type underflow() override {
-        while (!ended_ && gptr() == egptr()) ReadChunk();
+        while (!ended && gptr() == egptr()) ReadChunk();
         if (gptr() == egptr()) return traits_type::eof();
         return traits_type::to_int_type(*gptr());
     }
@@ -48,24 +51,24 @@ class ConsoleInput : public std::streambuf {
         wchar_t typed[1024];
         DWORD count = 0;
         size_t kept = 0;
-        if (heldSurrogate_ != 0) typed[kept++] = heldSurrogate_;
-        heldSurrogate_ = 0;
-        if (!ReadConsoleW(console_, typed + kept, static_cast<DWORD>(1024 - kept), &count,
+        if (heldSurrogate != 0) typed[kept++] = heldSurrogate;
+        heldSurrogate = 0;
+        if (!ReadConsoleW(console, typed + kept, static_cast<DWORD>(1024 - kept), &count,
                           nullptr) ||
             count == 0) {
-            ended_ = true;
+            ended = true;
             count = 0;
         }
         size_t length = kept + count;
         // The two halves of a character beyond UTF-16's first plane may
         // arrive in two reads; the first waits for the second.
-        if (!ended_ && length > 0 && IS_HIGH_SURROGATE(typed[length - 1])) {
-            heldSurrogate_ = typed[--length];
+        if (!ended && length > 0 && IS_HIGH_SURROGATE(typed[length - 1])) {
+            heldSurrogate = typed[--length];
         }
-        bytes_.clear();
+        bytes.clear();
         for (size_t i = 0; i < length; ++i) {
             if (typed[i] == kEndOfInputCharacter) {
-                ended_ = true;
+                ended = true;
                 break;
             }
             if (typed[i] == L'\r' && i + 1 < length && typed[i + 1] == L'\n') continue;
@@ -74,7 +77,7 @@ class ConsoleInput : public std::streambuf {
             AppendAnsi(typed + i, pair ? 2 : 1);
             if (pair) ++i;
         }
-        setg(&bytes_[0], &bytes_[0], &bytes_[0] + bytes_.size());
+        setg(&bytes[0], &bytes[0], &bytes[0] + bytes.size());
     }
 
     // One character in the ANSI code page, with no best-fit stand-in: a
@@ -86,51 +89,51 @@ class ConsoleInput : public std::streambuf {
         const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character, units, ansi,
                                              sizeof ansi, nullptr, &usedDefault);
         if (size <= 0 || usedDefault) {
-            bytes_ += kUnstorableCharacter;
+            bytes += kUnstorableCharacter;
         } else {
-            bytes_.append(ansi, static_cast<size_t>(size));
+            bytes.append(ansi, static_cast<size_t>(size));
         }
     }
 
-    HANDLE console_;
-    std::string bytes_;
-    wchar_t heldSurrogate_ = 0;
-    bool ended_ = false;
+    HANDLE console;
+    std::string bytes;
+    wchar_t heldSurrogate = 0;
+    bool ended = false;
 };
 
 // Text for a console, written as characters in one call per flush: a line
 // or a prompt.
 class ConsoleOutput : public std::streambuf {
   public:
-    explicit ConsoleOutput(HANDLE console) : console_(console) {}
+    explicit ConsoleOutput(HANDLE console) : console(console) {}
 
   protected:
     int_type overflow(int_type c) override {
         if (!traits_type::eq_int_type(c, traits_type::eof())) {
             // The line end the C runtime's text mode writes.
-            if (c == '\n') pending_ += '\r';
-            pending_ += traits_type::to_char_type(c);
+            if (c == '\n') pending += '\r';
+            pending += traits_type::to_char_type(c);
         }
         return traits_type::not_eof(c);
     }
 
     int sync() override {
-        if (pending_.empty()) return 0;
-        const int length = static_cast<int>(pending_.size());
+        if (pending.empty()) return 0;
+        const int length = static_cast<int>(pending.size());
         std::wstring wide(static_cast<size_t>(length), L'\0');
         const int wideLength =
-            MultiByteToWideChar(CP_ACP, 0, pending_.data(), length, &wide[0], length);
-        pending_.clear();
+            MultiByteToWideChar(CP_ACP, 0, pending.data(), length, &wide[0], length);
+        pending.clear();
         DWORD written = 0;
         const bool ok =
             wideLength > 0 &&
-            WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wideLength), &written, nullptr);
+            WriteConsoleW(console, wide.data(), static_cast<DWORD>(wideLength), &written, nullptr);
         return ok ? 0 : -1;
     }
 
   private:
-    HANDLE console_;
-    std::string pending_;
+    HANDLE console;
+    std::string pending;
 };
 
 bool IsConsole(HANDLE handle) {

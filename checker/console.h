@@ -16,10 +16,8 @@ void PrintLine(const std::string& text);
 // Writes `text` with no line end (a prompt), then flushes.
 void PrintPrompt(const std::string& text);
 
-// What ReadAnswer gives for a double-byte character of the ANSI code page.
-const char kNotAnAnswer = '\0';
-
-// The next non-blank character, or kNotAnAnswer for a double-byte one. False
+// The next non-blank character, or a NUL for a double-byte one, which
+// answers nothing. False
 // at end of input; `answer` is then unchanged.
 bool ReadAnswer(char* answer);
 

@@ -4,12 +4,18 @@
 
 #include <vector>
 
-extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
-                                      int expandWildcards, int* startInfo);
-
 namespace {
 
-std::wstring FullName(const std::wstring& name) {
+// The full name, without the \\?\ or \\.\ that reaches the same file
+// past the usual name parsing: C:\f.reg and \\?\C:\f.reg are one file,
+// whether it exists yet or not.
+std::wstring FullName(const std::wstring& typed) {
+    std::wstring name = typed;
+    if (name.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        name = L"\\\\" + name.substr(8);
+    } else if (name.compare(0, 4, L"\\\\?\\") == 0 || name.compare(0, 4, L"\\\\.\\") == 0) {
+        name = name.substr(4);
+    }
     const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
     if (size == 0) return name;
     std::vector<wchar_t> full(size);
@@ -42,18 +48,6 @@ bool FileId(const std::wstring& name, BY_HANDLE_FILE_INFORMATION* info) {
 }
 
 }  // namespace
-
-std::wstring TypedArgument(int index) {
-    int count = 0;
-    wchar_t** typed = nullptr;
-    wchar_t** environment = nullptr;
-    int newMode = 0;
-    if (__wgetmainargs(&count, &typed, &environment, 0, &newMode) != 0 || index < 0 ||
-        index >= count) {
-        return std::wstring();
-    }
-    return typed[index];
-}
 
 bool NameSameFile(const std::wstring& first, const std::wstring& second) {
     const std::wstring a = LongName(FullName(first));

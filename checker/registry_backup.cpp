@@ -1,5 +1,7 @@
 #include "registry_backup.h"
 
+#include <cwchar>
+
 #include "file_output.h"
 #include "text_encoding.h"
 
@@ -33,43 +35,23 @@ bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
     return text->find_first_of(std::wstring(L"\0\r\n", 3)) == std::wstring::npos;
 }
 
-void AppendHexByte(BYTE byte, std::wstring* out) {
-    const wchar_t* const digits = L"0123456789abcdef";
-    *out += digits[byte >> 4];
-    *out += digits[byte & 0xF];
-}
-
-// `tag` (hex: or hex(N):) and the bytes, comma-separated, wrapped like regedit.
-std::wstring HexData(const std::wstring& tag, const std::vector<BYTE>& data, size_t lineStart) {
-    std::wstring out = tag;
-    size_t column = lineStart + tag.size();
-    for (size_t i = 0; i < data.size(); ++i) {
-        const bool last = i + 1 == data.size();
+// Data as `reg export` writes it (hex: or hex(N): and the bytes, comma-
+// separated), wrapped like regedit: a line ends in a backslash before it
+// would pass 80 columns, and the next is indented by two spaces.
+std::wstring WrappedHex(const std::string& hex, size_t lineStart) {
+    const size_t colon = hex.find(':');
+    std::wstring out = WideFromAnsi(hex.substr(0, colon + 1));
+    size_t column = lineStart + out.size();
+    for (size_t at = colon + 1; at < hex.size(); at += 3) {
         // Room for "xx," and the backslash; the first byte stays by the tag.
-        if (i > 0 && column + 4 > kHexLineWidth) {
-            out += L"\\";
-            out += kLineEnd;
-            out += L"  ";
+        if (at > colon + 1 && column + 4 > kHexLineWidth) {
+            out += std::wstring(L"\\") + kLineEnd + L"  ";
             column = 2;
         }
-        AppendHexByte(data[i], &out);
-        column += 2;
-        if (!last) {
-            out += L',';
-            ++column;
-        }
+        out += WideFromAnsi(hex.substr(at, 3));
+        column += hex.size() - at >= 3 ? 3 : 2;
     }
     return out;
-}
-
-std::wstring HexTag(DWORD type) {
-    if (type == REG_BINARY) return L"hex:";
-    std::wstring digits;
-    for (DWORD rest = type;; rest >>= 4) {
-        digits.insert(digits.begin(), L"0123456789abcdef"[rest & 0xF]);
-        if (rest < 0x10) break;
-    }
-    return L"hex(" + digits + L"):";
 }
 
 // One value line (or several, for long hex data), without its line end.
@@ -82,27 +64,69 @@ std::wstring ValueLine(const StoredSetting& setting) {
         return prefix + Quoted(text);
     }
     if (setting.type == REG_DWORD && setting.data.size() == sizeof(DWORD)) {
-        std::wstring out = prefix + L"dword:";
-        for (size_t i = sizeof(DWORD); i-- > 0;) AppendHexByte(setting.data[i], &out);
-        return out;
+        wchar_t number[16];
+        std::swprintf(number, 16, L"dword:%08lx", DwordOf(setting.data));
+        return prefix + number;
     }
-    return prefix + HexData(HexTag(setting.type), setting.data, prefix.size());
+    return prefix + WrappedHex(HexText(setting.type, setting.data), prefix.size());
 }
 
-// The reg import call that restores the file into the view it was read from.
-// With no view asked for, a process under WoW64 read the 32-bit view, which
-// a plain reg import from a 64-bit prompt would miss; without WoW64 the
-// process's own view is the only one there is.
-std::wstring ViewComment(const std::wstring& fileName, REGSAM view) {
-    const std::wstring call = L"reg import \"" + fileName + L"\"";
+/*
+ * On 64-bit Windows a 32-bit program sees HKLM\SOFTWARE through the 32-bit
+ * view, whose keys the 64-bit view shows under SOFTWARE\WOW6432Node, and a
+ * path through WOW6432Node reaches the 32-bit view from either reg.exe. So a
+ * backup of the 32-bit view names its keys that way, and a plain reg import
+ * restores them where they were read from a 32-bit or a 64-bit prompt alike.
+ * The 64-bit view has no such name: a 32-bit reg.exe reaches it only when
+ * told /reg:64. 32-bit Windows has one view and no WOW6432Node.
+ */
+enum class FileView { kOnly, k32BitOn64, k64BitOn64 };
+
+FileView ViewOf(REGSAM view) {
     BOOL wow64 = FALSE;
-    if (view == 0 && !IsWow64Process(GetCurrentProcess(), &wow64)) wow64 = FALSE;
-    if (view == KEY_WOW64_64KEY)
+    const bool windows64 =
+        sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    if (!windows64) return FileView::kOnly;
+    if (view == KEY_WOW64_64KEY || (view == 0 && sizeof(void*) == 8)) return FileView::k64BitOn64;
+    return FileView::k32BitOn64;
+}
+
+std::wstring KeyInFile(const std::string& keyPath, FileView view) {
+    const std::string software = "HKEY_LOCAL_MACHINE\\SOFTWARE\\";
+    if (view != FileView::k32BitOn64 || keyPath.compare(0, software.size(), software) != 0) {
+        return WideFromAnsi(keyPath);
+    }
+    return WideFromAnsi(software + "WOW6432Node\\" + keyPath.substr(software.size()));
+}
+
+// The comment naming the view and the reg import call that restores the file.
+std::wstring ViewComment(const std::wstring& fileName, FileView view) {
+    const std::wstring call = L"reg import \"" + fileName + L"\"";
+    if (view == FileView::k64BitOn64)
         return L"; Registry view: 64-bit. Restore with: " + call + L" /reg:64";
-    if (view == KEY_WOW64_32KEY || wow64) {
-        return L"; Registry view: 32-bit. Restore with: " + call + L" /reg:32";
+    if (view == FileView::k32BitOn64) {
+        return L"; Registry view: 32-bit (keys named through WOW6432Node). Restore with: " + call;
     }
     return L"; Registry view: the system's own (no WoW64). Restore with: " + call;
+}
+
+// The name the backup goes under: `fileName` where nothing stands yet, else
+// one beside it with the date and time (and a number, where that is taken).
+std::wstring CandidateName(const std::wstring& fileName, int attempt) {
+    if (attempt == 0) return fileName;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t stamp[40];
+    std::swprintf(stamp, 40, L"-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    std::wstring suffix = stamp;
+    if (attempt > 1) suffix += L"-" + std::to_wstring(attempt);
+    const size_t slash = fileName.find_last_of(L"\\/:");
+    const size_t dot = fileName.find_last_of(L'.');
+    const size_t at = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)
+                          ? dot
+                          : fileName.size();
+    return fileName.substr(0, at) + suffix + fileName.substr(at);
 }
 
 // The folder GetTempFileNameW is to use: the one `fileName` names, so the
@@ -129,13 +153,15 @@ DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
 
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view) {
-    std::wstring out = std::wstring(kHeader) + kLineEnd + ViewComment(fileName, view) + kLineEnd;
+    const FileView fileView = ViewOf(view);
+    std::wstring out =
+        std::wstring(kHeader) + kLineEnd + ViewComment(fileName, fileView) + kLineEnd;
     std::vector<bool> written(settings.size(), false);
     for (size_t first = 0; first < settings.size(); ++first) {
         if (written[first]) continue;
         const std::string& keyPath = settings[first].keyPath;
         out += kLineEnd;
-        out += L"[" + WideFromAnsi(keyPath) + L"]" + kLineEnd;
+        out += L"[" + KeyInFile(keyPath, fileView) + L"]" + kLineEnd;
         for (size_t i = first; i < settings.size(); ++i) {
             if (written[i] || settings[i].keyPath != keyPath) continue;
             out += ValueLine(settings[i]) + kLineEnd;
@@ -146,21 +172,28 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 }
 
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
-                     REGSAM view) {
+                     REGSAM view, std::wstring* written) {
     if (fileName.empty()) return Report(ERROR_INVALID_PARAMETER);
-    const std::wstring text = FormatBackup(settings, fileName, view);
-    std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
-    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-
     wchar_t temporary[MAX_PATH];
     if (GetTempFileNameW(FolderOf(fileName).c_str(), L"srv", 0, temporary) == 0) {
         return Report(GetLastError());
     }
-    DWORD error = WriteWholeFile(temporary, bytes);
-    if (error == ERROR_SUCCESS &&
-        !MoveFileExW(temporary, fileName.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
+    DWORD error = ERROR_ALREADY_EXISTS;
+    for (int attempt = 0;
+         attempt < 100 && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS);
+         ++attempt) {
+        const std::wstring name = CandidateName(fileName, attempt);
+        const std::wstring text = FormatBackup(settings, name, view);
+        std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
+        bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        error = WriteWholeFile(temporary, bytes);
+        // Without MOVEFILE_REPLACE_EXISTING the rename fails where a file
+        // stands, so no file is overwritten, not even one made meanwhile.
+        if (error == ERROR_SUCCESS &&
+            !MoveFileExW(temporary, name.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            error = GetLastError();
+        }
+        if (error == ERROR_SUCCESS) *written = name;
     }
     if (error != ERROR_SUCCESS) DeleteFileW(temporary);
     return Report(error);

@@ -25,13 +25,16 @@ struct StoredSetting {
 // The whole file text, CRLF line ends, without the byte-order mark: the
 // header, a comment naming the registry view `view` (0, KEY_WOW64_32KEY or
 // KEY_WOW64_64KEY) and the reg import call that restores `fileName` into it,
-// then the settings grouped by key in the order their keys first appear.
+// then the settings grouped by key in the order their keys first appear, the
+// keys of the 32-bit view on 64-bit Windows named through WOW6432Node.
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view);
 
-// Writes the backup to `fileName` through a temporary file in the same folder
-// that is then renamed over it, so a half-written backup never stands under
-// that name. False on any failure, with nothing left behind and the failing
-// step's error code as the last error.
+// Writes the backup through a temporary file in the same folder that is then
+// renamed, so a half-written backup never stands under a backup's name. An
+// existing file is never overwritten: where `fileName` stands, the backup
+// goes beside it under the same name with the date and time added. The name
+// used is put in `written`. False on any failure, with nothing left behind
+// and the failing step's error code as the last error.
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
-                     REGSAM view);
+                     REGSAM view, std::wstring* written);

@@ -1,7 +1,6 @@
 #include "run_context.h"
 
 #include "console.h"
-#include "text_encoding.h"
 
 bool QueryTokenElevation() {
     HANDLE token;
@@ -20,25 +19,19 @@ REGSAM RunView(REGSAM asked) {
     return asked != 0 ? asked : kDefaultView;
 }
 
-RunContext ContextFor(const CommandLine& options) {
-    RunContext context;
-    context.mode = options.mode;
-    context.verbose = options.verbose;
-    context.whatIf = options.whatIf;
-    context.hasSuffix = options.hasSuffix;
-    context.suffix = options.suffix;
-    context.view = RunView(options.view);
-    // Reads ask for reading only, so a check needs no more rights than that,
-    // and no elevation where the keys' access lists allow reading.
-    context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
-    context.json = options.json;
-    context.backupFile = !options.typedBackupFile.empty() ? options.typedBackupFile
-                                                          : WideFromAnsi(options.backupFile);
-    context.logFile =
-        !options.typedLogFile.empty() ? options.typedLogFile : WideFromAnsi(options.logFile);
-    return context;
-}
-
 void Show(const RunContext& context, const std::string& line) {
     if (!context.json) PrintLine(line);
+}
+
+std::wstring ComputerName() {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(computer, &length) ? std::wstring(computer, length) : L"?";
+}
+
+std::wstring UserName() {
+    wchar_t user[257];  // UNLEN + 1
+    DWORD size = 257;
+    // The size returned counts the terminating NUL.
+    return GetUserNameW(user, &size) && size > 0 ? std::wstring(user, size - 1) : L"?";
 }

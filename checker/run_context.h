@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "command_line.h"
+enum class RunMode { kInteractive, kUsage, kCheck, kRepair };
 
 // The registry view of a run. Without /reg: it is the 32-bit view, where the
 // 32-bit build looks on 64-bit Windows: that build gets it by asking for no
@@ -21,12 +21,12 @@ REGSAM RunView(REGSAM asked);
 bool QueryTokenElevation();
 
 struct RunContext {
-    RunMode mode = RunMode::Interactive;
+    RunMode mode = RunMode::kInteractive;
     bool verbose = false;  // interactive only; VerboseMode is set from it
     bool whatIf = false;
     bool hasSuffix = false;
-    std::string suffix;  // the /suffix: value a repair writes for Rule Two
-    REGSAM view = 0;     // ORed into every open: 0, KEY_WOW64_32KEY or KEY_WOW64_64KEY
+    std::string suffix;        // the /suffix: value a repair writes for Rule Two (ANSI)
+    REGSAM view = RunView(0);  // ORed into every open
     // The access the reads ask for: full access in the interactive run, as
     // every open there does; read-only in unattended runs, which then need no
     // more rights than reading where they only read. Writes always ask for
@@ -35,21 +35,26 @@ struct RunContext {
     bool json = false;        // /json: standard output is one JSON document
     std::wstring backupFile;  // as typed; empty: none
     std::wstring logFile;     // as typed; empty: none
+    // Non-empty: a usage error, one short sentence (UTF-8) saying what is
+    // wrong; the other fields then hold what could be told, mode included.
+    std::string usageError;
     // Whether the process token is elevated; tests put their own answer here.
     bool (*processIsElevated)() = QueryTokenElevation;
 
     // /check or /repair: no notice, no wait for the operator, long values
     // shortened, and one RESULT line on the screen.
-    bool Unattended() const { return mode == RunMode::Check || mode == RunMode::Repair; }
+    bool Unattended() const { return mode == RunMode::kCheck || mode == RunMode::kRepair; }
     // The interactive run and /repair without /whatif; their compliant RESULT
     // line counts the changes made.
     bool MayWrite() const {
-        return mode == RunMode::Interactive || (mode == RunMode::Repair && !whatIf);
+        return mode == RunMode::kInteractive || (mode == RunMode::kRepair && !whatIf);
     }
 };
 
-// The context of a run with these options (mode Interactive, Check or Repair).
-RunContext ContextFor(const CommandLine& options);
-
 // Prints `line` (ANSI) unless the run's output is its JSON document.
 void Show(const RunContext& context, const std::string& line);
+
+// Where and by whom the run is made, as the log lines and the JSON document
+// name them; "?" where the system cannot say.
+std::wstring ComputerName();
+std::wstring UserName();

@@ -13,11 +13,16 @@ const char* const kSessionName = "Local\\Sorvane.LdapSettings";
 // when the process ends, however it ends.
 bool TakeSingleCopyLock() {
     HANDLE mutex = CreateMutexA(nullptr, FALSE, kGlobalName);
-    // An account that may not create global objects (no SeCreateGlobalPrivilege,
-    // as in some remote sessions) still keeps copies in its own session apart.
-    if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
-        mutex = CreateMutexA(nullptr, FALSE, kSessionName);
+    if (mutex != nullptr) return GetLastError() != ERROR_ALREADY_EXISTS;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return false;
+    // Denied: either the lock exists and this account may not open it (a
+    // copy of another account holds it), or this account may not create
+    // global objects (no SeCreateGlobalPrivilege, as in some remote
+    // sessions). Only where no lock exists do copies keep apart by session.
+    if (OpenMutexA(SYNCHRONIZE, FALSE, kGlobalName) != nullptr ||
+        GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return false;
     }
-    // Denied in both namespaces: a copy of another account holds the lock.
+    mutex = CreateMutexA(nullptr, FALSE, kSessionName);
     return mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
 }

@@ -37,6 +37,18 @@ std::string OnOneLine(const std::string& text);
 const size_t kLongestShown = 100;
 std::string Shortened(const std::string& text, size_t longest = kLongestShown);
 
+// The parts with `separator` between each two.
+std::string Joined(const std::vector<std::string>& parts, const char* separator);
+
+// A file name (or any text typed as an argument) as every line of output and
+// the log show it, in UTF-8: control characters, C1 ones included (a CSI
+// would start an escape sequence), as <1B>-style escapes, and cut after 100
+// characters with "...". No name makes a line of its own or floods one.
+std::string ShownName(const std::wstring& name);
+
+// The name of a registry type: REG_SZ, REG_DWORD, ...; REG_<n> for others.
+std::string TypeName(DWORD type);
+
 // Text in the process's ANSI code page as UTF-8.
 std::string Utf8FromAnsi(const std::string& text);
 
@@ -46,6 +58,13 @@ std::wstring WideFromStored(const std::vector<BYTE>& data);
 
 // `wide` up to its first NUL, as an "A" read of string data cuts it.
 std::wstring UpToFirstNul(const std::wstring& wide);
+
+// Four bytes of REG_DWORD data as the number they hold (little-endian).
+unsigned long DwordOf(const std::vector<BYTE>& data);
+
+// Data as hex:xx,xx (REG_BINARY) or hex(N):xx,xx, on one line, as a .reg
+// file writes it before wrapping.
+std::string HexText(DWORD type, const std::vector<BYTE>& data);
 
 // A stored value as the log shows it: string types as their UTF-16 text up
 // to the first NUL, a four-byte REG_DWORD in decimal, anything else as

@@ -1,5 +1,5 @@
 // The texts of the runs' dialogue, checks, notices and RESULT lines. The
-// information screen is kept with the run that shows it (check_run.cpp), the
+// information screen is kept with the run that shows it (interactive_run.cpp), the
 // usage text with the command line (command_line.cpp), and the frame around a
 // refusal with the value rules (value_rules.cpp). Lines are built by plain
 // concatenation of these pieces with key paths, value names and values, with
@@ -36,6 +36,7 @@ struct Refusal {
     const char* request;
 };
 inline constexpr Refusal kValueNotOneWord = {"must be one word without blanks", "enter it again"};
+// 511: kMaxValueLength, the longest value a later read takes back.
 inline constexpr Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
 inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be stored",
                                               "enter another value"};
@@ -83,7 +84,7 @@ inline constexpr char kAnotherCopyRunning[] =
     "ERROR - another copy of Sorvane is running, let it finish and run Sorvane again";
 
 // Unattended runs and the RESULT line, also the audit log's.
-inline constexpr char kWhatIf[] = "WHATIF - would write ";
+inline constexpr char kWouldWrite[] = "WHATIF - would write ";
 inline constexpr char kResultCompliant[] = "RESULT: compliant";
 inline constexpr char kResultNotCompliant[] = "RESULT: not compliant - ";
 inline constexpr char kResultNotCompliantAfter[] = "RESULT: not compliant, ";
@@ -101,6 +102,7 @@ inline constexpr char kReadBackFailed[] = "could not read the settings back afte
 inline constexpr char kNothingChanged[] = ", nothing was changed";
 inline constexpr char kAnotherCopyReason[] = "another copy of Sorvane is running";
 inline constexpr char kIsNot[] = " is not ";
+inline constexpr char kBackupSaved[] = "BACKUP - the values before the writes are saved in ";
 inline constexpr char kBackupNotWritten[] = "could not write the backup ";
 inline constexpr char kCouldNotWrite[] = "could not write ";
 inline constexpr char kAlreadyWritten[] = "; already written: ";

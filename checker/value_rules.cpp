@@ -4,22 +4,8 @@
 
 #include <cctype>
 
-#include "ldap_settings.h"
+#include "settings_store.h"
 #include "text_encoding.h"
-
-namespace {
-
-// The number `text` names, for checking a text against the constant it quotes.
-constexpr size_t NumberIn(const char* text) {
-    while (*text != '\0' && (*text < '0' || *text > '9')) ++text;
-    size_t number = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) number = number * 10 + (*text - '0');
-    return number;
-}
-static_assert(NumberIn(kValueTooLong.reason) == kMaxValueLength,
-              "the refusal names the longest value a read takes back");
-
-}  // namespace
 
 std::string RefusalLine(const Refusal& refusal) {
     return std::string(kErrorPrefix) + "value " + refusal.reason + ", please " + refusal.request;
@@ -50,11 +36,4 @@ bool IsStorableText(const std::string& text) {
     // The way back is the one a later read takes; a best-fit character shows
     // up as a difference.
     return AnsiFromWide(wide) == text;
-}
-
-bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored) {
-    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return true;
-    if (stored.size() % 2 != 0) return false;
-    // The text was cut at its first NUL, as the read's is.
-    return WideFromAnsi(text) == UpToFirstNul(WideFromStored(stored));
 }

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "texts.h"
 
@@ -19,9 +18,3 @@ const Refusal* ValueRefusal(const std::string& value);
 // True when `text` holds no control character and converts from the ANSI code
 // page to Unicode and back unchanged: what the registry stores is what was typed.
 bool IsStorableText(const std::string& text);
-
-// True when `text`, as the ANSI read gave it (cut at its first NUL), is the
-// value stored: data of a type other than a string passes through that read
-// unchanged, and a string's Unicode text up to its first NUL must be what
-// `text` converts to.
-bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored);

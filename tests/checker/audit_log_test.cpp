@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "audit_log.h"
-#include "json_text.h"
+#include "json_report.h"
 #include "last_error.h"
 #include "scratch_folder.h"
 #include "text_encoding.h"

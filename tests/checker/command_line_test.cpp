@@ -9,27 +9,26 @@
 #include "command_line.h"
 #include "console_capture.h"
 #include "parse_words.h"
+#include "text_encoding.h"
 
-CommandLine ParseWords(const std::string& text) {
-    std::vector<std::string> words;
+RunContext ParseWords(const std::string& text) {
+    std::vector<std::wstring> arguments;
     std::istringstream in(text);
-    for (std::string word; in >> word;) words.push_back(word);
-    std::vector<const char*> arguments = {"Sorvane.exe"};
-    for (const std::string& word : words) arguments.push_back(word.c_str());
-    return ParseCommandLine(static_cast<int>(arguments.size()), arguments.data());
+    for (std::string word; in >> word;) arguments.push_back(WideFromAnsi(word));
+    return ParseCommandLine(arguments);
 }
 
 namespace {
 
 const char* ModeName(RunMode mode) {
     switch (mode) {
-        case RunMode::Interactive:
+        case RunMode::kInteractive:
             return "Interactive";
-        case RunMode::Usage:
+        case RunMode::kUsage:
             return "Usage";
-        case RunMode::Check:
+        case RunMode::kCheck:
             return "Check";
-        case RunMode::Repair:
+        case RunMode::kRepair:
             return "Repair";
     }
     return "?";
@@ -43,44 +42,44 @@ TEST(CommandLineParse, ValidCommandLines) {
         const char *suffix, *backup, *log;
         REGSAM view;
     } cases[] = {
-        {"", RunMode::Interactive, false, false, false, "", "", "", 0},
-        {"1", RunMode::Interactive, true, false, false, "", "", "", 0},
-        {"v", RunMode::Interactive, true, false, false, "", "", "", 0},
-        {"/x", RunMode::Interactive, true, false, false, "", "", "", 0},
-        {"- /", RunMode::Interactive, true, false, false, "", "", "", 0},
-        {"/help", RunMode::Interactive, true, false, false, "", "", "", 0},
-        {"/log:x", RunMode::Interactive, false, false, false, "", "", "x", 0},
-        {"/backup:b.reg /reg:32", RunMode::Interactive, false, false, false, "", "b.reg", "",
+        {"", RunMode::kInteractive, false, false, false, "", "", "", 0},
+        {"1", RunMode::kInteractive, true, false, false, "", "", "", 0},
+        {"v", RunMode::kInteractive, true, false, false, "", "", "", 0},
+        {"/x", RunMode::kInteractive, true, false, false, "", "", "", 0},
+        {"- /", RunMode::kInteractive, true, false, false, "", "", "", 0},
+        {"/help", RunMode::kInteractive, true, false, false, "", "", "", 0},
+        {"/log:x", RunMode::kInteractive, false, false, false, "", "", "x", 0},
+        {"/backup:b.reg /reg:32", RunMode::kInteractive, false, false, false, "", "b.reg", "",
          KEY_WOW64_32KEY},
-        {"1 /log:x", RunMode::Interactive, true, false, false, "", "", "x", 0},
-        {"/x /reg:64 /backup:b", RunMode::Interactive, true, false, false, "", "b", "",
+        {"1 /log:x", RunMode::kInteractive, true, false, false, "", "", "x", 0},
+        {"/x /reg:64 /backup:b", RunMode::kInteractive, true, false, false, "", "b", "",
          KEY_WOW64_64KEY},
-        {"/check", RunMode::Check, false, false, false, "", "", "", 0},
-        {"-CHECK", RunMode::Check, false, false, false, "", "", "", 0},
-        {"/ChEcK /LOG:C:\\Logs\\A.log", RunMode::Check, false, false, false, "", "",
+        {"/check", RunMode::kCheck, false, false, false, "", "", "", 0},
+        {"-CHECK", RunMode::kCheck, false, false, false, "", "", "", 0},
+        {"/ChEcK /LOG:C:\\Logs\\A.log", RunMode::kCheck, false, false, false, "", "",
          "C:\\Logs\\A.log", 0},
-        {"/check /backup:C:\\b.reg /log:l /reg:64", RunMode::Check, false, false, false, "",
+        {"/check /backup:C:\\b.reg /log:l /reg:64", RunMode::kCheck, false, false, false, "",
          "C:\\b.reg", "l", KEY_WOW64_64KEY},
-        {"/repair", RunMode::Repair, false, false, false, "", "", "", 0},
-        {"-Repair -WhatIf", RunMode::Repair, false, true, false, "", "", "", 0},
+        {"/repair", RunMode::kRepair, false, false, false, "", "", "", 0},
+        {"-Repair -WhatIf", RunMode::kRepair, false, true, false, "", "", "", 0},
         // The value keeps its case and everything after the first colon.
-        {"/repair /SUFFIX:DC=Example,dc=com:x", RunMode::Repair, false, false, true,
+        {"/repair /SUFFIX:DC=Example,dc=com:x", RunMode::kRepair, false, false, true,
          "DC=Example,dc=com:x", "", "", 0},
-        {"/whatif /suffix:s /repair /reg:32", RunMode::Repair, false, true, true, "s", "", "",
+        {"/whatif /suffix:s /repair /reg:32", RunMode::kRepair, false, true, true, "s", "", "",
          KEY_WOW64_32KEY},
     };
     for (const auto& c : cases) {
-        const CommandLine line = ParseWords(c.arguments);
+        const RunContext line = ParseWords(c.arguments);
         SCOPED_TRACE(std::string("arguments: \"") + c.arguments + "\"");
-        EXPECT_EQ("", line.error);
+        EXPECT_EQ("", line.usageError);
         EXPECT_STREQ(ModeName(c.mode), ModeName(line.mode));
         EXPECT_EQ(c.verbose, line.verbose);
         EXPECT_EQ(c.whatIf, line.whatIf);
         EXPECT_EQ(c.hasSuffix, line.hasSuffix);
         EXPECT_EQ(c.suffix, line.suffix);
-        EXPECT_EQ(c.backup, line.backupFile);
-        EXPECT_EQ(c.log, line.logFile);
-        EXPECT_EQ(c.view, line.view);
+        EXPECT_EQ(WideFromAnsi(c.backup), line.backupFile);
+        EXPECT_EQ(WideFromAnsi(c.log), line.logFile);
+        EXPECT_EQ(RunView(c.view), line.view);
     }
 }
 
@@ -119,11 +118,17 @@ TEST(CommandLineParse, UsageErrorsSayWhatIsWrong) {
         {"/reg:32 /reg:64", "/reg is given twice."},
         {"/check:yes", "/check takes no value."},
         {"/repair /whatif:", "/whatif takes no value."},
+        // A call naming a mode or /json gets no usage in place of a check.
+        {"/check /?", "/? shows the usage and checks nothing: give it alone."},
+        {"/? /repair /suffix:s", "/? shows the usage and checks nothing: give it alone."},
+        {"/x /check -?", "/? shows the usage and checks nothing: give it alone."},
+        {"/json /?", "/? shows the usage and checks nothing: give it alone."},
         // The first error in the order the arguments come is the one reported.
         {"/reg:1 /log:", "/reg takes 32 or 64: /reg:32 or /reg:64."},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.error, ParseWords(c.arguments).error) << "arguments: \"" << c.arguments << "\"";
+        EXPECT_EQ(c.error, ParseWords(c.arguments).usageError)
+            << "arguments: \"" << c.arguments << "\"";
     }
 }
 
@@ -133,34 +138,34 @@ TEST(CommandLineParse, UsageErrorsKeepTheModeAskedFor) {
     EXPECT_STREQ("Interactive", ModeName(ParseWords("/log:").mode));
 }
 
-TEST(CommandLineParse, QuestionMarkWinsOverEverything) {
+TEST(CommandLineParse, QuestionMarkWinsOverAnythingButAMode) {
     for (const char* arguments :
-         {"/?", "-?", "/?:x", "/check /?", "/? /repair /suffix:s", "1 /?", "/check /repair /?",
-          "/x /check -?", "/reg:16 /?", "/? /?", "/log:a /log:b /?"}) {
-        const CommandLine line = ParseWords(arguments);
+         {"/?", "-?", "/?:x", "1 /?", "/reg:16 /?", "/? /?", "/log:a /log:b /?"}) {
+        const RunContext line = ParseWords(arguments);
         SCOPED_TRACE(std::string("arguments: \"") + arguments + "\"");
         EXPECT_STREQ("Usage", ModeName(line.mode));
-        EXPECT_EQ("", line.error);
+        EXPECT_EQ("", line.usageError);
         EXPECT_FALSE(line.verbose);
         EXPECT_FALSE(line.whatIf);
         EXPECT_FALSE(line.hasSuffix);
-        EXPECT_EQ("", line.backupFile);
-        EXPECT_EQ("", line.logFile);
-        EXPECT_EQ(0u, line.view);
+        EXPECT_EQ(L"", line.backupFile);
+        EXPECT_EQ(L"", line.logFile);
+        EXPECT_EQ(RunView(0), line.view);
     }
 }
 
 TEST(CommandLineParse, ArgumentsThatAreNoSwitchesAreNotTakenApart) {
-    // A value with spaces arrives as one argument when quoted on the command line.
-    const char* const arguments[] = {"Sorvane.exe", "/repair", "/suffix:dc=a b,dc=c",
-                                     "/backup:C:\\Back ups\\ldap.reg", nullptr};
-    const CommandLine line = ParseCommandLine(4, arguments);
-    EXPECT_EQ("", line.error);
-    EXPECT_EQ("dc=a b,dc=c", line.suffix);
-    EXPECT_EQ("C:\\Back ups\\ldap.reg", line.backupFile);
+    // A value with spaces arrives as one argument when quoted on the command
+    // line: a file name may hold them, a suffix may not.
+    const RunContext line =
+        ParseCommandLine({L"/repair", L"/suffix:dc=a,dc=c", L"/backup:C:\\Back ups\\ldap.reg"});
+    EXPECT_EQ("", line.usageError);
+    EXPECT_EQ("dc=a,dc=c", line.suffix);
+    EXPECT_EQ(L"C:\\Back ups\\ldap.reg", line.backupFile);
+    EXPECT_EQ("the /suffix: value must be one word without blanks",
+              ParseCommandLine({L"/repair", L"/suffix:dc=a b"}).usageError);
 
-    const char* const empty[] = {"Sorvane.exe", "", nullptr};
-    EXPECT_TRUE(ParseCommandLine(2, empty).verbose) << "an empty argument is still an argument";
+    EXPECT_TRUE(ParseCommandLine({L""}).verbose) << "an empty argument is still an argument";
 }
 
 TEST(Usage, NamesEverySwitchAndFitsOneScreen) {
@@ -213,9 +218,9 @@ TEST(Usage, ExampleCallsParse) {
         for (char c : call) {
             if (c != '\'') unquoted += c;
         }
-        const CommandLine line = ParseWords(unquoted);
-        EXPECT_EQ("", line.error) << text;
-        EXPECT_TRUE(line.mode == RunMode::Check || line.mode == RunMode::Repair) << text;
+        const RunContext line = ParseWords(unquoted);
+        EXPECT_EQ("", line.usageError) << text;
+        EXPECT_TRUE(line.mode == RunMode::kCheck || line.mode == RunMode::kRepair) << text;
         ++examples;
     }
     EXPECT_GE(examples, 6);

@@ -2,16 +2,14 @@
 
 #include <cstring>
 
+#include "registry/registry_internal.h"
 #include "registry/registry_key.h"
 
 FakeRegistry fakeRegistry;
 
 namespace {
 
-bool Report(LONG code) {
-    SetLastError(static_cast<DWORD>(code));
-    return code == ERROR_SUCCESS;
-}
+using registry_internal::Report;
 
 // Any non-null handle will do; the fake finds the key through `path`.
 HKEY const kOpenHandle = reinterpret_cast<HKEY>(0x1234);

@@ -7,4 +7,4 @@
 
 // The command line of `text`, split at spaces, as the arguments after the
 // program's name.
-CommandLine ParseWords(const std::string& text);
+RunContext ParseWords(const std::string& text);

@@ -90,31 +90,44 @@ TEST(RegistryBackupFormat, EachKindOfDataHasItsLine) {
     }
 }
 
-TEST(RegistryBackupFormat, HeaderNamesTheViewAndTheCallThatRestoresIt) {
+// On 64-bit Windows the 32-bit view's keys are named through WOW6432Node,
+// which reaches that view from either reg.exe, so a plain reg import restores
+// them; the 64-bit view needs /reg:64; 32-bit Windows has one view.
+TEST(RegistryBackupFormat, HeaderAndKeysNameTheViewAndTheCallThatRestoresIt) {
     const std::vector<StoredSetting> one = {
         {kKey, "LdapSuffix", REG_SZ, Utf16(std::wstring(L"dc=x", 4) + L'\0')}};
-    const std::wstring body =
-        L"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV]\r\n"
-        L"\"LdapSuffix\"=\"dc=x\"\r\n\r\n";
-    EXPECT_EQ(
-        L"Windows Registry Editor Version 5.00\r\n"
-        L"; Registry view: 64-bit. Restore with: reg import \"C:\\b.reg\" /reg:64\r\n" +
-            body,
-        FormatBackup(one, L"C:\\b.reg", KEY_WOW64_64KEY));
-    EXPECT_EQ(
-        L"Windows Registry Editor Version 5.00\r\n"
-        L"; Registry view: 32-bit. Restore with: reg import \"C:\\b.reg\" /reg:32\r\n" +
-            body,
-        FormatBackup(one, L"C:\\b.reg", KEY_WOW64_32KEY));
-    // The default view: the 32-bit one under WoW64, the system's own otherwise.
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
-    const std::wstring comment =
-        wow64 ? L"; Registry view: 32-bit. Restore with: reg import \"b.reg\" /reg:32\r\n"
-              : L"; Registry view: the system's own (no WoW64). Restore with: reg import "
-                L"\"b.reg\"\r\n";
-    EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n" + comment + body,
-              FormatBackup(one, L"b.reg", 0));
+    const bool windows64 = sizeof(void*) == 8 || wow64;
+    const std::wstring plainKey = L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV]";
+    const std::wstring wowKey =
+        L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Brimsek\\vexa\\QXLDAPSRV]";
+    const std::wstring only =
+        L"; Registry view: the system's own (no WoW64). Restore with: reg import \"b.reg\"";
+    const std::wstring view32 =
+        L"; Registry view: 32-bit (keys named through WOW6432Node). Restore with: reg import "
+        L"\"b.reg\"";
+    const std::wstring view64 =
+        L"; Registry view: 64-bit. Restore with: reg import \"b.reg\" /reg:64";
+    const struct {
+        REGSAM view;
+        std::wstring comment, key;
+    } cases[] = {
+        {KEY_WOW64_64KEY, windows64 ? view64 : only, plainKey},
+        {KEY_WOW64_32KEY, windows64 ? view32 : only, windows64 ? wowKey : plainKey},
+        // No view asked for: the process's own.
+        {0,
+         sizeof(void*) == 8 ? view64
+         : windows64        ? view32
+                            : only,
+         windows64 && sizeof(void*) == 4 ? wowKey : plainKey},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n" + c.comment + L"\r\n\r\n" + c.key +
+                      L"\r\n\"LdapSuffix\"=\"dc=x\"\r\n\r\n",
+                  FormatBackup(one, L"b.reg", c.view))
+            << "view " << c.view;
+    }
 }
 
 TEST(RegistryBackupFormat, ValuesAreGroupedUnderTheirKeysInFirstSeenOrder) {
@@ -171,36 +184,42 @@ TEST(RegistryBackupFormat, LongHexDataWrapsAtEightyColumnsLikeRegedit) {
 
 class RegistryBackupFile : public ScratchFolderTest {};
 
-TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndReplacesAnEarlierFile) {
+// A backup never overwrites: a second one under the same name goes beside
+// the first, named with the date and time, and says where.
+TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndNeverReplacesAnEarlierFile) {
     const std::string file = InFolder("ldap.reg");
     ASSERT_TRUE(WriteWholeFile(file, std::string(5000, 'x')));
     const std::vector<StoredSetting> settings = {
         {kKey, "Cyrillic", REG_SZ, Utf16(std::wstring(kPrivet) + L'\0')}};
-    ASSERT_LAST_ERROR(ERROR_SUCCESS,
-                      WriteBackupFile(WideFromAnsi(file), settings, KEY_WOW64_64KEY));
-
+    std::wstring written[2];
+    for (std::wstring& name : written) {
+        ASSERT_LAST_ERROR(ERROR_SUCCESS,
+                          WriteBackupFile(WideFromAnsi(file), settings, KEY_WOW64_64KEY, &name));
+    }
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(file, &bytes));
-    const std::wstring text = FormatBackup(settings, WideFromAnsi(file), KEY_WOW64_64KEY);
-    EXPECT_EQ(std::string("\xff\xfe") +
-                  std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2),
-              bytes);
-    EXPECT_EQ(std::vector<std::string>{"ldap.reg"}, FolderEntries(folder))
-        << "no temporary file is left";
+    EXPECT_EQ(std::string(5000, 'x'), bytes);
+    EXPECT_NE(written[0], written[1]);
+    for (const std::wstring& name : written) {
+        EXPECT_EQ(0u, name.find(WideFromAnsi(InFolder("ldap-")))) << Narrow(name);
+        EXPECT_EQ(L".reg", name.substr(name.size() - 4)) << Narrow(name);
+        ASSERT_TRUE(ReadWholeFile(Narrow(name), &bytes));
+        const std::wstring text = FormatBackup(settings, name, KEY_WOW64_64KEY);
+        EXPECT_EQ(std::string("\xff\xfe") +
+                      std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2),
+                  bytes);
+    }
+    EXPECT_EQ(3u, FolderEntries(folder).size()) << "no temporary file is left";
 }
 
 TEST_F(RegistryBackupFile, UnwritableNameFailsAndLeavesNothingBehind) {
     const std::vector<StoredSetting> settings = {{kKey, "Dword", REG_DWORD, Bytes("\1\0\0\0")}};
     const std::string missingFolder = InFolder("missing\\ldap.reg");
-    EXPECT_FAILS(WriteBackupFile(WideFromAnsi(missingFolder), settings, 0));
+    std::wstring written;
+    EXPECT_FAILS(WriteBackupFile(WideFromAnsi(missingFolder), settings, 0, &written));
     EXPECT_TRUE(FolderEntries(folder).empty());
-
-    // A folder in the file's place: the temporary is written, the rename fails.
-    ASSERT_TRUE(CreateDirectoryA(InFolder("taken").c_str(), nullptr));
-    EXPECT_FAILS(WriteBackupFile(WideFromAnsi(InFolder("taken")), settings, 0));
-    EXPECT_EQ(std::vector<std::string>{"taken"}, FolderEntries(folder));
-
-    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, WriteBackupFile(L"", settings, 0));
+    EXPECT_EQ(L"", written);
+    EXPECT_LAST_ERROR(ERROR_INVALID_PARAMETER, WriteBackupFile(L"", settings, 0, &written));
 }
 
 // A real restore: the file in a scratch folder, the values in a scratch key.
@@ -210,8 +229,9 @@ class RegistryBackupRestore : public WithScratchFolder<ScratchKeyTest> {
     // names; its exit code.
     long BackUpAndRestore(const std::vector<StoredSetting>& settings, REGSAM view) {
         const std::string file = InFolder("restore.reg");
-        if (!WriteBackupFile(WideFromAnsi(file), settings, view)) return -2;
-        const std::wstring text = FormatBackup(settings, WideFromAnsi(file), view);
+        std::wstring written;
+        if (!WriteBackupFile(WideFromAnsi(file), settings, view, &written)) return -2;
+        const std::wstring text = FormatBackup(settings, written, view);
         const size_t call = text.find(L"Restore with: ");
         if (call == std::wstring::npos) return -3;
         const std::wstring command = text.substr(call + 14, text.find(L"\r\n", call) - call - 14);

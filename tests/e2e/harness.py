@@ -49,6 +49,12 @@ def wine_loader(bits):
     return found.stdout.strip()
 
 
+def runs_32bit():
+    """Whether this host executes 32-bit programs (tools/host-bits.sh)."""
+    return subprocess.run(["bash", "-c", '. "$0/host-bits.sh" && wine_runs_32bit', TOOLS],
+                          stdin=subprocess.DEVNULL).returncode == 0
+
+
 def locale_env(name):
     """The environment that runs a program under the locale `name`, one of
     tools/test-locales; fails at once when it is not generated, since Wine
@@ -142,6 +148,18 @@ class WinePrefix:
         HKLM\\SOFTWARE."""
         return self.run(["reg", *args])
 
+    def reg_of(self, bits, *args):
+        """In this 64-bit prefix, the reg.exe of the given bitness as a 32-bit
+        (SysWOW64) or a 64-bit (System32) prompt starts it; returns (exit
+        code, standard output bytes)."""
+        program = r"C:\windows\%s\reg.exe" % ("syswow64" if bits == 32 else "system32")
+        loader = wine_loader(bits)
+        result = subprocess.run([loader, program, *args],
+                                env=dict(self.ready(), WINELOADER=loader),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+        return result.returncode, result.stdout
+
     def probe(self, *args):
         """Runs regprobe with the given commands; returns its output lines."""
         code, out = self.run([PROBE, *args], stdin=b"")
@@ -231,7 +249,10 @@ def windows_path(path):
 
 def _encode(value):
     """A seed value as (type, hex): str is REG_SZ with its NUL, bytes is REG_SZ
-    exactly as given, int is REG_DWORD."""
+    exactly as given, int is REG_DWORD, and (type, bytes) is those bytes with
+    the probe's type (binary, multi_sz, expand_sz...)."""
+    if isinstance(value, tuple):
+        return value[0], value[1].hex() or "-"
     if isinstance(value, int):
         return "dword", value.to_bytes(4, "little").hex()
     if isinstance(value, str):
@@ -250,9 +271,10 @@ BROKEN_SERVER = {LOGIN_AUTH: "no", CR_AUTH: "YES", LDAP_SUFFIX: "dc=old,dc=com"}
 BROKEN_CLIENT = {DN_SUFFIX: "dc=new,dc=com"}
 
 
-def seed(server=None, client=None):
-    """Replaces both LDAP keys with exactly these values; a key given as None
-    does not exist afterwards. With no arguments, every rule is met."""
+def seed(server=None, client=None, where=None):
+    """Replaces both LDAP keys with exactly these values, in the test prefix
+    or the WinePrefix `where`; a key given as None does not exist afterwards.
+    With no arguments, every rule is met."""
     if server is None and client is None:
         server, client = GOOD_SERVER, GOOD_CLIENT
     args = ["delete", BRIMSEK]
@@ -262,7 +284,7 @@ def seed(server=None, client=None):
         args += ["create", key]
         for name, value in values.items():
             args += ["set", key, name, *_encode(value)]
-    probe(*args)
+    (where or prefix).probe(*args)
 
 
 def values():
@@ -313,8 +335,8 @@ class Session:
     """The tool running with its standard input and output on pipes, answered
     step by step: each answer is sent only after its prompt has been seen."""
 
-    def __init__(self, verbose=False):
-        args = wine_command(EXE, *(["1"] if verbose else []))
+    def __init__(self, verbose=False, args=()):
+        args = wine_command(EXE, *(["1"] if verbose else []), *args)
         self.proc = subprocess.Popen(args, env=wine_ready(), stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.output = b""

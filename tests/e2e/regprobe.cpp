@@ -3,7 +3,7 @@
 //   delete KEY              delete KEY and everything below it (missing is fine)
 //   create KEY              create KEY
 //   set KEY NAME TYPE HEX   store the bytes HEX (may be "-" for none) with TYPE
-//                           (sz, dword, multi_sz, binary)
+//                           (sz, expand_sz, dword, multi_sz, binary)
 //   dump KEY NAME           print "TYPE HEX" or "missing"
 //   dumpw KEY NAME          the same, read as stored (UTF-16 for strings)
 //   dacl KEY SDDL           replace KEY's access list
@@ -63,6 +63,8 @@ const char* TypeName(DWORD type) {
             return "dword";
         case REG_MULTI_SZ:
             return "multi_sz";
+        case REG_EXPAND_SZ:
+            return "expand_sz";
         case REG_BINARY:
             return "binary";
         default:
@@ -77,6 +79,8 @@ bool TypeCode(const std::string& name, DWORD* type) {
         *type = REG_DWORD;
     else if (name == "multi_sz")
         *type = REG_MULTI_SZ;
+    else if (name == "expand_sz")
+        *type = REG_EXPAND_SZ;
     else if (name == "binary")
         *type = REG_BINARY;
     else

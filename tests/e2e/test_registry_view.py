@@ -235,6 +235,21 @@ class ToolViews(BothViews):
                          prefix64.probe("view", "64", "dump", SERVER, CR_AUTH)[0])
         self.assertEqual(wow_before, prefix64.values("32"))
 
+    def test_a_backup_of_the_32_bit_view_restores_there_with_either_reg(self):
+        # Its keys are named through WOW6432Node, which both reg.exes reach
+        # without a switch; the native copy stays as it was.
+        native_before = prefix64.values("64")
+        for bits in (32, 64) if harness.runs_32bit() else (64,):
+            seed_view("32", {**WOW_SERVER, CR_AUTH: "no"}, WOW_CLIENT)
+            backup = os.path.join(_scratch, "wow-%d.reg" % bits)
+            code, out = prefix64.run_tool(["/repair", "/backup:" + windows_path(backup)])
+            self.assertEqual(0, code, out)
+            code, out = prefix64.reg_of(bits, "import", windows_path(backup))
+            self.assertEqual(0, code, (bits, out))
+            self.assertEqual("sz " + b"no\0".hex(),
+                             prefix64.probe("view", "32", "dump", SERVER, CR_AUTH)[0], bits)
+            self.assertEqual(native_before, prefix64.values("64"), bits)
+
     def test_keys_only_in_the_other_view_are_named(self):
         for missing, args, other in (("32", [], "64"), ("64", ["/reg:64"], "32")):
             self.setUp()

@@ -67,9 +67,27 @@ class RuleOne(ToolTestCase):
         self.assertTranscript("dword_in_place_of_string.txt", run_tool("n\n"))
         self.assertEqual(("sz", "Yes"), (values()[CR_AUTH][0], text_of(values()[CR_AUTH])))
 
-    def test_dword_whose_bytes_spell_yes_passes(self):
-        seed({**GOOD_SERVER, LOGIN_AUTH: int.from_bytes(b"Yes\0", "little")}, GOOD_CLIENT)
-        self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
+    def test_data_of_another_type_never_passes_and_is_written_as_a_string(self):
+        # Each reads as "Yes" to a read that ignores the type; a program that
+        # reads the value as a string sees none of them. The line names the
+        # type, and a DWORD shows as the number it holds.
+        for data, shown in ((("binary", b"Yes"), "Yes (REG_BINARY)"),
+                            (int.from_bytes(b"Yes\0", "little"), "7562585 (REG_DWORD)"),
+                            (("multi_sz", b"Yes\0No\0\0"), "Yes (REG_MULTI_SZ)"),
+                            (("expand_sz", b"Yes\0"), "Yes (REG_EXPAND_SZ)")):
+            seed({**GOOD_SERVER, LOGIN_AUTH: data}, GOOD_CLIENT)
+            out = run_tool("n\n")
+            self.assertIn(screen(CORRECTION_NEEDED + CURRENTLY % (SERVER, LOGIN_AUTH, shown)), out)
+            self.assertEqual(("sz", b"Yes\0"), values()[LOGIN_AUTH], shown)
+            seed({**GOOD_SERVER, LOGIN_AUTH: data}, GOOD_CLIENT)
+            self.assertEqual(2, prefix.tool_lines("/check")[0], shown)
+            self.assertEqual(0, prefix.tool_lines("/repair")[0], shown)
+            self.assertEqual(("sz", b"Yes\0"), values()[LOGIN_AUTH], shown)
+        # Rule Two: binary bytes spelling the client's text are not that text.
+        seed({**GOOD_SERVER, LDAP_SUFFIX: ("binary", b"dc=brimsek,dc=com")}, GOOD_CLIENT)
+        out = run_tool("n\nq\n")
+        self.assertIn(screen(CURRENTLY % (SERVER, LDAP_SUFFIX, "dc=brimsek,dc=com (REG_BINARY)")),
+                      out)
 
 
 class RuleTwo(ToolTestCase):

@@ -7,10 +7,12 @@ import os
 import unittest
 
 import harness
-from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, Session,
+from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MISMATCHED_SERVER,
+                     Session,
                      ToolTestCase, probe, read_only, run_tool, seed, tool_lines, values,
                      windows_path, wine_reg)
-from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, CHECK_OK, CLIENT,
+from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_SAVED, CHECK_OK,
+                   CLIENT,
                    COMPLIANT, COMPLIANT_AFTER, COULD_NOT_OPEN, CR_AUTH, CURRENTLY, DN_SUFFIX,
                    FAILED, GIVE_SUFFIX, INFO_QUESTION, LDAP_SUFFIX, LOGIN_AUTH, NOT_COMPLIANT,
                    NOT_YES, OPEN_PROGRESS, READ_FAILED, SERVER, SUFFIXES_APART, SUFFIXES_DIFFER,
@@ -55,10 +57,10 @@ class Check(ToolTestCase):
         seed()
         with read_only(SERVER, CLIENT):
             self.assertEqual(0, tool_lines("/check")[0])
-            # Repairing them is another matter: it fails, and says why.
+            # A repair with nothing to write needs no more than reading either.
             with self.assertNothingWritten():
                 code, lines = tool_lines("/repair")
-            self.assertEqual(0, code, lines)  # nothing to write
+            self.assertEqual(0, code, lines)
 
     def test_another_copy_running_fails_the_check(self):
         seed()
@@ -113,24 +115,41 @@ class Repair(ToolTestCase):
                                  "/backup:" + windows_path(backup), "/log:" + windows_path(log))
         self.assertEqual(0, code, lines)
         self.assertEqual(COMPLIANT_AFTER % 4, lines[-1])
+        # The backup is named before the first write.
+        self.assertEqual(BACKUP_SAVED % windows_path(backup), lines[-6])
         self.assertEqual(0, tool_lines("/check")[0])
         with open(backup, "rb") as f:
-            text = f.read()
-        self.assertTrue(text.startswith(b"\xff\xfeW\0i\0n\0"), text[:20])
-        self.assertIn("reg import", text.decode("utf-16"))
+            first = f.read()
+        self.assertTrue(first.startswith(b"\xff\xfeW\0i\0n\0"), first[:20])
+        self.assertIn("reg import", first.decode("utf-16"))
 
         # The same run again: compliant, no write, no second backup needed.
         code, lines = tool_lines("/repair", "/log:" + windows_path(log))
         self.assertEqual((0, COMPLIANT_AFTER % 0), (code, lines[-1]))
         with open(log, encoding="utf-8") as f:
             logged = f.read().splitlines()
-        self.assertEqual(6, len(logged), logged)
-        self.assertIn(CR_AUTH + ' : "say "yes" \\ no" -> "Yes"', logged[1])
-        self.assertIn(LDAP_SUFFIX + ' : "dc=дом,dc=ru" -> "dc=brimsek,dc=com"', logged[2])
-        self.assertTrue(logged[4].endswith(COMPLIANT_AFTER % 4), logged)
-        self.assertTrue(logged[5].endswith(COMPLIANT_AFTER % 0), logged)
+        self.assertEqual(7, len(logged), logged)
+        self.assertTrue(logged[0].endswith(BACKUP_SAVED % windows_path(backup)), logged)
+        self.assertIn(CR_AUTH + ' : "say "yes" \\ no" -> "Yes"', logged[2])
+        self.assertIn(LDAP_SUFFIX + ' : "dc=дом,dc=ru" -> "dc=brimsek,dc=com"', logged[3])
+        self.assertTrue(logged[5].endswith(COMPLIANT_AFTER % 4), logged)
+        self.assertTrue(logged[6].endswith(COMPLIANT_AFTER % 0), logged)
         for line in logged:
             self.assertRegex(line, r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \S+ \S+ ")
+
+        # A repeated repair never replaces the first backup: its own goes
+        # beside it, and the document names it.
+        self.seed_awkward()
+        code, out = harness.prefix.run_tool(
+            ["/repair", "/suffix:dc=brimsek,dc=com", "/backup:" + windows_path(backup), "/json"])
+        document = json.loads(out)
+        self.assertEqual(0, code, document)
+        stem = windows_path(backup)[:-len(".reg")] + "-"
+        self.assertTrue(document["backupFile"].startswith(stem), document["backupFile"])
+        self.assertEqual(2, len([name for name in os.listdir(os.path.dirname(backup))
+                                 if name.endswith(".reg")]))
+        with open(backup, "rb") as f:
+            self.assertEqual(first, f.read())
 
         code, out = wine_reg("import", windows_path(backup))
         self.assertEqual(0, code, out)
@@ -178,6 +197,12 @@ class Repair(ToolTestCase):
         after = values()
         self.assertEqual(b"dc=x\0", after[LDAP_SUFFIX][1])
         self.assertEqual(b"dc=new,dc=com\0", after[DN_SUFFIX][1])
+        # The document's values are read back after the writes, failed or not.
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        with read_only(CLIENT):
+            report = json.loads(harness.prefix.run_tool(["/json", "/repair", "/suffix:dc=y"])[1])
+        self.assertEqual(("failed", ["Yes", "Yes", "dc=y", "dc=new,dc=com"]),
+                         (report["result"], [v["text"] for v in report["values"]]))
 
     def test_file_names_are_taken_as_typed(self):
         # Best fit would make the full-width letters b and l, and under code
@@ -198,7 +223,25 @@ class Repair(ToolTestCase):
             with open(self.path(backup), "rb") as f:
                 self.assertIn(windows_path(self.path(backup)), f.read().decode("utf-16"))
             with open(self.path(log), encoding="utf-8") as f:
-                self.assertEqual(3, len(f.read().splitlines()), env)
+                # the backup's name, two writes and the RESULT line
+                self.assertEqual(4, len(f.read().splitlines()), env)
+
+    def test_backup_and_log_hold_what_the_writes_replaced(self):
+        # While the operator types the value, someone changes DNSuffix: the
+        # records hold the value the write replaced, not the one first read.
+        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+        backup, log = self.path("race.reg"), self.path("race.log")
+        session = Session(args=["/backup:" + windows_path(backup), "/log:" + windows_path(log)])
+        session.expect(INFO_QUESTION)
+        session.send("n\n")
+        session.expect(">>")
+        probe("set", CLIENT, DN_SUFFIX, "sz", b"dc=changed-by-admin\0".hex())
+        session.send("dc=x\ny\n")
+        session.finish()
+        with open(log, encoding="utf-8") as f:
+            self.assertIn('DNSuffix : "dc=changed-by-admin" -> "dc=x"', f.read())
+        self.assertEqual(0, wine_reg("import", windows_path(backup))[0])
+        self.assertEqual(b"dc=changed-by-admin\0", values()[DN_SUFFIX][1])
 
     def test_a_log_that_fails_after_opening_stops_the_writes(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
@@ -219,10 +262,24 @@ class Repair(ToolTestCase):
             code, lines = tool_lines("/repair", "/backup:" + nowhere)
         self.assertEqual(1, code, lines)
         self.assertEqual(FAILED + BACKUP_FAILED % nowhere, lines[-1])
+        # Nothing is said to be written before the backup that failed.
+        self.assertFalse([line for line in lines if line.startswith(WRITING)], lines)
+        # A name forges no line of its own and floods none: it is shown as
+        # every value is, on one line and shortened.
+        forged = nowhere + "\r\nRESULT: compliant\x1b[2J"
+        code, lines = tool_lines("/repair", "/backup:" + forged)
+        self.assertEqual(FAILED + BACKUP_FAILED % (nowhere + "<0D><0A>RESULT: compliant<1B>[2J"),
+                         lines[-1])
+        self.assertEqual([lines[-1]], [line for line in lines if "RESULT" in line])
+        code, lines = tool_lines("/check", "/log:" + nowhere + "x" * 3000)
+        self.assertEqual(1, code, lines)
+        self.assertTrue(lines[-1].endswith("x..." + " for appending"), lines[-1])
+        self.assertLess(len(lines[-1]), 300)
         # The interactive tool says the same and changes nothing either.
         with self.assertNothingWritten():
             out = run_tool("n\n", args=["/backup:" + nowhere])
         self.assertIn(screen("ERROR - " + BACKUP_FAILED % nowhere), out)
+        self.assertNotIn(WRITING.encode(), out)
 
 
     def test_the_interactive_tool_logs_too_and_a_log_it_cannot_open_stops_it(self):
@@ -303,10 +360,18 @@ class Json(ToolTestCase):
 class Usage(ToolTestCase):
     def test_question_mark_shows_the_usage_whatever_else_is_given(self):
         # What the usage says is the command line tests' to prove.
-        for args in (["/?"], ["-?", "/check"], ["/repair", "/?", "/bogus"]):
+        for args in (["/?"], ["-?", "1"], ["/?", "/bogus"]):
             code, lines = tool_lines(*args)
             self.assertEqual((0, "Usage: Sorvane [/check | /repair [/suffix:VALUE] [/whatif]] [/json]"),
                              (code, lines[0]), args)
+        # A call that names a mode is made by a fleet tool that takes exit 0
+        # for compliant: it gets a usage error, and /json its document.
+        for args in (["-?", "/check"], ["/repair", "/suffix:x", "/?"]):
+            code, lines = tool_lines(*args)
+            self.assertEqual((1, [FAILED + "/? shows the usage and checks nothing: give it alone."]),
+                             (code, lines), args)
+        code, out = harness.prefix.run_tool(["/json", "/?"])
+        self.assertEqual((1, "failed"), (code, json.loads(out)["result"]))
 
     def test_usage_errors_read_and_write_nothing(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
@@ -324,7 +389,9 @@ class Usage(ToolTestCase):
                          ["/repair", "/backup:" + windows_path(log).upper()],
                          ["/repair", "/backup:" + windows_path(log).replace(
                              "never.log", "..\\" + os.path.basename(os.path.dirname(log)) +
-                             "\\.\\never.log")]):
+                             "\\.\\never.log")],
+                         ["/repair", "/backup:\\\\?\\" + windows_path(log)],
+                         ["/repair", "/backup:\\\\.\\" + windows_path(log)]):
                 code, lines = tool_lines(*args, "/log:" + windows_path(log))
                 self.assertEqual(1, code, args)
                 self.assertEqual(1, len(lines), (args, lines))

@@ -5,7 +5,8 @@ in the tool changes here once (and in the transcripts, which show whole runs).
 
 Lines are str without their line end; a name ending in a `%s` or `%d` takes
 the part the tool fills in. screen() turns lines into the bytes the console
-receives (code page 1252, CRLF)."""
+receives (CRLF; Latin-1, which agrees with code page 1252 on every character
+these texts hold)."""
 
 # The keys as the tool names them. The probe and Wine's reg.exe take the same
 # full root names, so one constant serves for seeding, inspecting and output.
@@ -75,6 +76,7 @@ WRITE_NOTICE = ("This program cannot write to one of the four LDAP registry key/
 # tests cover it, with a double.
 ELEVATION_HINT = "Run Sorvane from an elevated command prompt (Run as administrator)"
 ANOTHER_COPY = "ERROR - another copy of Sorvane is running, let it finish and run Sorvane again"
+BACKUP_SAVED = "BACKUP - the values before the writes are saved in %s"  # file
 BACKUP_FAILED = "could not write the backup %s, nothing was changed"  # also after "ERROR - "
 
 # The unattended modes' last line, and the reasons it gives.

@@ -1,12 +1,10 @@
-#include "check_run.h"
+#include "interactive_run.h"
 
-#include <cstring>
 #include <string>
 
 #include "console.h"
-#include "ldap_settings.h"
-#include "rules.h"
-#include "run_context.h"
+#include "run.h"
+#include "settings_store.h"
 #include "texts.h"
 #include "value_rules.h"
 
@@ -114,62 +112,49 @@ bool AskForSuffix(std::string* enteredValue) {
     }
 }
 
-// One check: reported, and when it does not hold, mended: Rule One with
-// "Yes", Rule Two with the value the operator confirms. False when a write
-// failed and the run must end.
-bool ApplyCheck(RunRecord* run, const RuleCheck& check) {
-    ReportCheck(run->context, check, run->values);
-    if (check.holds) return true;
-    std::string text = check.repairText;
-    if (text.empty()) {
-        if (!AskForSuffix(&text)) {
-            run->problems.push_back(check.problem);
-            return true;
-        }
-        PrintLine(kWriting + text + kToRegistry);
-    } else {
-        PrintLine(kWritingCorrectValue);
-    }
-    for (SettingId setting : check.mends) {
-        if (!WriteSetting(run, setting, text)) return false;
-    }
-    return true;
-}
-
-void PrintFinished() {
-    PrintLine("");
-    PrintLine(kFinished);
-    PrintLine("");
-}
-
-}  // namespace
-
-int RunCheck(const RunContext& context) {
-    VerboseMode = context.verbose;
-    RunRecord run(context);
-    char infoAnswer = 'A';
-
-    // End of input here ends the run before anything is read or written, and
-    // says so: a run that checked nothing must not look like a clean one.
-    if (!AskForInformation(&infoAnswer)) {
+// The technician's side of the run: the information question before it,
+// the value and confirmation of Rule Two, and the summary after it.
+class Dialogue : public FrontEnd {
+  public:
+    // End of input at the information question ends the run before anything
+    // is read or written, and says so: a run that checked nothing must not
+    // look like a clean one.
+    bool Start(RunRecord* run) override {
+        char infoAnswer = 'A';
+        if (AskForInformation(&infoAnswer)) return true;
         PrintLine("");
         PrintLine(kErrorPrefix + std::string(kNoInput));
         PrintLine("");
-        run.failure = kNoInput;
-        return EndRun(&run);
+        run->failure = kNoInput;
+        return false;
     }
-    if (!ReadLdapSettings(context, run.values, &run.keysInOtherView)) {
-        run.failure = kReadFailed;
-        return EndRun(&run);
+
+    // Rule One with "Yes", Rule Two with the value the operator confirms.
+    bool RepairText(const RuleCheck& check, std::string* text, std::string* announcement) override {
+        if (!check.repairText.empty()) {
+            *announcement = kWritingCorrectValue;
+            *text = check.repairText;
+            return true;
+        }
+        if (!AskForSuffix(text)) return false;
+        *announcement = kWriting + *text + kToRegistry;
+        return true;
     }
-    run.valuesRead = true;
-    for (const RuleCheck& check : CheckRules(context, run.values)) {
-        if (!ApplyCheck(&run, check)) return EndRun(&run);
-    }
-    if (run.changeCount > 0) {
+
+    void Finish(const RunRecord& run) override {
+        if (run.changeCount > 0) {
+            PrintLine("");
+            PrintLine(kChangesMade + std::to_string(run.changeCount) + kChangesToValues);
+        }
         PrintLine("");
-        PrintLine(kChangesMade + std::to_string(run.changeCount) + kChangesToValues);
+        PrintLine(kFinished);
+        PrintLine("");
     }
-    PrintFinished();
-    return EndRun(&run);
+};
+
+}  // namespace
+
+int RunInteractive(const RunContext& context) {
+    Dialogue dialogue;
+    return RunChecks(context, &dialogue);
 }

@@ -6,4 +6,4 @@ struct RunContext;
 // The unattended run of /check or /repair: never reads standard input. Exits
 // 0 when the settings are compliant (after the run), 2 when they are not, 1
 // when the run failed.
-int RunUnattended(const RunContext& context);
+int RunFleet(const RunContext& context);

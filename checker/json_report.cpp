@@ -1,10 +1,9 @@
-#include "run_report.h"
+#include "json_report.h"
 
+#include <cstdio>
 #include <vector>
 
-#include "audit_log.h"
-#include "json_text.h"
-#include "rules.h"
+#include "run_record.h"
 #include "text_encoding.h"
 
 #ifndef SORVANE_VERSION
@@ -13,25 +12,19 @@
 
 namespace {
 
-std::string TypeName(DWORD type) {
-    switch (type) {
-        case REG_NONE:
-            return "REG_NONE";
-        case REG_SZ:
-            return "REG_SZ";
-        case REG_EXPAND_SZ:
-            return "REG_EXPAND_SZ";
-        case REG_BINARY:
-            return "REG_BINARY";
-        case REG_DWORD:
-            return "REG_DWORD";
-        case REG_MULTI_SZ:
-            return "REG_MULTI_SZ";
-        case REG_QWORD:
-            return "REG_QWORD";
-        default:
-            return "REG_" + std::to_string(type);
-    }
+std::string JsonBool(bool value) { return value ? "true" : "false"; }
+
+// "name":json
+std::string JsonMember(const char* name, const std::string& json) {
+    return "\"" + std::string(name) + "\":" + json;
+}
+
+std::string JsonObject(const std::vector<std::string>& members) {
+    return "{" + Joined(members, ",") + "}";
+}
+
+std::string JsonArray(const std::vector<std::string>& items) {
+    return "[" + Joined(items, ",") + "]";
 }
 
 std::string Ascii(const char* text) { return JsonString(WideFromAnsi(text)); }
@@ -52,10 +45,7 @@ std::string Values(const RunRecord& run) {
     std::vector<std::string> values;
     if (!run.valuesRead) return JsonArray(values);
     bool passes[kSettingCount] = {};
-    for (const RuleCheck& check : CheckRules(run.context, run.values)) {
-        passes[check.setting] = check.holds;
-        if (check.setting == kLdapSuffix) passes[kDnSuffix] = check.holds;
-    }
+    ValuesPassing(run.checks, passes);
     for (int id = 0; id < kSettingCount; ++id) {
         const SettingValue& value = run.values[id];
         values.push_back(JsonObject({JsonMember("key", Ascii(kSettings[id].keyPath)),
@@ -74,15 +64,15 @@ std::string Writes(const RunRecord& run) {
         writes.push_back(JsonObject({JsonMember("key", Ascii(kSettings[write.setting].keyPath)),
                                      JsonMember("name", Ascii(kSettings[write.setting].valueName)),
                                      JsonMember("old", Utf8(write.oldText)),
-                                     JsonMember("new", JsonString(WideFromAnsi(write.newText))),
+                                     JsonMember("new", Utf8(write.newText)),
                                      JsonMember("done", JsonBool(write.done))}));
     }
     return JsonArray(writes);
 }
 
 std::string Mode(const RunContext& context) {
-    if (context.mode == RunMode::Check) return "\"check\"";
-    if (context.mode == RunMode::Repair) return context.whatIf ? "\"whatif\"" : "\"repair\"";
+    if (context.mode == RunMode::kCheck) return "\"check\"";
+    if (context.mode == RunMode::kRepair) return context.whatIf ? "\"whatif\"" : "\"repair\"";
     return "null";  // a usage error that named no mode
 }
 
@@ -106,9 +96,27 @@ std::string JsonReport(const RunRecord& run, int exitCode) {
         JsonMember("values", Values(run)),
         JsonMember("problems", JsonArray(problems)),
         JsonMember("writes", Writes(run)),
+        JsonMember("backupFile", run.backupFile.empty() ? "null" : JsonString(run.backupFile)),
         JsonMember("changesMade", std::to_string(run.changeCount)),
         JsonMember("result", JsonString(WideFromAnsi(result)))};
     if (!run.failure.empty()) members.push_back(JsonMember("reason", Utf8(FailureReason(run))));
     members.push_back(JsonMember("exitCode", std::to_string(exitCode)));
     return JsonObject(members);
+}
+
+std::string JsonString(const std::wstring& text) {
+    std::string out = "\"";
+    for (wchar_t c : text) {
+        if (c == L'"' || c == L'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        }
+    }
+    return out + "\"";
 }

@@ -1,5 +1,5 @@
 // Where the four checked LDAP settings live, and the routines that move them
-// between the registry and the run.
+// between the registry and the run: the only users of the registry in the tool.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,7 @@ inline constexpr char ServerKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\
 inline constexpr char ClientKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
 
 // The four values, in the order they are read: three under the server key,
-// then one under the client key.
+// then one under the client key. A plain enum: the ids index the arrays below.
 enum SettingId { kLoginAuth, kCrAuth, kLdapSuffix, kDnSuffix, kSettingCount };
 
 struct SettingPlace {
@@ -48,15 +48,20 @@ extern bool VerboseMode;
 // after the text, and the two must fit the read buffer.
 const size_t kMaxValueLength = kValueBufferCapacity - 1;
 
+// What a read prints: the first read of a run its verbose progress lines and
+// any failure; a read again before or after the writes its failure only; a
+// read after a failure that has been told, nothing.
+enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
+
 // Reads the four values, in SettingId order, into `values`. False after a
 // failure, whose notice the interactive run has then shown and the operator
 // acknowledged; when a key is missing in the run's view and there in the
 // other one, that view (KEY_WOW64_64KEY or KEY_WOW64_32KEY) is put in
 // `keysInOtherView`, which is otherwise left alone.
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
-                      REGSAM* keysInOtherView = nullptr);
+                      REGSAM* keysInOtherView, ReadReport report = ReadReport::kWithProgress);
 
-// A value as the screen shows it: its text, cut to 100 characters in
+// A value as the screen shows it: on one line, cut to 100 characters in
 // unattended output, and marked when it is not the stored value.
 std::string ShownValue(const RunContext& context, const SettingValue& value);
 
@@ -66,7 +71,6 @@ std::string ShownValue(const RunContext& context, const SettingValue& value);
 bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
                       DWORD byteCount);
 
-// The two kinds of notice.
 enum class Notice { kReadFailure, kWriteFailure };
 
 // Shows the notice and waits for the operator. Unattended runs show no

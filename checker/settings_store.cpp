@@ -1,4 +1,4 @@
-#include "ldap_settings.h"
+#include "settings_store.h"
 
 #include <cstring>
 
@@ -7,7 +7,6 @@
 #include "run_context.h"
 #include "text_encoding.h"
 #include "texts.h"
-#include "value_rules.h"
 
 BYTE ValueBuffer[kValueBufferCapacity];
 DWORD ValueBufferSize = kValueBufferCapacity;
@@ -45,8 +44,14 @@ REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
     return other;
 }
 
-void PrintProgress(const std::string& text) {
-    if (VerboseMode) PrintLine(text);
+// True when `text`, as the ANSI read gave it (cut at its first NUL), is the
+// value stored: data of a type other than a string passes through that read
+// unchanged, and a string's Unicode text up to its first NUL must be what
+// `text` converts to.
+bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return true;
+    if (stored.size() % 2 != 0) return false;
+    return WideFromAnsi(text) == UpToFirstNul(WideFromStored(stored));
 }
 
 // Reads one value into ValueBuffer and fills `value` from it; false when the
@@ -98,27 +103,30 @@ const KeyReading kKeyReadings[] = {
 // Reads the values of one key, in order, into `values`; false after a
 // failure, whose notice has been shown.
 bool ReadKeyValues(const RunContext& context, const KeyReading& reading, SettingValue values[],
-                   REGSAM* keysInOtherView) {
+                   REGSAM* keysInOtherView, ReadReport report) {
+    const bool progress = report == ReadReport::kWithProgress;
     RegistryKey key;
     key.SetAccess(context.readAccess | context.view);
     if (!key.Open(reading.keyPath)) {
-        const REGSAM other = ReportOpenFailure(context, reading.keyPath);
-        if (keysInOtherView != nullptr) *keysInOtherView = other;
+        if (report == ReadReport::kSilent) return false;
+        *keysInOtherView = ReportOpenFailure(context, reading.keyPath);
         ShowFatalNotice(context, Notice::kReadFailure);
         return false;
     }
-    PrintProgress(std::string(kOpenProgress) + reading.keyPath);
+    if (progress && VerboseMode) PrintLine(std::string(kOpenProgress) + reading.keyPath);
     for (int id = reading.first; id <= reading.last; ++id) {
         const char* name = kSettings[id].valueName;
         SettingValue value;
         if (!ReadSetting(&key, name, &value)) {
+            if (report == ReadReport::kSilent) return false;
             Show(context, reading.problemReading + std::string(reading.keyPath) + " = " + name);
             ShowFatalNotice(context, Notice::kReadFailure);
             return false;
         }
         values[id] = value;
-        PrintProgress(reading.readProgress + std::string(reading.keyPath) + " = " + name + " = " +
-                      ShownValue(context, value));
+        if (!progress || !VerboseMode) continue;
+        PrintLine(reading.readProgress + std::string(reading.keyPath) + " = " + name + " = " +
+                  ShownValue(context, value));
     }
     return true;
 }
@@ -128,9 +136,9 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
 // One key object per key, each closed before the next is opened, so at most
 // one registry handle is open at any moment.
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
-                      REGSAM* keysInOtherView) {
+                      REGSAM* keysInOtherView, ReadReport report) {
     for (const KeyReading& reading : kKeyReadings) {
-        if (!ReadKeyValues(context, reading, values, keysInOtherView)) return false;
+        if (!ReadKeyValues(context, reading, values, keysInOtherView, report)) return false;
     }
     return true;
 }
@@ -138,9 +146,17 @@ bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCou
 std::string ShownValue(const RunContext& context, const SettingValue& value) {
     // A line break in a value would print a line of its own: a forged
     // "RESULT:" line, say, above the real one.
-    const std::string oneLine = OnOneLine(value.text);
+    // A REG_DWORD as the number it holds, as the log and the JSON document
+    // give it, not as the bytes the read hands over.
+    const bool number = value.type == REG_DWORD && value.stored.size() == sizeof(DWORD);
+    const std::string oneLine =
+        OnOneLine(number ? std::to_string(DwordOf(value.stored)) : value.text);
     std::string shown = context.Unattended() ? Shortened(oneLine) : oneLine;
-    return value.representable ? shown : shown + kNotRepresentable;
+    if (!value.representable) shown += kNotRepresentable;
+    // Data of another type never passes a rule, whatever it reads as: the
+    // line says why.
+    if (value.type != REG_SZ && !value.stored.empty()) shown += " (" + TypeName(value.type) + ")";
+    return shown;
 }
 
 bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
@@ -154,7 +170,7 @@ bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* 
         ShowFatalNotice(context, Notice::kWriteFailure);
         return false;
     }
-    PrintProgress(std::string(kOpenForWriteProgress) + keyPath);
+    if (VerboseMode) PrintLine(std::string(kOpenForWriteProgress) + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
         Show(context, std::string(kProblemWriting) + keyPath + " = " + valueName + " = " + text);
         ShowFatalNotice(context, Notice::kWriteFailure);

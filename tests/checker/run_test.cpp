@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "check_run.h"
 #include "command_line.h"
 #include "console_capture.h"
 #include "fake_registry_key.h"
-#include "ldap_settings.h"
+#include "fleet_run.h"
+#include "interactive_run.h"
 #include "parse_words.h"
 #include "run_context.h"
-#include "unattended_run.h"
+#include "settings_store.h"
 #include "value_rules.h"
 
 namespace {
@@ -31,13 +31,13 @@ size_t CountOf(const std::string& text, const std::string& part) {
 }
 
 // The context main builds for these arguments (split at spaces).
-RunContext Context(const std::string& arguments) { return ContextFor(ParseWords(arguments)); }
+RunContext Context(const std::string& arguments) { return ParseWords(arguments); }
 
 // Runs the interactive tool once with `input` typed at it; returns what it
 // printed. Every run, however it ends, leaves no key object behind and never
 // holds two at once.
 std::string RunTool(const std::string& input, const RunContext& context) {
-    const std::string out = WithConsole(input, [&context] { RunCheck(context); });
+    const std::string out = WithConsole(input, [&context] { RunInteractive(context); });
     EXPECT_EQ(0, fakeRegistry.openNow) << "a key object outlived the run; input:\n" << input;
     EXPECT_LE(fakeRegistry.openMost, 1) << "two keys were open at once; input:\n" << input;
     return out;
@@ -49,7 +49,9 @@ std::string RunTool(const std::string& input, bool verbose = false) {
 
 class CheckRun : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { Reseed(); }
+    // Every rule broken, nothing failing: the start of each case of a table.
+    void Reseed() {
         fakeRegistry.Reset();
         Seed("no", "no", "dc=old", "dc=new");
     }
@@ -102,8 +104,7 @@ TEST_F(CheckRun, FailedWritesEndTheRunWhereTheyHappen) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failing);
-        fakeRegistry.Reset();
-        Seed("no", "no", "dc=old", "dc=new");
+        Reseed();
         const std::string& key = std::string(c.failing) == "DNSuffix" ? kClient : kServer;
         fakeRegistry.failingWrites.insert(key + "|" + c.failing);
         std::string out = RunTool("n\ndc=x\ny\nQ\n");
@@ -218,7 +219,7 @@ TEST_F(CheckRun, RefusedValuesAreAskedForAgainAndNeverWritten) {
 // of the first (no notice, read-only opens) carries over to the second.
 TEST_F(CheckRun, EachRunKeepsItsOwnModeAndAccess) {
     fakeRegistry.keys.erase(kClient);
-    const std::string checked = WithConsole("", [] { RunUnattended(Context("/check")); });
+    const std::string checked = WithConsole("", [] { RunFleet(Context("/check")); });
     EXPECT_EQ(
         " ERROR - could not open " + kClient + "\nRESULT: failed - could not read the settings\n",
         checked);
@@ -243,7 +244,8 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
         {"/repair /suffix:dc=x", -1, 4, 0, "RESULT: compliant, 4 changes made\n"},
         // The read back is refused: what was written is not known to hold,
         // and the line names it.
-        {"/repair /suffix:dc=x", 6, 4, 1,
+        // (two opens read, two read again before the writes, four write)
+        {"/repair /suffix:dc=x", 8, 4, 1,
          "RESULT: failed - could not read the settings back after writing them; already "
          "written: Enable Login Auth, Enable CR Auth, LdapSuffix, DNSuffix\n"},
         // A suffix that already holds the value is not written again.
@@ -254,12 +256,10 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        fakeRegistry.Reset();
-        Seed("no", "no", "dc=old", "dc=new");
+        Reseed();
         fakeRegistry.opensBeforeFailure = c.opensBeforeFailure;
         int exitCode = -1;
-        const std::string out =
-            WithConsole("", [&] { exitCode = RunUnattended(Context(c.arguments)); });
+        const std::string out = WithConsole("", [&] { exitCode = RunFleet(Context(c.arguments)); });
         EXPECT_EQ(c.exitCode, exitCode) << out;
         EXPECT_EQ(c.result, out.substr(out.rfind("RESULT: "))) << out;
         ASSERT_EQ(c.writes, fakeRegistry.writes.size()) << out;

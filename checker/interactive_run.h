@@ -1,0 +1,11 @@
+// The interactive check-and-repair run, from the information question to the
+// summary.
+#pragma once
+
+struct RunContext;
+
+// The interactive run. Exits 1 when the run failed (no input at all, a value
+// it could not read or write, a backup or log it could not write), 0
+// otherwise; the rest of the outcome is what it printed and what the
+// registry holds.
+int RunInteractive(const RunContext& context);

@@ -1,0 +1,226 @@
+#include "run.h"
+
+#include <algorithm>
+
+#include "audit_log.h"
+#include "console.h"
+#include "json_report.h"
+#include "registry_backup.h"
+#include "screen_lines.h"
+#include "text_encoding.h"
+#include "texts.h"
+
+namespace {
+
+struct PlannedWrite {
+    SettingId setting;
+    std::string text;
+};
+
+// The checks of the values just read and what they leave wrong. A repair
+// without /suffix: leaves the suffixes as they are, and says how to mend them.
+void Evaluate(RunRecord* run) {
+    const RunContext& context = run->context;
+    run->valuesRead = true;
+    run->checks = CheckRules(run->values);
+    run->problems.clear();
+    for (const RuleCheck& check : run->checks) {
+        if (check.holds) continue;
+        const bool noSuffix =
+            check.setting == kLdapSuffix && context.mode == RunMode::kRepair && !context.hasSuffix;
+        run->problems.push_back(check.problem + (noSuffix ? kNoSuffixGiven : ""));
+    }
+}
+
+// Why the log failed, naming what the run had written by then.
+std::string LogFailure(const RunRecord& run) {
+    return kLogNotWritten + ShownName(run.context.logFile) + AlreadyWritten(run);
+}
+
+// A failure of the backup or the log: the interactive run says it at once.
+bool Fail(RunRecord* run, const std::string& failure) {
+    run->failure = failure;
+    if (!run->context.Unattended()) PrintLine(ScreenText(kErrorPrefix + failure));
+    return false;
+}
+
+std::vector<StoredSetting> BackupOf(const RunRecord& run) {
+    std::vector<StoredSetting> settings;
+    for (int id = 0; id < kSettingCount; ++id) {
+        const SettingValue& value = run.values[id];
+        settings.push_back(
+            {kSettings[id].keyPath, kSettings[id].valueName, value.type, value.stored});
+    }
+    return settings;
+}
+
+// Records a write of `text` as `setting`, not made yet, with the value it
+// replaces as the log shows it.
+void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
+    const SettingValue& oldValue = run->values[setting];
+    run->writes.push_back(
+        {setting, Utf8FromStored(oldValue.type, oldValue.stored), Utf8FromAnsi(text), false});
+}
+
+// Whether the run keeps records of what its writes replace (a backup, a
+// log, the unattended run's report): it then reads the values again just
+// before it writes, so that the records hold what the registry held then,
+// not what it held while the operator typed, and reads them back after.
+bool KeepsRecords(const RunContext& context) {
+    return context.Unattended() || !context.backupFile.empty() || !context.logFile.empty();
+}
+
+// Before a run's writes: the values read again, and the backup of them made
+// if one is asked for and not made yet. False when either failed.
+bool PrepareWrites(RunRecord* run) {
+    const RunContext& context = run->context;
+    if (KeepsRecords(context)) {
+        SettingValue values[kSettingCount];
+        REGSAM ignored = 0;
+        if (!ReadLdapSettings(context, values, &ignored, ReadReport::kWithoutProgress)) {
+            run->failure = kReadFailed + AlreadyWritten(*run);
+            return false;
+        }
+        std::copy(values, values + kSettingCount, run->values);
+    }
+    if (context.backupFile.empty() || !run->backupFile.empty()) return true;
+    if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view, &run->backupFile)) {
+        return Fail(run, kBackupNotWritten + ShownName(context.backupFile) + kNothingChanged);
+    }
+    const std::string saved = kBackupSaved + ShownName(run->backupFile);
+    Show(context, ScreenText(saved));
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, saved)) {
+        return Fail(run, LogFailure(*run));
+    }
+    return true;
+}
+
+// Writes `text` as `setting` and logs the write. False when the log or the
+// write failed; `failure` then says why, naming what was already written.
+bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
+    const RunContext& context = run->context;
+    const char* keyPath = kSettings[setting].keyPath;
+    const char* valueName = kSettings[setting].valueName;
+    RecordWrite(run, setting, text);
+    // Logged before it is made: a write the log cannot tell of is not made.
+    const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
+                               run->writes.back().oldText + "\" -> \"" +
+                               run->writes.back().newText + "\"";
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, kLogWrite + logged)) {
+        return Fail(run, LogFailure(*run));
+    }
+    // The count is the text's length; the registry still stores the NUL that
+    // follows it, as it does for any string data that does not end in one.
+    const DWORD length = static_cast<DWORD>(text.size());
+    if (!WriteLdapSetting(context, setting, text.c_str(), length)) {
+        if (!context.logFile.empty()) AppendLogLine(context.logFile, kLogRefused + logged);
+        run->failure =
+            std::string(kCouldNotWrite) + keyPath + " = " + valueName + AlreadyWritten(*run);
+        return false;
+    }
+    ++run->changeCount;
+    run->writes.back().done = true;
+    return true;
+}
+
+// Makes the planned writes, announced once the backup is made: by
+// `announcement`, or each on its line (/whatif only names and records them).
+// False when one failed and the run must end.
+bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
+                const std::string& announcement = "") {
+    const RunContext& context = run->context;
+    if (plan->empty()) return true;
+    if (context.MayWrite() && !PrepareWrites(run)) return false;
+    if (!announcement.empty()) PrintLine(announcement);
+    for (const PlannedWrite& write : *plan) {
+        if (announcement.empty()) {
+            Show(context,
+                 (context.whatIf ? kWouldWrite : kWriting) + NamedWrite(write.setting, write.text));
+        }
+        if (!context.MayWrite()) {
+            RecordWrite(run, write.setting, write.text);
+        } else if (!WriteSetting(run, write.setting, write.text)) {
+            return false;
+        }
+    }
+    plan->clear();
+    return true;
+}
+
+// The settings after the writes, read again: the record states what the
+// registry holds, not what the run meant to do, also when the run failed
+// part way (that read says nothing more: the failure has been told).
+void ReadBack(RunRecord* run) {
+    const bool failed = !run->failure.empty();
+    REGSAM ignored = 0;
+    if (ReadLdapSettings(run->context, run->values, &ignored,
+                         failed ? ReadReport::kSilent : ReadReport::kWithoutProgress)) {
+        Evaluate(run);
+        return;
+    }
+    run->valuesRead = false;
+    run->problems.clear();
+    if (!failed) run->failure = kReadBackFailed + AlreadyWritten(*run);
+}
+
+// Ends the run: logs the RESULT line, failing the run when the log cannot
+// take it, prints it (an unattended run) or the JSON document (/json), and
+// returns the exit code.
+int EndRun(RunRecord* run) {
+    const RunContext& context = run->context;
+    // The RESULT line is the log's last word on the run: a run whose end the
+    // log cannot tell of has failed, whatever it did.
+    if (!context.logFile.empty() && !AppendLogLine(context.logFile, ResultLine(*run))) {
+        Fail(run, LogFailure(*run));
+    }
+    const int exitCode = ExitCode(*run);
+    if (context.json) {
+        PrintLine(JsonReport(*run, exitCode));
+    } else if (context.Unattended()) {
+        PrintLine(ScreenText(ResultLine(*run)));
+    }
+    return exitCode;
+}
+
+}  // namespace
+
+int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
+    VerboseMode = context.verbose;
+    RunRecord run(context);
+    if (!frontEnd->Start(&run)) return EndRun(&run);
+    if (!ReadLdapSettings(context, run.values, &run.keysInOtherView)) {
+        run.failure = kReadFailed;
+        return EndRun(&run);
+    }
+    Evaluate(&run);
+    // The dialogue writes each check's values as soon as the operator has
+    // settled them, and both suffixes, as it always has; an unattended run
+    // first reports every check, then writes only the values that differ.
+    std::vector<PlannedWrite> plan;
+    for (const RuleCheck& check : run.checks) {
+        ShowCheck(context, check, run.values);
+        std::string text;
+        std::string announcement;
+        if (check.holds || !frontEnd->RepairText(check, &text, &announcement)) continue;
+        for (SettingId setting : check.mends) {
+            const SettingValue& value = run.values[setting];
+            const bool holdsText =
+                value.type == REG_SZ && value.representable && value.text == text;
+            if (context.Unattended() && holdsText) continue;
+            plan.push_back({setting, text});
+        }
+        if (!context.Unattended() && !MakeWrites(&run, &plan, announcement)) break;
+    }
+    if (run.failure.empty()) MakeWrites(&run, &plan);
+    if (run.changeCount > 0 && KeepsRecords(context)) ReadBack(&run);
+    if (run.failure.empty()) frontEnd->Finish(run);
+    return EndRun(&run);
+}
+
+int RefuseRun(const RunContext& context, const std::string& interactiveLine,
+              const std::string& reason) {
+    if (!context.Unattended() && !interactiveLine.empty()) PrintLine(interactiveLine);
+    RunRecord run(context);
+    run.failure = reason;
+    return EndRun(&run);
+}
