@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, as root on Debian 12, what the build and the tests need and this
-# machine lacks (tools/requirements.sh), and generates the locales the tests
-# run under. Quick when everything is there; safe to run again. The other
+# machine lacks (tools/requirements.sh), generates the locales the tests run
+# under, and installs PowerShell and Pester where dotnet is present. Quick when everything is there; safe to run again. The other
 # tools run it by themselves when started as root.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,3 +37,6 @@ if ! requirements_missing; then
         exit 1
     }
 fi
+# PowerShell and Pester for the PowerShell tests, where the .NET SDK is
+# (elsewhere those tests say they are skipped, and why).
+"$here/install-powershell.sh"

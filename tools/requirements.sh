@@ -61,3 +61,9 @@ requirements_missing() {
     done
     [ ${#missing_packages[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ]
 }
+
+# Whether the PowerShell tests have their PowerShell, where they can have one
+# (tools/install-powershell.sh needs the .NET SDK).
+powershell_installed() {
+    command -v pwsh >/dev/null 2>&1 || ! command -v dotnet >/dev/null 2>&1
+}

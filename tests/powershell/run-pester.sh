@@ -9,13 +9,13 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 tools=$here/../../tools
 if ! command -v pwsh >/dev/null 2>&1; then
-    echo "skipped: PowerShell (pwsh) is not installed; tools/install-powershell.sh installs it where dotnet is present"
+    echo "skipped: PowerShell (pwsh) is not installed; as root, tools/install.sh installs it where dotnet is present"
     exit 77
 fi
 if [ "${1:-}" = --probe ]; then
     exec pwsh -NoProfile -NonInteractive -Command '
         if (-not (Get-Module -ListAvailable -Name Pester | Where-Object { $_.Version.Major -eq 5 })) {
-            "skipped: Pester 5 is not installed; tools/install-powershell.sh installs it where dotnet is present"
+            "skipped: Pester 5 is not installed; as root, tools/install.sh installs it where dotnet is present"
             exit 77
         }
         "PowerShell $($PSVersionTable.PSVersion), Pester $((Get-Module -ListAvailable -Name Pester | Sort-Object Version -Descending)[0].Version)"'
@@ -36,7 +36,7 @@ exec pwsh -NoProfile -NonInteractive -Command '
     $pester = Get-Module -ListAvailable -Name Pester | Where-Object { $_.Version.Major -eq 5 } |
         Sort-Object Version -Descending | Select-Object -First 1
     if (-not $pester) {
-        "skipped: Pester 5 is not installed; tools/install-powershell.sh installs it where dotnet is present"
+        "skipped: Pester 5 is not installed; as root, tools/install.sh installs it where dotnet is present"
         exit 77
     }
     Import-Module $pester.Path
