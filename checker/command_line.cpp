@@ -38,9 +38,8 @@ const SwitchInfo kSwitches[] = {
     {"log", kLog, true},       {"reg", kReg, true},        {"json", kJson, false},
 };
 
-// At most 40 lines of at most 79 columns, so it fits an 80-column console
-// without wrapping. PowerShell splits a bare argument at commas, hence the
-// quotes around the suffix in the PowerShell examples.
+// At most 40 lines of at most 79 columns: an 80-column console shows it
+// without wrapping.
 const char* const kUsage[] = {
     "Usage: Sorvane [/check | /repair [/suffix:VALUE] [/whatif]] [/json]",
     "               [/backup:FILE] [/log:FILE] [/reg:32 | /reg:64]",
@@ -67,29 +66,16 @@ const char* const kUsage[] = {
     "Exit codes: 0 compliant (for /repair: after the run), 2 not compliant,",
     "            1 failed (usage error, or a value could not be read or written)",
     "",
-    "Intune detection script:",
-    "  C:\\Tools\\Sorvane.exe /check; if ($LASTEXITCODE -ne 0) { exit 1 }",
-    "Intune remediation script:",
-    "  C:\\Tools\\Sorvane.exe /repair '/suffix:dc=example,dc=com'; exit $LASTEXITCODE",
-    "ConfigMgr script setting (Integer; compliance rule: equals 0), discovery:",
-    "  C:\\Tools\\Sorvane.exe /check | Out-Null; $LASTEXITCODE",
-    "  remediation: C:\\Tools\\Sorvane.exe /repair '/suffix:dc=example,dc=com'",
-    "Ansible:",
-    "  - win_command: C:\\Tools\\Sorvane.exe /check /log:C:\\Tools\\Sorvane.log",
-    "    register: ldap",
-    "    failed_when: ldap.rc == 1",
-    "    changed_when: ldap.rc == 2",
-    "PowerShell remoting:",
-    "  Invoke-Command -ComputerName srv1,srv2 -ScriptBlock {",
-    "      C:\\Tools\\Sorvane.exe /check; $LASTEXITCODE }",
+    "Fleet scripts (ConfigMgr, Intune, PowerShell remoting, Ansible) and the",
+    "PowerShell module Sorvane ship in the fleet and PowerShell folders of the",
+    "release; README and GUIDE.txt tell how to use them.",
 };
 
 wchar_t LowerAscii(wchar_t c) {
     return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
-// ASCII only: the names are ASCII, and the code-page-dependent routines would
-// need user32.
+// ASCII only: the names are, and the locale-aware routines would need user32.
 bool SameName(const std::wstring& typed, const char* name) {
     if (typed.size() != std::strlen(name)) return false;
     for (size_t i = 0; i < typed.size(); ++i) {
@@ -98,8 +84,7 @@ bool SameName(const std::wstring& typed, const char* name) {
     return true;
 }
 
-// The switch `argument` names, with its value; null for an argument that is
-// no switch.
+// The switch `argument` names, with its value; null for no switch.
 const SwitchInfo* FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
     if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return nullptr;
     const size_t colon = argument.find(L':');
@@ -113,13 +98,6 @@ const SwitchInfo* FindSwitch(const std::wstring& argument, bool* hasValue, std::
     return nullptr;
 }
 
-// An argument as a usage error quotes it, on one line and shortened, so a
-// huge argument cannot flood a fleet tool's captured output.
-std::string Quoted(const std::wstring& argument) { return ShownName(argument); }
-
-const char* const kHelpAlone = "/? shows the usage and checks nothing: give it alone.";
-
-// The first error found is the one reported.
 void SetError(RunContext* context, const std::string& error) {
     if (context->usageError.empty()) context->usageError = error;
 }
@@ -132,7 +110,6 @@ bool AnsiAsTyped(const std::wstring& typed, std::string* ansi) {
     return WideFromAnsi(*ansi, &back, true) && back == typed;
 }
 
-// Checks one switch's value and stores it. `slash` is its canonical spelling.
 void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::wstring& value,
                 RunContext* context, std::wstring* typedSuffix) {
     const std::string slash = std::string("/") + info.name;
@@ -141,10 +118,7 @@ void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::wstring& value
         return;
     }
     switch (info.id) {
-        case kCheck:
-        case kRepair:
-        case kHelp:
-        case kSwitchCount:
+        default:
             break;  // the mode is settled once every argument is seen
         case kWhatIf:
             context->whatIf = true;
@@ -222,7 +196,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     // A detection script that reads exit 0 as compliant must not get it from
     // a call that checked nothing, and /json must get its document.
     if (seen[kHelp] && (seen[kCheck] || seen[kRepair] || seen[kJson])) {
-        SetError(&context, kHelpAlone);
+        SetError(&context, "/? shows the usage and checks nothing: give it alone.");
     } else if (seen[kHelp]) {
         RunContext usage;
         usage.mode = RunMode::kUsage;
@@ -232,7 +206,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     if (seen[kCheck] && seen[kRepair]) {
         SetError(&context, "/check and /repair cannot be used together.");
     } else if (anyOther && (seen[kCheck] || seen[kRepair])) {
-        SetError(&context, "Unknown argument \"" + Quoted(firstOther) + "\".");
+        SetError(&context, "Unknown argument \"" + ShownName(firstOther) + "\".");
     }
     if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
     if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
@@ -243,12 +217,13 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
         const Refusal* refusal = AnsiAsTyped(typedSuffix, &context.suffix)
                                      ? ValueRefusal(context.suffix)
                                      : &kValueNotStorable;
-        if (refusal != nullptr) SetError(&context, std::string(kSuffixRefused) + refusal->reason);
+        if (refusal != nullptr)
+            SetError(&context, std::string("the /suffix: value ") + refusal->reason);
     }
     // The audit log would lose its history to the backup.
     if (!context.backupFile.empty() && !context.logFile.empty() &&
         NameSameFile(context.backupFile, context.logFile)) {
-        SetError(&context, kSameFile);
+        SetError(&context, "/backup and /log name the same file.");
     }
 
     if (seen[kCheck]) {
@@ -258,8 +233,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     } else {
         context.verbose = anyOther;
     }
-    // Reads ask for reading only, so a check needs no more rights than that,
-    // and no elevation where the keys' access lists allow reading.
+    // A check then needs no elevation where the keys' access lists allow reading.
     context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
     return context;
 }

@@ -14,7 +14,6 @@ namespace {
 
 std::string JsonBool(bool value) { return value ? "true" : "false"; }
 
-// "name":json
 std::string JsonMember(const char* name, const std::string& json) {
     return "\"" + std::string(name) + "\":" + json;
 }
@@ -30,13 +29,10 @@ std::string JsonArray(const std::vector<std::string>& items) {
 std::string Ascii(const char* text) { return JsonString(WideFromAnsi(text)); }
 std::string Utf8(const std::string& text) { return JsonString(WideFromUtf8(text)); }
 
-// The stored text exactly: a string's UTF-16 text up to its NUL, never the
-// ANSI stand-in; other data as the log shows it; the ANSI text only where the
-// value could not be read as stored.
+// The stored text exactly, never the ANSI stand-in; the ANSI text only where
+// the value could not be read as stored.
 std::string StoredText(const SettingValue& value) {
-    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) {
-        return JsonString(UpToFirstNul(WideFromStored(value.stored)));
-    }
+    if (IsStringType(value.type)) return JsonString(StoredString(value.stored));
     if (value.type == REG_NONE && value.stored.empty()) return JsonString(WideFromAnsi(value.text));
     return Utf8(Utf8FromStored(value.type, value.stored));
 }

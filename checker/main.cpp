@@ -24,11 +24,17 @@ int main() {
         PrintLine(ScreenText(kResultFailed + context.usageError));
         return 1;
     }
-    if (!TakeSingleCopyLock()) return RefuseRun(context, kAnotherCopyRunning, kAnotherCopyReason);
+    if (!TakeSingleCopyLock())
+        return RefuseRun(
+            context,
+            "ERROR - another copy of Sorvane is running, let it finish and run Sorvane again",
+            "another copy of Sorvane is running");
     if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
-        const std::string reason = kLogNotOpened + ShownName(context.logFile) + kForAppending;
+        const std::string reason =
+            "could not open the log " + ShownName(context.logFile) + " for appending";
         context.logFile.clear();  // nothing more goes to a log that cannot be opened
-        return RefuseRun(context, ScreenText(kErrorPrefix + reason + kNothingChecked), reason);
+        return RefuseRun(context, ScreenText(kErrorPrefix + reason + ", nothing was checked"),
+                         reason);
     }
     return context.Unattended() ? RunFleet(context) : RunInteractive(context);
 }
