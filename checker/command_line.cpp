@@ -1,11 +1,8 @@
 #include "command_line.h"
 
-#include <cstring>
-
 #include "console.h"
 #include "file_names.h"
 #include "text_encoding.h"
-#include "texts.h"
 #include "value_rules.h"
 
 extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
@@ -26,17 +23,9 @@ enum SwitchId {
     kSwitchCount
 };
 
-struct SwitchInfo {
-    const char* name;  // lower case, without the leading / or -
-    SwitchId id;
-    bool takesValue;
-};
-
-const SwitchInfo kSwitches[] = {
-    {"?", kHelp, false},       {"check", kCheck, false},   {"repair", kRepair, false},
-    {"suffix", kSuffix, true}, {"whatif", kWhatIf, false}, {"backup", kBackup, true},
-    {"log", kLog, true},       {"reg", kReg, true},        {"json", kJson, false},
-};
+// Indexed by SwitchId: the name in lower case, without the leading / or -.
+const char* const kSwitchNames[kSwitchCount] = {"?",      "check", "repair", "suffix", "whatif",
+                                                "backup", "log",   "reg",    "json"};
 
 // At most 40 lines of at most 79 columns: an 80-column console shows it
 // without wrapping.
@@ -71,31 +60,22 @@ const char* const kUsage[] = {
     "release; README and GUIDE.txt tell how to use them.",
 };
 
-wchar_t LowerAscii(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-// ASCII only: the names are, and the locale-aware routines would need user32.
-bool SameName(const std::wstring& typed, const char* name) {
-    if (typed.size() != std::strlen(name)) return false;
-    for (size_t i = 0; i < typed.size(); ++i) {
-        if (LowerAscii(typed[i]) != static_cast<wchar_t>(name[i])) return false;
-    }
-    return true;
-}
-
-// The switch `argument` names, with its value; null for no switch.
-const SwitchInfo* FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
-    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return nullptr;
+// The switch `argument` names, its value after the first colon; kSwitchCount
+// for no switch. Matched in ASCII only: the locale-aware routines need user32.
+SwitchId FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
+    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return kSwitchCount;
     const size_t colon = argument.find(L':');
-    const std::wstring name = argument.substr(1, colon == std::wstring::npos ? colon : colon - 1);
-    for (const SwitchInfo& info : kSwitches) {
-        if (!SameName(name, info.name)) continue;
-        *hasValue = colon != std::wstring::npos;
-        *value = *hasValue ? argument.substr(colon + 1) : std::wstring();
-        return &info;
+    std::string name;
+    for (wchar_t c : argument.substr(1, colon == std::wstring::npos ? colon : colon - 1)) {
+        if (c > 0x7F) return kSwitchCount;
+        name += static_cast<char>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
     }
-    return nullptr;
+    *hasValue = colon != std::wstring::npos;
+    *value = *hasValue ? argument.substr(colon + 1) : std::wstring();
+    for (int id = 0; id < kSwitchCount; ++id) {
+        if (name == kSwitchNames[id]) return static_cast<SwitchId>(id);
+    }
+    return kSwitchCount;
 }
 
 void SetError(RunContext* context, const std::string& error) {
@@ -110,47 +90,27 @@ bool AnsiAsTyped(const std::wstring& typed, std::string* ansi) {
     return WideFromAnsi(*ansi, &back, true) && back == typed;
 }
 
-void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::wstring& value,
-                RunContext* context, std::wstring* typedSuffix) {
-    const std::string slash = std::string("/") + info.name;
-    if (!info.takesValue && hasValue) {
+void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContext* context,
+                std::wstring* typedSuffix) {
+    const std::string slash = std::string("/") + kSwitchNames[id];
+    const bool takesValue = id == kSuffix || id == kBackup || id == kLog || id == kReg;
+    if (!takesValue && hasValue) {
         SetError(context, slash + " takes no value.");
-        return;
-    }
-    switch (info.id) {
-        default:
-            break;  // the mode is settled once every argument is seen
-        case kWhatIf:
-            context->whatIf = true;
-            break;
-        case kJson:
-            context->json = true;
-            break;
-        case kSuffix:
-            if (value.empty()) {
-                SetError(context, "/suffix needs a value: /suffix:VALUE.");
-                return;
-            }
-            context->hasSuffix = true;
-            *typedSuffix = value;
-            break;
-        case kBackup:
-        case kLog:
-            if (value.empty()) {
-                SetError(context, slash + " needs a file name: " + slash + ":FILE.");
-                return;
-            }
-            (info.id == kBackup ? context->backupFile : context->logFile) = value;
-            break;
-        case kReg:
-            if (value == L"32") {
-                context->view = KEY_WOW64_32KEY;
-            } else if (value == L"64") {
-                context->view = KEY_WOW64_64KEY;
-            } else {
-                SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
-            }
-            break;
+    } else if (id == kWhatIf || id == kJson) {
+        (id == kWhatIf ? context->whatIf : context->json) = true;
+    } else if (id == kSuffix && value.empty()) {
+        SetError(context, "/suffix needs a value: /suffix:VALUE.");
+    } else if (id == kSuffix) {
+        context->hasSuffix = true;
+        *typedSuffix = value;
+    } else if ((id == kBackup || id == kLog) && value.empty()) {
+        SetError(context, slash + " needs a file name: " + slash + ":FILE.");
+    } else if (id == kBackup || id == kLog) {
+        (id == kBackup ? context->backupFile : context->logFile) = value;
+    } else if (id == kReg && (value == L"32" || value == L"64")) {
+        context->view = value == L"32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    } else if (id == kReg) {
+        SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
     }
 }
 
@@ -176,22 +136,18 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     for (const std::wstring& argument : arguments) {
         bool hasValue = false;
         std::wstring value;
-        const SwitchInfo* info = FindSwitch(argument, &hasValue, &value);
-        if (info == nullptr) {
+        const SwitchId id = FindSwitch(argument, &hasValue, &value);
+        if (id == kSwitchCount) {
             if (!anyOther) firstOther = argument;
             anyOther = true;
             continue;
         }
-        if (info->id == kHelp) {
-            seen[kHelp] = true;
+        if (seen[id] && id != kHelp) {
+            SetError(&context, std::string("/") + kSwitchNames[id] + " is given twice.");
             continue;
         }
-        if (seen[info->id]) {
-            SetError(&context, std::string("/") + info->name + " is given twice.");
-            continue;
-        }
-        seen[info->id] = true;
-        TakeSwitch(*info, hasValue, value, &context, &typedSuffix);
+        seen[id] = true;
+        if (id != kHelp) TakeSwitch(id, hasValue, value, &context, &typedSuffix);
     }
     // A detection script that reads exit 0 as compliant must not get it from
     // a call that checked nothing, and /json must get its document.
@@ -217,8 +173,9 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
         const Refusal* refusal = AnsiAsTyped(typedSuffix, &context.suffix)
                                      ? ValueRefusal(context.suffix)
                                      : &kValueNotStorable;
-        if (refusal != nullptr)
+        if (refusal != nullptr) {
             SetError(&context, std::string("the /suffix: value ") + refusal->reason);
+        }
     }
     // The audit log would lose its history to the backup.
     if (!context.backupFile.empty() && !context.logFile.empty() &&
