@@ -10,11 +10,8 @@ namespace {
 const wchar_t* const kHeader = L"Windows Registry Editor Version 5.00";
 const wchar_t* const kLineEnd = L"\r\n";
 
-// Hex lines are wrapped as regedit wraps them: a trailing backslash, then the
-// next line indented by two spaces, no line longer than this.
 const size_t kHexLineWidth = 80;
 
-// A quoted .reg string: only the backslash and the quote are escaped.
 std::wstring Quoted(const std::wstring& text) {
     std::wstring quoted = L"\"";
     for (wchar_t c : text) {
@@ -25,8 +22,7 @@ std::wstring Quoted(const std::wstring& text) {
 }
 
 // The text of REG_SZ data when a quoted string gives the same bytes back: reg
-// import stores a quoted string as its UTF-16 text and one NUL, so the data
-// must be exactly that. A line break cannot stand inside a quoted string.
+// import stores its text and one NUL, and no line break can stand in it.
 bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
     if (data.size() % 2 != 0) return false;
     *text = WideFromStored(data);
@@ -35,9 +31,8 @@ bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
     return text->find_first_of(std::wstring(L"\0\r\n", 3)) == std::wstring::npos;
 }
 
-// Data as `reg export` writes it (hex: or hex(N): and the bytes, comma-
-// separated), wrapped like regedit: a line ends in a backslash before it
-// would pass 80 columns, and the next is indented by two spaces.
+// Wrapped as regedit wraps it: a line ends in a backslash before it would
+// pass 80 columns, and the next is indented by two spaces.
 std::wstring WrappedHex(const std::string& hex, size_t lineStart) {
     const size_t colon = hex.find(':');
     std::wstring out = WideFromAnsi(hex.substr(0, colon + 1));
@@ -54,7 +49,6 @@ std::wstring WrappedHex(const std::string& hex, size_t lineStart) {
     return out;
 }
 
-// One value line (or several, for long hex data), without its line end.
 std::wstring ValueLine(const StoredSetting& setting) {
     const std::wstring name =
         setting.valueName.empty() ? L"@" : Quoted(WideFromAnsi(setting.valueName));
@@ -72,13 +66,11 @@ std::wstring ValueLine(const StoredSetting& setting) {
 }
 
 /*
- * On 64-bit Windows a 32-bit program sees HKLM\SOFTWARE through the 32-bit
- * view, whose keys the 64-bit view shows under SOFTWARE\WOW6432Node, and a
- * path through WOW6432Node reaches the 32-bit view from either reg.exe. So a
- * backup of the 32-bit view names its keys that way, and a plain reg import
- * restores them where they were read from a 32-bit or a 64-bit prompt alike.
- * The 64-bit view has no such name: a 32-bit reg.exe reaches it only when
- * told /reg:64. 32-bit Windows has one view and no WOW6432Node.
+ * On 64-bit Windows a path through SOFTWARE\WOW6432Node reaches the 32-bit
+ * view from either reg.exe, so a backup of that view names its keys that way
+ * and a plain reg import restores them where they were read. The 64-bit view
+ * has no such name: a 32-bit reg.exe reaches it only when told /reg:64.
+ * 32-bit Windows has one view and no WOW6432Node.
  */
 enum class FileView { kOnly, k32BitOn64, k64BitOn64 };
 
@@ -99,7 +91,6 @@ std::wstring KeyInFile(const std::string& keyPath, FileView view) {
     return WideFromAnsi(software + "WOW6432Node\\" + keyPath.substr(software.size()));
 }
 
-// The comment naming the view and the reg import call that restores the file.
 std::wstring ViewComment(const std::wstring& fileName, FileView view) {
     const std::wstring call = L"reg import \"" + fileName + L"\"";
     if (view == FileView::k64BitOn64)
@@ -110,8 +101,7 @@ std::wstring ViewComment(const std::wstring& fileName, FileView view) {
     return L"; Registry view: the system's own (no WoW64). Restore with: " + call;
 }
 
-// The name the backup goes under: `fileName` where nothing stands yet, else
-// one beside it with the date and time (and a number, where that is taken).
+// `fileName`, then beside it with the date and time (and a number).
 std::wstring CandidateName(const std::wstring& fileName, int attempt) {
     if (attempt == 0) return fileName;
     SYSTEMTIME now;
@@ -129,10 +119,7 @@ std::wstring CandidateName(const std::wstring& fileName, int attempt) {
     return fileName.substr(0, at) + suffix + fileName.substr(at);
 }
 
-// The folder GetTempFileNameW is to use: the one `fileName` names, so the
-// final rename stays within one volume.
-// Found on the UTF-16 name: in a double-byte code page a trail byte may be
-// 0x5C, the byte of the backslash.
+// The folder of `fileName`, so the final rename stays within one volume.
 std::wstring FolderOf(const std::wstring& fileName) {
     const size_t slash = fileName.find_last_of(L"\\/");
     if (slash != std::wstring::npos) return fileName.substr(0, slash + 1);
@@ -140,8 +127,6 @@ std::wstring FolderOf(const std::wstring& fileName) {
     return L".";
 }
 
-// Creates `path` afresh holding exactly `bytes`, flushed to the disk. The
-// error code of the step that failed, or ERROR_SUCCESS.
 DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
     HANDLE file =
         CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -187,8 +172,8 @@ bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetti
         std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
         error = WriteWholeFile(temporary, bytes);
-        // Without MOVEFILE_REPLACE_EXISTING the rename fails where a file
-        // stands, so no file is overwritten, not even one made meanwhile.
+        // Without MOVEFILE_REPLACE_EXISTING no file is overwritten, not even
+        // one made meanwhile.
         if (error == ERROR_SUCCESS &&
             !MoveFileExW(temporary, name.c_str(), MOVEFILE_WRITE_THROUGH)) {
             error = GetLastError();

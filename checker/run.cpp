@@ -210,7 +210,7 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
 
 int RefuseRun(const RunContext& context, const std::string& interactiveLine,
               const std::string& reason) {
-    if (!context.Unattended() && !interactiveLine.empty()) PrintLine(interactiveLine);
+    if (!context.Unattended() && !interactiveLine.empty()) Show(context, interactiveLine);
     RunRecord run(context);
     run.failure = reason;
     return EndRun(&run);

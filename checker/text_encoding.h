@@ -8,17 +8,16 @@
 #include <string>
 #include <vector>
 
-// `text` in UTF-16. With `strict`, false for bytes that are not text in the
-// ANSI code page (a lone lead byte, an unassigned byte) instead of a stand-in.
+// With `strict`, false for bytes that are no text in the ANSI code page (a
+// lone lead byte, an unassigned byte) instead of a stand-in.
 bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict = false);
 std::wstring WideFromAnsi(const std::string& text);
 
 // Best-fit, as the registry's "A" reads convert.
 std::string AnsiFromWide(const std::wstring& wide);
 
-// For the screen, without best fit: a character the code page cannot hold
-// shows as "?", never as a look-alike (a full-width letter would name
-// another file).
+// Without best fit: a character the code page cannot hold shows as "?", never
+// as a look-alike (a full-width letter would name another file).
 std::string AnsiForScreen(const std::wstring& wide);
 std::string ScreenText(const std::string& utf8);
 
@@ -30,8 +29,8 @@ std::string Utf8FromAnsi(const std::string& text);
 // DEL, as <0D>, <0A>, <7F>...; neither encoding uses them inside a character.
 std::string OnOneLine(const std::string& text);
 
-// `text` cut to at most `longest` bytes and then "...", never inside a
-// double-byte character or a <XX> escape: fleet output stays bounded.
+// At most `longest` bytes and then "...", never cut inside a double-byte
+// character or a <XX> escape: fleet output stays bounded.
 const size_t kLongestShown = 100;
 std::string Shortened(const std::string& text, size_t longest = kLongestShown);
 
@@ -42,19 +41,16 @@ std::string Joined(const std::vector<std::string>& parts, const char* separator)
 // sequence), as <1B>-style escapes, and cut after 100 characters with "...".
 std::string ShownName(const std::wstring& name);
 
-// REG_SZ, REG_DWORD, ...; REG_<n> for a type without a name.
 std::string TypeName(DWORD type);
 
 bool IsStringType(DWORD type);
 
-// String data as the UTF-16 units it holds, NULs included; an odd last byte
-// is no unit.
+// String data as UTF-16, NULs included; an odd last byte is no unit.
 std::wstring WideFromStored(const std::vector<BYTE>& data);
 
 // String data up to its first NUL, as an "A" read cuts it.
 std::wstring StoredString(const std::vector<BYTE>& data);
 
-// Four bytes of REG_DWORD data as the number they hold (little-endian).
 unsigned long DwordOf(const std::vector<BYTE>& data);
 
 // hex:xx,xx (REG_BINARY) or hex(N):xx,xx, on one line, as a .reg file writes
