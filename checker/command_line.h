@@ -13,9 +13,8 @@
 // ANSI argv maps them best-fit, so "ｂ.reg" would arrive as "b.reg".
 std::vector<std::wstring> TypedArguments();
 
-// The run the arguments ask for; the first usage error found goes in
-// `usageError`. /? alone shows the usage; with /check, /repair or /json it is
-// a usage error, since a fleet tool reads that call's exit code or document.
+// The first usage error goes in `usageError`. /? with /check, /repair or
+// /json is one: a fleet tool reads that call's exit code or document.
 RunContext ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 void ShowUsage();

@@ -8,6 +8,8 @@
 #include <limits>
 #include <streambuf>
 
+#include "text_encoding.h"
+
 namespace {
 
 /*
@@ -108,16 +110,12 @@ class ConsoleOutput : public std::streambuf {
 
     int sync() override {
         if (pending.empty()) return 0;
-        const int length = static_cast<int>(pending.size());
-        std::wstring wide(static_cast<size_t>(length), L'\0');
-        const int wideLength =
-            MultiByteToWideChar(CP_ACP, 0, pending.data(), length, &wide[0], length);
+        const std::wstring wide = WideFromAnsi(pending);
         pending.clear();
         DWORD written = 0;
-        const bool ok =
-            wideLength > 0 &&
-            WriteConsoleW(console, wide.data(), static_cast<DWORD>(wideLength), &written, nullptr);
-        return ok ? 0 : -1;
+        const DWORD length = static_cast<DWORD>(wide.size());
+        return length > 0 && WriteConsoleW(console, wide.data(), length, &written, nullptr) ? 0
+                                                                                            : -1;
     }
 
   private:

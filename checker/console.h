@@ -5,8 +5,7 @@
 
 #include <string>
 
-// Called once, before anything is printed.
-void StartConsole();
+void StartConsole();  // once, before anything is printed
 
 void PrintLine(const std::string& text);
 void PrintPrompt(const std::string& text);  // no line end

@@ -8,7 +8,6 @@
 
 struct RunRecord;
 
-// The document for `run`, ending with `exitCode` (the process's own).
 std::string JsonReport(const RunRecord& run, int exitCode);
 
 std::string JsonString(const std::wstring& text);

@@ -32,15 +32,18 @@ void Evaluate(RunRecord* run) {
     }
 }
 
-std::string LogFailure(const RunRecord& run) {
-    return "could not write the log " + ShownName(run.context.logFile) + AlreadyWritten(run);
-}
-
 // A failure of the backup or the log: the interactive run says it at once.
 bool Fail(RunRecord* run, const std::string& failure) {
     run->failure = failure;
     if (!run->context.Unattended()) PrintLine(ScreenText(kErrorPrefix + failure));
     return false;
+}
+
+// Appends `line` to the log, if any; a line the log cannot take fails the run.
+bool Log(RunRecord* run, const std::string& line) {
+    const std::wstring& log = run->context.logFile;
+    if (log.empty() || AppendLogLine(log, line)) return true;
+    return Fail(run, "could not write the log " + ShownName(log) + AlreadyWritten(*run));
 }
 
 std::vector<StoredSetting> BackupOf(const RunRecord& run) {
@@ -88,10 +91,7 @@ bool PrepareWrites(RunRecord* run) {
     const std::string saved =
         "BACKUP - the values before the writes are saved in " + ShownName(run->backupFile);
     Show(context, ScreenText(saved));
-    if (!context.logFile.empty() && !AppendLogLine(context.logFile, saved)) {
-        return Fail(run, LogFailure(*run));
-    }
-    return true;
+    return Log(run, saved);
 }
 
 // Logs and makes one write. False when either failed; `failure` says why.
@@ -104,9 +104,7 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
                                run->writes.back().oldText + "\" -> \"" +
                                run->writes.back().newText + "\"";
-    if (!context.logFile.empty() && !AppendLogLine(context.logFile, "WRITE " + logged)) {
-        return Fail(run, LogFailure(*run));
-    }
+    if (!Log(run, "WRITE " + logged)) return false;
     // The registry stores a NUL after string data that does not end in one.
     if (!WriteLdapSetting(context, setting, text.c_str(), static_cast<DWORD>(text.size()))) {
         if (!context.logFile.empty()) AppendLogLine(context.logFile, "REFUSED " + logged);
@@ -161,9 +159,7 @@ void ReadBack(RunRecord* run) {
 // whatever it did), prints it or the JSON document, and returns the exit code.
 int EndRun(RunRecord* run) {
     const RunContext& context = run->context;
-    if (!context.logFile.empty() && !AppendLogLine(context.logFile, ResultLine(*run))) {
-        Fail(run, LogFailure(*run));
-    }
+    Log(run, ResultLine(*run));
     const int exitCode = ExitCode(*run);
     if (context.json) {
         PrintLine(JsonReport(*run, exitCode));

@@ -1,7 +1,6 @@
-// What one run is asked to do, settled once from the command line and handed
-// to every routine that needs part of it. The run's state lives here and in
-// its RunRecord, never in globals, so runs in one process (as the tests make
-// them) do not see each other.
+// What one run is asked to do, settled once from the command line. The run's
+// state lives here and in its RunRecord, never in globals, so runs in one
+// process (as the tests make them) do not see each other.
 #pragma once
 
 #include <windows.h>
@@ -24,9 +23,8 @@ struct RunContext {
     bool hasSuffix = false;
     std::string suffix;        // the /suffix: value (ANSI)
     REGSAM view = RunView(0);  // ORed into every open
-    // What the reads ask for: read-only in unattended runs, which then need no
-    // more rights than reading; full access in the interactive run, as it
-    // always has. Writes always ask for full access.
+    // Read-only in unattended runs, which then need no more rights than that;
+    // full access in the interactive run, as always, and for every write.
     REGSAM readAccess = KEY_ALL_ACCESS;
     bool json = false;        // standard output is one JSON document
     std::wstring backupFile;  // as typed; empty: none

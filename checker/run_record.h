@@ -11,8 +11,7 @@
 #include "run_context.h"
 #include "settings_store.h"
 
-// One write of a run: planned (/whatif), made, or refused. Both texts in
-// UTF-8, as the log and the document show them.
+// A write planned (/whatif), made, or refused; the texts in UTF-8.
 struct WriteRecord {
     SettingId setting;
     std::string oldText;  // the stored value the write replaces
@@ -38,7 +37,7 @@ struct RunRecord {
 // "; already written: A, B" for the writes made so far; empty for none.
 std::string AlreadyWritten(const RunRecord& run);
 
-// Why the run failed, with a note where the keys are in the other view (UTF-8).
+// The failure, with a note where the keys are in the other view (UTF-8).
 std::string FailureReason(const RunRecord& run);
 
 // "RESULT: ..." in UTF-8. A run that may write counts its changes when it ends

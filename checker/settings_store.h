@@ -42,12 +42,11 @@ extern BYTE ValueBuffer[kValueBufferCapacity];
 extern DWORD ValueBufferSize;
 extern bool VerboseMode;
 
-// The longest value a later read takes back: the registry stores a NUL after
-// the text, and both must fit the read buffer.
+// The registry stores a NUL after the text, and both must fit the read buffer.
 const size_t kMaxValueLength = kValueBufferCapacity - 1;
 
-// The first read of a run prints its verbose progress and any failure; a read
-// before or after the writes its failure only; one after a told failure, nothing.
+// What a read prints: the first its progress and any failure, one before or
+// after the writes its failure only, one after a told failure nothing.
 enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
 
 // Reads the four values into `values`. False after a failure, whose notice the
@@ -57,12 +56,12 @@ enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
                       REGSAM* keysInOtherView, ReadReport report = ReadReport::kWithProgress);
 
-// A value as a line shows it: on one line, cut in unattended output, marked
-// where it is not the stored value, and with its type where that is not REG_SZ.
+// On one line, cut in unattended output, marked where it is not the stored
+// value, and with its type where that is not REG_SZ.
 std::string ShownValue(const RunContext& context, const SettingValue& value);
 
-// Stores exactly `byteCount` bytes of `text` as the REG_SZ value `setting`.
-// False after a failure, whose notice the interactive run has shown.
+// Stores `byteCount` bytes of `text` as REG_SZ. False after a failure, whose
+// notice the interactive run has shown.
 bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
                       DWORD byteCount);
 

@@ -1,6 +1,5 @@
-// Conversions between the ANSI code page of the tool's texts, the UTF-16 the
-// registry stores, and the UTF-8 of the log; and the one-line, bounded form
-// in which values and names reach a line of output.
+// The ANSI code page of the tool's texts, the UTF-16 the registry stores, the
+// UTF-8 of the log; and the bounded, one-line form of values and names.
 #pragma once
 
 #include <windows.h>
@@ -36,9 +35,8 @@ std::string Shortened(const std::string& text, size_t longest = kLongestShown);
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator);
 
-// A file name or other argument as every line of output and the log show it,
-// in UTF-8: control characters, C1 ones included (a CSI would start an escape
-// sequence), as <1B>-style escapes, and cut after 100 characters with "...".
+// An argument as output and the log show it, in UTF-8: control characters,
+// C1 ones too (a CSI starts an escape sequence), as <1B>, cut after 100.
 std::string ShownName(const std::wstring& name);
 
 std::string TypeName(DWORD type);
@@ -53,8 +51,7 @@ std::wstring StoredString(const std::vector<BYTE>& data);
 
 unsigned long DwordOf(const std::vector<BYTE>& data);
 
-// hex:xx,xx (REG_BINARY) or hex(N):xx,xx, on one line, as a .reg file writes
-// data before wrapping.
+// hex:xx,xx (REG_BINARY) or hex(N):xx,xx, as a .reg file writes data.
 std::string HexText(DWORD type, const std::vector<BYTE>& data);
 
 // A stored value as the log shows it: string types as their text, a four-byte
