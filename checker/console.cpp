@@ -41,18 +41,13 @@ class ConsoleInput : public std::streambuf {
 
   private:
     void ReadChunk() {
-        wchar_t typed[1024];
-        DWORD count = 0;
-        size_t kept = 0;
-        if (heldSurrogate != 0) typed[kept++] = heldSurrogate;
+        wchar_t typed[1025];
+        size_t length = 0;
+        if (heldSurrogate != 0) typed[length++] = heldSurrogate;
         heldSurrogate = 0;
-        if (!ReadConsoleW(console, typed + kept, static_cast<DWORD>(1024 - kept), &count,
-                          nullptr) ||
-            count == 0) {
-            ended = true;
-            count = 0;
-        }
-        size_t length = kept + count;
+        DWORD count = 0;
+        ended = !ReadConsoleW(console, typed + length, 1024, &count, nullptr) || count == 0;
+        if (!ended) length += count;
         // The two halves of a character beyond UTF-16's first plane may
         // arrive in two reads; the first waits for the second.
         if (!ended && length > 0 && IS_HIGH_SURROGATE(typed[length - 1])) {

@@ -41,8 +41,11 @@ std::string StoredText(const SettingValue& value) {
 
 std::string Values(const RunRecord& run) {
     std::vector<std::string> values;
-    bool passes[kSettingCount] = {};
-    ValuesPassing(run.checks, passes);
+    bool passes[kSettingCount] = {};  // each value passes the check it takes part in
+    for (const RuleCheck& check : run.checks) {
+        passes[check.setting] = check.holds;
+        if (check.setting == kLdapSuffix) passes[kDnSuffix] = check.holds;
+    }
     for (int id = 0; run.valuesRead && id < kSettingCount; ++id) {
         const SettingValue& value = run.values[id];
         values.push_back(JsonObject({{"key", Ansi(kSettings[id].keyPath)},

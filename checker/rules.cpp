@@ -38,10 +38,3 @@ std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
     }
     return checks;
 }
-
-void ValuesPassing(const std::vector<RuleCheck>& checks, bool passes[kSettingCount]) {
-    for (const RuleCheck& check : checks) {
-        passes[check.setting] = check.holds;
-        if (check.setting == kLdapSuffix) passes[kDnSuffix] = check.holds;
-    }
-}

@@ -18,6 +18,3 @@ struct RuleCheck {
 
 // Rule One on each flag, then Rule Two: the order the runs report them.
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
-
-// Whether each value passes the check it takes part in.
-void ValuesPassing(const std::vector<RuleCheck>& checks, bool passes[kSettingCount]);
