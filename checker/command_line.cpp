@@ -151,24 +151,22 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     }
     // A detection script that reads exit 0 as compliant must not get it from
     // a call that checked nothing, and /json must get its document.
-    if (seen[kHelp] && (seen[kCheck] || seen[kRepair] || seen[kJson])) {
-        SetError(&context, "/? shows the usage and checks nothing: give it alone.");
-    } else if (seen[kHelp]) {
+    const bool modeGiven = seen[kCheck] || seen[kRepair];
+    if (seen[kHelp] && !modeGiven && !seen[kJson]) {
         RunContext usage;
         usage.mode = RunMode::kUsage;
         return usage;
     }
+    if (seen[kHelp]) SetError(&context, "/? shows the usage and checks nothing: give it alone.");
 
     if (seen[kCheck] && seen[kRepair]) {
         SetError(&context, "/check and /repair cannot be used together.");
-    } else if (anyOther && (seen[kCheck] || seen[kRepair])) {
+    } else if (anyOther && modeGiven) {
         SetError(&context, "Unknown argument \"" + ShownName(firstOther) + "\".");
     }
     if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
     if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
-    if (seen[kJson] && !seen[kCheck] && !seen[kRepair]) {
-        SetError(&context, "/json works only with /check or /repair.");
-    }
+    if (seen[kJson] && !modeGiven) SetError(&context, "/json works only with /check or /repair.");
     if (context.hasSuffix && context.usageError.empty()) {
         const Refusal* refusal = AnsiAsTyped(typedSuffix, &context.suffix)
                                      ? ValueRefusal(context.suffix)
@@ -183,13 +181,10 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
         SetError(&context, "/backup and /log name the same file.");
     }
 
-    if (seen[kCheck]) {
-        context.mode = RunMode::kCheck;
-    } else if (seen[kRepair]) {
-        context.mode = RunMode::kRepair;
-    } else {
-        context.verbose = anyOther;
-    }
+    context.mode = seen[kCheck]    ? RunMode::kCheck
+                   : seen[kRepair] ? RunMode::kRepair
+                                   : RunMode::kInteractive;
+    context.verbose = !context.Unattended() && anyOther;
     // A check then needs no elevation where the keys' access lists allow reading.
     context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
     return context;

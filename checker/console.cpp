@@ -109,8 +109,9 @@ class ConsoleOutput : public std::streambuf {
         pending.clear();
         DWORD written = 0;
         const DWORD length = static_cast<DWORD>(wide.size());
-        return length > 0 && WriteConsoleW(console, wide.data(), length, &written, nullptr) ? 0
-                                                                                            : -1;
+        const bool ok =
+            length > 0 && WriteConsoleW(console, wide.data(), length, &written, nullptr);
+        return ok ? 0 : -1;
     }
 
   private:
@@ -129,9 +130,7 @@ void StartConsole() {
     // Never freed: std::cin and std::cout use them until after static objects go.
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (IsConsole(input)) {
-        std::cin.rdbuf(new ConsoleInput(input));
-    }
+    if (IsConsole(input)) std::cin.rdbuf(new ConsoleInput(input));
     if (IsConsole(output)) {
         std::cout.rdbuf(new ConsoleOutput(output));
         return;
@@ -140,6 +139,7 @@ void StartConsole() {
     // (NUL), splitting double-byte characters; each line leaves in one write.
     std::setvbuf(stdout, nullptr, _IOFBF, 4096);
 }
+
 void PrintLine(const std::string& text) { std::cout << text << '\n' << std::flush; }
 
 void PrintPrompt(const std::string& text) { std::cout << text << std::flush; }

@@ -1,5 +1,6 @@
 #include "registry_backup.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "file_output.h"
@@ -92,13 +93,11 @@ std::wstring KeyInFile(const std::string& keyPath, FileView view) {
 }
 
 std::wstring ViewComment(const std::wstring& fileName, FileView view) {
-    const std::wstring call = L"reg import \"" + fileName + L"\"";
-    if (view == FileView::k64BitOn64)
-        return L"; Registry view: 64-bit. Restore with: " + call + L" /reg:64";
-    if (view == FileView::k32BitOn64) {
-        return L"; Registry view: 32-bit (keys named through WOW6432Node). Restore with: " + call;
-    }
-    return L"; Registry view: the system's own (no WoW64). Restore with: " + call;
+    const wchar_t* const kViewNames[] = {L"the system's own (no WoW64)",
+                                         L"32-bit (keys named through WOW6432Node)", L"64-bit"};
+    return std::wstring(L"; Registry view: ") + kViewNames[static_cast<int>(view)] +
+           L". Restore with: reg import \"" + fileName + L"\"" +
+           (view == FileView::k64BitOn64 ? L" /reg:64" : L"");
 }
 
 // `fileName`, then beside it with the date and time (and a number).
@@ -127,13 +126,6 @@ std::wstring FolderOf(const std::wstring& fileName) {
     return L".";
 }
 
-DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
-    HANDLE file =
-        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    return WriteAndClose(file, bytes, true);
-}
-
 }  // namespace
 
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
@@ -141,16 +133,16 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
     const FileView fileView = ViewOf(view);
     std::wstring out =
         std::wstring(kHeader) + kLineEnd + ViewComment(fileName, fileView) + kLineEnd;
-    std::vector<bool> written(settings.size(), false);
-    for (size_t first = 0; first < settings.size(); ++first) {
-        if (written[first]) continue;
-        const std::string& keyPath = settings[first].keyPath;
-        out += kLineEnd;
-        out += L"[" + KeyInFile(keyPath, fileView) + L"]" + kLineEnd;
-        for (size_t i = first; i < settings.size(); ++i) {
-            if (written[i] || settings[i].keyPath != keyPath) continue;
-            out += ValueLine(settings[i]) + kLineEnd;
-            written[i] = true;
+    std::vector<std::string> keys;  // in the order they first appear
+    for (const StoredSetting& setting : settings) {
+        if (std::find(keys.begin(), keys.end(), setting.keyPath) == keys.end()) {
+            keys.push_back(setting.keyPath);
+        }
+    }
+    for (const std::string& key : keys) {
+        out += kLineEnd + (L"[" + KeyInFile(key, fileView) + L"]") + kLineEnd;
+        for (const StoredSetting& setting : settings) {
+            if (setting.keyPath == key) out += ValueLine(setting) + kLineEnd;
         }
     }
     return out + kLineEnd;
@@ -171,7 +163,9 @@ bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetti
         const std::wstring text = FormatBackup(settings, name, view);
         std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-        error = WriteWholeFile(temporary, bytes);
+        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : WriteAndClose(file, bytes, true);
         // Without MOVEFILE_REPLACE_EXISTING no file is overwritten, not even
         // one made meanwhile.
         if (error == ERROR_SUCCESS &&

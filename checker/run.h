@@ -22,7 +22,6 @@ class FrontEnd {
     virtual void Finish(const RunRecord& run) = 0;
 };
 
-// Returns the exit code.
 int RunChecks(const RunContext& context, FrontEnd* frontEnd);
 
 // Ends a run that reads and writes nothing because of `reason` (UTF-8); the

@@ -2,16 +2,10 @@
 
 #include <windows.h>
 
-namespace {
-
-const char* const kGlobalName = "Global\\Sorvane.LdapSettings";
-const char* const kSessionName = "Local\\Sorvane.LdapSettings";
-
-}  // namespace
-
 // The mutex handle is never closed: it is the lock, and the system releases it
 // when the process ends, however it ends.
 bool TakeSingleCopyLock() {
+    const char* const kGlobalName = "Global\\Sorvane.LdapSettings";
     HANDLE mutex = CreateMutexA(nullptr, FALSE, kGlobalName);
     if (mutex != nullptr) return GetLastError() != ERROR_ALREADY_EXISTS;
     if (GetLastError() != ERROR_ACCESS_DENIED) return false;
@@ -23,6 +17,6 @@ bool TakeSingleCopyLock() {
         GetLastError() != ERROR_FILE_NOT_FOUND) {
         return false;
     }
-    mutex = CreateMutexA(nullptr, FALSE, kSessionName);
+    mutex = CreateMutexA(nullptr, FALSE, "Local\\Sorvane.LdapSettings");
     return mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
 }

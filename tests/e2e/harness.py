@@ -147,8 +147,8 @@ class WinePrefix:
         (SysWOW64) or a 64-bit (System32) prompt starts it; returns (exit
         code, standard output bytes)."""
         program = r"C:\windows\%s\reg.exe" % ("syswow64" if bits == 32 else "system32")
-        result = subprocess.run([LOADERS[bits], program, *args],
-                                env=dict(self.ready(), WINELOADER=LOADERS[bits]),
+        loader = wine_loader(bits)
+        result = subprocess.run([loader, program, *args], env=dict(self.ready(), WINELOADER=loader),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
         return result.returncode, result.stdout
