@@ -6,7 +6,6 @@
 #include "registry/registry_key.h"
 #include "run_context.h"
 #include "text_encoding.h"
-#include "texts.h"
 
 BYTE ValueBuffer[kValueBufferCapacity];
 DWORD ValueBufferSize = kValueBufferCapacity;
