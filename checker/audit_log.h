@@ -1,9 +1,5 @@
-// The audit log of a run given /log: a UTF-8 file only ever appended to, one
-// line per write, one naming the backup and one per run, each starting with
-// the local date and time, the computer and the user. Each line goes out in
-// one WriteFile on a handle opened for appending only, which the file system
-// places at the end as a whole: many servers logging to one share never
-// interleave.
+// The /log file: UTF-8 lines only ever appended, each in one WriteFile on a
+// handle opened for appending only, so servers logging to one share never interleave.
 #pragma once
 
 #include <windows.h>

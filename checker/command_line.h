@@ -1,7 +1,5 @@
-// The tool's command line: the switches fleet tools pass for an unattended
-// run, and the usage text. Switches begin with / or -, in any case, and take
-// their value after the first colon; any other argument makes the interactive
-// tool verbose, as it always has.
+// Switches begin with / or -, in any case, and take their value after the
+// first colon; any other argument makes the interactive tool verbose, as always.
 #pragma once
 
 #include <string>

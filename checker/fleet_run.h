@@ -1,6 +1,5 @@
-// The unattended run of /check and /repair: never reads standard input, shows
-// no notice, and ends with one RESULT line. Exits 0 when the settings are
-// compliant (after the run), 2 when they are not, 1 when the run failed.
+// /check and /repair: never reads standard input, ends with one RESULT line.
+// Exits 0 compliant (after the run), 2 not compliant, 1 failed.
 #pragma once
 
 struct RunContext;

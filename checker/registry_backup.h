@@ -17,16 +17,14 @@ struct StoredSetting {
     std::vector<BYTE> data;  // exactly as RegQueryValueExW returns it
 };
 
-// The file's text without the byte-order mark: the header, a comment naming
-// the view and the reg import call that restores `fileName` into it, then the
-// settings grouped by key in the order their keys first appear.
+// Without the byte-order mark; a comment names the view and the reg import
+// call that restores `fileName` into it; keys in the order they first appear.
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view);
 
-// Writes through a temporary file in the same folder, then renamed, so a
-// half-written backup never stands under a backup's name. An existing file is
-// never overwritten: the backup then goes beside it with the date and time in
-// its name, put in `written`. False on any failure, with nothing left behind
-// and the failing step's error as the last error.
+// Through a temporary file renamed at the end, so no half-written backup
+// stands under a backup's name, and never over an existing file: the backup
+// then goes beside it with the date and time in its name, put in `written`.
+// False on any failure, leaving nothing behind, with its error as the last error.
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view, std::wstring* written);

@@ -9,9 +9,8 @@
 
 enum class RunMode { kInteractive, kUsage, kCheck, kRepair };
 
-// Without /reg: the 32-bit view, where the 32-bit build looks on 64-bit
-// Windows: that build asks for no view (under WoW64 its own is the 32-bit
-// one), the 64-bit build must name it. RegistryKey keeps the platform's default.
+// Without /reg: the 32-bit view, which the 32-bit build gets by asking for none
+// and the 64-bit build must name. RegistryKey keeps the platform's default.
 REGSAM RunView(REGSAM asked);
 
 bool QueryTokenElevation();

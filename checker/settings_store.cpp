@@ -42,11 +42,9 @@ REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
     return OtherView(context.view);
 }
 
-// Reads one value into ValueBuffer and fills `value` from it; false when the
-// read failed. The text is cut at the first NUL among the bytes the read
-// reported: another writer may store string data without one, and it must not
-// run on into what an earlier, longer value left in the buffer. The value is
-// read again as stored, so a text the conversion changed never passes a rule.
+// The text is cut at the first NUL among the bytes read: data stored without
+// one must not run on into what an earlier, longer value left in the buffer.
+// It is read again as stored, so a text the conversion changed never passes.
 bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     ValueBufferSize = kValueBufferCapacity;
     if (!key->ReadValue(valueName, ValueBuffer, &ValueBufferSize)) return false;

@@ -49,10 +49,8 @@ const size_t kMaxValueLength = kValueBufferCapacity - 1;
 // after the writes its failure only, one after a told failure nothing.
 enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
 
-// Reads the four values into `values`. False after a failure, whose notice the
-// interactive run has shown and the operator acknowledged; where a key is
-// missing in the run's view but there in the other, that view goes in
-// `keysInOtherView`.
+// False after a failure, whose notice the interactive run has shown; a key
+// missing in the run's view but there in the other puts that view in `keysInOtherView`.
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
                       REGSAM* keysInOtherView, ReadReport report = ReadReport::kWithProgress);
 

@@ -9,10 +9,8 @@ bool TakeSingleCopyLock() {
     HANDLE mutex = CreateMutexA(nullptr, FALSE, kGlobalName);
     if (mutex != nullptr) return GetLastError() != ERROR_ALREADY_EXISTS;
     if (GetLastError() != ERROR_ACCESS_DENIED) return false;
-    // Denied: either the lock exists and this account may not open it (a
-    // copy of another account holds it), or this account may not create
-    // global objects (no SeCreateGlobalPrivilege, as in some remote
-    // sessions). Only where no lock exists do copies keep apart by session.
+    // Denied: the lock of another account's copy, or no right to create global
+    // objects (some remote sessions); only where there is no lock, one per session.
     if (OpenMutexA(SYNCHRONIZE, FALSE, kGlobalName) != nullptr ||
         GetLastError() != ERROR_FILE_NOT_FOUND) {
         return false;

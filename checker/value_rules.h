@@ -1,6 +1,5 @@
-// What a value typed by the operator (or given as /suffix:) must be before it
-// is written: one word, short enough for a later read to take back, and text
-// the registry stores exactly as typed.
+// A value typed (or given as /suffix:) is written only as one word, short enough
+// for a later read, and text the registry stores exactly as typed.
 #pragma once
 
 #include <string>
