@@ -12,6 +12,8 @@
 
 namespace {
 
+const char kReadFailed[] = "could not read the settings";
+
 struct PlannedWrite {
     SettingId setting;
     std::string text;

@@ -6,4 +6,3 @@ inline constexpr char kExpectedValue[] = "Yes";  // what Rule One requires
 inline constexpr char kErrorPrefix[] = "ERROR - ";
 inline constexpr char kWriting[] = "WRITING ";
 inline constexpr char kResultFailed[] = "RESULT: failed - ";
-inline constexpr char kReadFailed[] = "could not read the settings";
