@@ -90,8 +90,7 @@ TimedRun TimeProcess(const char* exe, const std::string& arguments, Sink sink) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = inRead;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = outWrite;
+    startup.hStdOutput = startup.hStdError = outWrite;
     PROCESS_INFORMATION process;
     std::string commandLine = std::string("\"") + exe + "\"" + arguments;
     double started = Now();

@@ -8,9 +8,7 @@
 
 namespace {
 
-// Opened for appending only, so every write lands at the end of the file,
-// wherever other writers have taken it meanwhile; shared for reading and
-// writing, so other runs can log and anyone can read while this one does.
+// Shared for reading and writing: other runs log, and anyone reads, meanwhile.
 HANDLE OpenForAppending(const std::wstring& fileName) {
     if (fileName.empty()) {
         SetLastError(ERROR_INVALID_NAME);
@@ -20,7 +18,6 @@ HANDLE OpenForAppending(const std::wstring& fileName) {
                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// "YYYY-MM-DD HH:MM:SS COMPUTER USER ", names in UTF-8.
 std::string LinePrefix() {
     SYSTEMTIME now;
     GetLocalTime(&now);

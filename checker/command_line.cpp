@@ -1,11 +1,8 @@
 #include "command_line.h"
 
-#include <cstring>
-
 #include "console.h"
 #include "file_names.h"
 #include "text_encoding.h"
-#include "texts.h"
 #include "value_rules.h"
 
 extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
@@ -26,21 +23,12 @@ enum SwitchId {
     kSwitchCount
 };
 
-struct SwitchInfo {
-    const char* name;  // lower case, without the leading / or -
-    SwitchId id;
-    bool takesValue;
-};
+// Indexed by SwitchId: the name in lower case, without the leading / or -.
+const char* const kSwitchNames[kSwitchCount] = {"?",      "check", "repair", "suffix", "whatif",
+                                                "backup", "log",   "reg",    "json"};
 
-const SwitchInfo kSwitches[] = {
-    {"?", kHelp, false},       {"check", kCheck, false},   {"repair", kRepair, false},
-    {"suffix", kSuffix, true}, {"whatif", kWhatIf, false}, {"backup", kBackup, true},
-    {"log", kLog, true},       {"reg", kReg, true},        {"json", kJson, false},
-};
-
-// At most 40 lines of at most 79 columns, so it fits an 80-column console
-// without wrapping. PowerShell splits a bare argument at commas, hence the
-// quotes around the suffix in the PowerShell examples.
+// At most 40 lines of at most 79 columns: an 80-column console shows it
+// without wrapping.
 const char* const kUsage[] = {
     "Usage: Sorvane [/check | /repair [/suffix:VALUE] [/whatif]] [/json]",
     "               [/backup:FILE] [/log:FILE] [/reg:32 | /reg:64]",
@@ -67,59 +55,29 @@ const char* const kUsage[] = {
     "Exit codes: 0 compliant (for /repair: after the run), 2 not compliant,",
     "            1 failed (usage error, or a value could not be read or written)",
     "",
-    "Intune detection script:",
-    "  C:\\Tools\\Sorvane.exe /check; if ($LASTEXITCODE -ne 0) { exit 1 }",
-    "Intune remediation script:",
-    "  C:\\Tools\\Sorvane.exe /repair '/suffix:dc=example,dc=com'; exit $LASTEXITCODE",
-    "ConfigMgr script setting (Integer; compliance rule: equals 0), discovery:",
-    "  C:\\Tools\\Sorvane.exe /check | Out-Null; $LASTEXITCODE",
-    "  remediation: C:\\Tools\\Sorvane.exe /repair '/suffix:dc=example,dc=com'",
-    "Ansible:",
-    "  - win_command: C:\\Tools\\Sorvane.exe /check /log:C:\\Tools\\Sorvane.log",
-    "    register: ldap",
-    "    failed_when: ldap.rc == 1",
-    "    changed_when: ldap.rc == 2",
-    "PowerShell remoting:",
-    "  Invoke-Command -ComputerName srv1,srv2 -ScriptBlock {",
-    "      C:\\Tools\\Sorvane.exe /check; $LASTEXITCODE }",
+    "Fleet scripts (ConfigMgr, Intune, PowerShell remoting, Ansible) and the",
+    "PowerShell module Sorvane ship in the fleet and PowerShell folders of the",
+    "release; README and GUIDE.txt tell how to use them.",
 };
 
-wchar_t LowerAscii(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-// ASCII only: the names are ASCII, and the code-page-dependent routines would
-// need user32.
-bool SameName(const std::wstring& typed, const char* name) {
-    if (typed.size() != std::strlen(name)) return false;
-    for (size_t i = 0; i < typed.size(); ++i) {
-        if (LowerAscii(typed[i]) != static_cast<wchar_t>(name[i])) return false;
-    }
-    return true;
-}
-
-// The switch `argument` names, with its value; null for an argument that is
-// no switch.
-const SwitchInfo* FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
-    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return nullptr;
+// The switch `argument` names, its value after the first colon; kSwitchCount
+// for no switch. Matched in ASCII only: the locale-aware routines need user32.
+SwitchId FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
+    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return kSwitchCount;
     const size_t colon = argument.find(L':');
-    const std::wstring name = argument.substr(1, colon == std::wstring::npos ? colon : colon - 1);
-    for (const SwitchInfo& info : kSwitches) {
-        if (!SameName(name, info.name)) continue;
-        *hasValue = colon != std::wstring::npos;
-        *value = *hasValue ? argument.substr(colon + 1) : std::wstring();
-        return &info;
+    std::string name;
+    for (wchar_t c : argument.substr(1, colon == std::wstring::npos ? colon : colon - 1)) {
+        if (c > 0x7F) return kSwitchCount;
+        name += static_cast<char>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
     }
-    return nullptr;
+    *hasValue = colon != std::wstring::npos;
+    *value = *hasValue ? argument.substr(colon + 1) : std::wstring();
+    for (int id = 0; id < kSwitchCount; ++id) {
+        if (name == kSwitchNames[id]) return static_cast<SwitchId>(id);
+    }
+    return kSwitchCount;
 }
 
-// An argument as a usage error quotes it, on one line and shortened, so a
-// huge argument cannot flood a fleet tool's captured output.
-std::string Quoted(const std::wstring& argument) { return ShownName(argument); }
-
-const char* const kHelpAlone = "/? shows the usage and checks nothing: give it alone.";
-
-// The first error found is the one reported.
 void SetError(RunContext* context, const std::string& error) {
     if (context->usageError.empty()) context->usageError = error;
 }
@@ -132,51 +90,27 @@ bool AnsiAsTyped(const std::wstring& typed, std::string* ansi) {
     return WideFromAnsi(*ansi, &back, true) && back == typed;
 }
 
-// Checks one switch's value and stores it. `slash` is its canonical spelling.
-void TakeSwitch(const SwitchInfo& info, bool hasValue, const std::wstring& value,
-                RunContext* context, std::wstring* typedSuffix) {
-    const std::string slash = std::string("/") + info.name;
-    if (!info.takesValue && hasValue) {
+void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContext* context,
+                std::wstring* typedSuffix) {
+    const std::string slash = std::string("/") + kSwitchNames[id];
+    const bool takesValue = id == kSuffix || id == kBackup || id == kLog || id == kReg;
+    if (!takesValue && hasValue) {
         SetError(context, slash + " takes no value.");
-        return;
-    }
-    switch (info.id) {
-        case kCheck:
-        case kRepair:
-        case kHelp:
-        case kSwitchCount:
-            break;  // the mode is settled once every argument is seen
-        case kWhatIf:
-            context->whatIf = true;
-            break;
-        case kJson:
-            context->json = true;
-            break;
-        case kSuffix:
-            if (value.empty()) {
-                SetError(context, "/suffix needs a value: /suffix:VALUE.");
-                return;
-            }
-            context->hasSuffix = true;
-            *typedSuffix = value;
-            break;
-        case kBackup:
-        case kLog:
-            if (value.empty()) {
-                SetError(context, slash + " needs a file name: " + slash + ":FILE.");
-                return;
-            }
-            (info.id == kBackup ? context->backupFile : context->logFile) = value;
-            break;
-        case kReg:
-            if (value == L"32") {
-                context->view = KEY_WOW64_32KEY;
-            } else if (value == L"64") {
-                context->view = KEY_WOW64_64KEY;
-            } else {
-                SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
-            }
-            break;
+    } else if (id == kWhatIf || id == kJson) {
+        (id == kWhatIf ? context->whatIf : context->json) = true;
+    } else if (id == kSuffix && value.empty()) {
+        SetError(context, "/suffix needs a value: /suffix:VALUE.");
+    } else if (id == kSuffix) {
+        context->hasSuffix = true;
+        *typedSuffix = value;
+    } else if ((id == kBackup || id == kLog) && value.empty()) {
+        SetError(context, slash + " needs a file name: " + slash + ":FILE.");
+    } else if (id == kBackup || id == kLog) {
+        (id == kBackup ? context->backupFile : context->logFile) = value;
+    } else if (id == kReg && (value == L"32" || value == L"64")) {
+        context->view = value == L"32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    } else if (id == kReg) {
+        SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
     }
 }
 
@@ -202,64 +136,56 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     for (const std::wstring& argument : arguments) {
         bool hasValue = false;
         std::wstring value;
-        const SwitchInfo* info = FindSwitch(argument, &hasValue, &value);
-        if (info == nullptr) {
+        const SwitchId id = FindSwitch(argument, &hasValue, &value);
+        if (id == kSwitchCount) {
             if (!anyOther) firstOther = argument;
             anyOther = true;
             continue;
         }
-        if (info->id == kHelp) {
-            seen[kHelp] = true;
+        if (seen[id] && id != kHelp) {
+            SetError(&context, std::string("/") + kSwitchNames[id] + " is given twice.");
             continue;
         }
-        if (seen[info->id]) {
-            SetError(&context, std::string("/") + info->name + " is given twice.");
-            continue;
-        }
-        seen[info->id] = true;
-        TakeSwitch(*info, hasValue, value, &context, &typedSuffix);
+        seen[id] = true;
+        if (id != kHelp) TakeSwitch(id, hasValue, value, &context, &typedSuffix);
     }
     // A detection script that reads exit 0 as compliant must not get it from
     // a call that checked nothing, and /json must get its document.
-    if (seen[kHelp] && (seen[kCheck] || seen[kRepair] || seen[kJson])) {
-        SetError(&context, kHelpAlone);
-    } else if (seen[kHelp]) {
+    const bool modeGiven = seen[kCheck] || seen[kRepair];
+    if (seen[kHelp] && !modeGiven && !seen[kJson]) {
         RunContext usage;
         usage.mode = RunMode::kUsage;
         return usage;
     }
+    if (seen[kHelp]) SetError(&context, "/? shows the usage and checks nothing: give it alone.");
 
     if (seen[kCheck] && seen[kRepair]) {
         SetError(&context, "/check and /repair cannot be used together.");
-    } else if (anyOther && (seen[kCheck] || seen[kRepair])) {
-        SetError(&context, "Unknown argument \"" + Quoted(firstOther) + "\".");
+    } else if (anyOther && modeGiven) {
+        SetError(&context, "Unknown argument \"" + ShownName(firstOther) + "\".");
     }
     if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
     if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
-    if (seen[kJson] && !seen[kCheck] && !seen[kRepair]) {
-        SetError(&context, "/json works only with /check or /repair.");
-    }
+    if (seen[kJson] && !modeGiven) SetError(&context, "/json works only with /check or /repair.");
     if (context.hasSuffix && context.usageError.empty()) {
         const Refusal* refusal = AnsiAsTyped(typedSuffix, &context.suffix)
                                      ? ValueRefusal(context.suffix)
                                      : &kValueNotStorable;
-        if (refusal != nullptr) SetError(&context, std::string(kSuffixRefused) + refusal->reason);
+        if (refusal != nullptr) {
+            SetError(&context, std::string("the /suffix: value ") + refusal->reason);
+        }
     }
     // The audit log would lose its history to the backup.
     if (!context.backupFile.empty() && !context.logFile.empty() &&
         NameSameFile(context.backupFile, context.logFile)) {
-        SetError(&context, kSameFile);
+        SetError(&context, "/backup and /log name the same file.");
     }
 
-    if (seen[kCheck]) {
-        context.mode = RunMode::kCheck;
-    } else if (seen[kRepair]) {
-        context.mode = RunMode::kRepair;
-    } else {
-        context.verbose = anyOther;
-    }
-    // Reads ask for reading only, so a check needs no more rights than that,
-    // and no elevation where the keys' access lists allow reading.
+    context.mode = seen[kCheck]    ? RunMode::kCheck
+                   : seen[kRepair] ? RunMode::kRepair
+                                   : RunMode::kInteractive;
+    context.verbose = !context.Unattended() && anyOther;
+    // A check then needs no elevation where the keys' access lists allow reading.
     context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
     return context;
 }

@@ -8,31 +8,24 @@
 #include <limits>
 #include <streambuf>
 
+#include "text_encoding.h"
+
 namespace {
 
 /*
- * A console hands a program that reads bytes what was typed in the console's
- * own (OEM) code page, and shows the bytes a program writes in that code page
- * too, while the tool's texts and the registry's "A" calls are in the ANSI
- * code page: under 437, a typed é arrives as 0x82, which code page 1252 reads
- * as a low quotation mark, and a stored é (0xE9) shows as Θ. So a console is
- * read and written as characters (ReadConsoleW, WriteConsoleW), converted to
- * and from the ANSI code page here, and std::cin and std::cout keep their
- * usual reads and writes over these two buffers. Pipes and files carry
- * today's bytes through the C runtime, untouched. The console's code pages
- * are the technician's, and stay as they are.
+ * A console hands a program bytes in its own (OEM) code page and shows the
+ * bytes written in it too, while the tool's texts and the registry's "A" calls
+ * are in the ANSI code page: under 437 a typed é arrives as 0x82, a low
+ * quotation mark in 1252. So a console is read and written as characters
+ * (ReadConsoleW, WriteConsoleW), converted to and from the ANSI code page
+ * under std::cin and std::cout; pipes and files keep their bytes untouched.
  */
 
-// What a typed character that the ANSI code page cannot hold becomes: a
-// control character that is not white space, so a value holding it is
-// refused as not storable and it answers no question.
+// A typed character the ANSI code page cannot hold: a control character that
+// is not white space, so it is refused in a value and answers no question.
 const char kUnstorableCharacter = '\x01';
-
-// What ReadAnswer gives for a double-byte character of the ANSI code page.
-const char kNotAnAnswer = '\0';
-
-// Ctrl+Z: typed at a console, the end of input, as the C runtime takes it.
-const wchar_t kEndOfInputCharacter = L'\x1A';
+const char kNotAnAnswer = '\0';                // a double-byte character
+const wchar_t kEndOfInputCharacter = L'\x1A';  // Ctrl+Z, as the C runtime takes it
 
 // Lines typed at a console, as ANSI bytes with "\n" line ends.
 class ConsoleInput : public std::streambuf {
@@ -48,18 +41,13 @@ class ConsoleInput : public std::streambuf {
 
   private:
     void ReadChunk() {
-        wchar_t typed[1024];
-        DWORD count = 0;
-        size_t kept = 0;
-        if (heldSurrogate != 0) typed[kept++] = heldSurrogate;
+        wchar_t typed[1025];
+        size_t length = 0;
+        if (heldSurrogate != 0) typed[length++] = heldSurrogate;
         heldSurrogate = 0;
-        if (!ReadConsoleW(console, typed + kept, static_cast<DWORD>(1024 - kept), &count,
-                          nullptr) ||
-            count == 0) {
-            ended = true;
-            count = 0;
-        }
-        size_t length = kept + count;
+        DWORD count = 0;
+        ended = !ReadConsoleW(console, typed + length, 1024, &count, nullptr) || count == 0;
+        if (!ended) length += count;
         // The two halves of a character beyond UTF-16's first plane may
         // arrive in two reads; the first waits for the second.
         if (!ended && length > 0 && IS_HIGH_SURROGATE(typed[length - 1])) {
@@ -80,9 +68,8 @@ class ConsoleInput : public std::streambuf {
         setg(&bytes[0], &bytes[0], &bytes[0] + bytes.size());
     }
 
-    // One character in the ANSI code page, with no best-fit stand-in: a
-    // best-fit 'y' for a full-width one would answer a question nobody was
-    // asked, and a '?' for a Cyrillic letter would be stored as typed.
+    // No best fit: a best-fit 'y' for a full-width one would answer a question,
+    // and a '?' for a Cyrillic letter would be stored as typed.
     void AppendAnsi(const wchar_t* character, int units) {
         char ansi[8];
         BOOL usedDefault = FALSE;
@@ -101,8 +88,7 @@ class ConsoleInput : public std::streambuf {
     bool ended = false;
 };
 
-// Text for a console, written as characters in one call per flush: a line
-// or a prompt.
+// Written as characters, one call per flush: a line or a prompt.
 class ConsoleOutput : public std::streambuf {
   public:
     explicit ConsoleOutput(HANDLE console) : console(console) {}
@@ -119,15 +105,12 @@ class ConsoleOutput : public std::streambuf {
 
     int sync() override {
         if (pending.empty()) return 0;
-        const int length = static_cast<int>(pending.size());
-        std::wstring wide(static_cast<size_t>(length), L'\0');
-        const int wideLength =
-            MultiByteToWideChar(CP_ACP, 0, pending.data(), length, &wide[0], length);
+        const std::wstring wide = WideFromAnsi(pending);
         pending.clear();
         DWORD written = 0;
+        const DWORD length = static_cast<DWORD>(wide.size());
         const bool ok =
-            wideLength > 0 &&
-            WriteConsoleW(console, wide.data(), static_cast<DWORD>(wideLength), &written, nullptr);
+            length > 0 && WriteConsoleW(console, wide.data(), length, &written, nullptr);
         return ok ? 0 : -1;
     }
 
@@ -144,24 +127,19 @@ bool IsConsole(HANDLE handle) {
 }  // namespace
 
 void StartConsole() {
-    // The buffers are never freed: std::cin and std::cout use them until the
-    // process ends, after every static object is gone.
+    // Never freed: std::cin and std::cout use them until after static objects go.
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (IsConsole(input)) {
-        std::cin.rdbuf(new ConsoleInput(input));
-    }
+    if (IsConsole(input)) std::cin.rdbuf(new ConsoleInput(input));
     if (IsConsole(output)) {
         std::cout.rdbuf(new ConsoleOutput(output));
         return;
     }
-    // To a pipe or a file the C runtime would otherwise hand the system one
-    // byte per write where it takes the handle for a character device (NUL),
-    // which splits double-byte characters and costs a call per byte. Fully
-    // buffered, each line leaves in one write when PrintLine or a read
-    // flushes it.
+    // Otherwise the C runtime writes a byte per call to a character device
+    // (NUL), splitting double-byte characters; each line leaves in one write.
     std::setvbuf(stdout, nullptr, _IOFBF, 4096);
 }
+
 void PrintLine(const std::string& text) { std::cout << text << '\n' << std::flush; }
 
 void PrintPrompt(const std::string& text) { std::cout << text << std::flush; }
@@ -170,8 +148,7 @@ bool ReadAnswer(char* answer) {
     std::cout.flush();
     char next;
     if (!(std::cin >> next)) return false;
-    // A lead byte of the ANSI code page and its trail byte are one character,
-    // and no such character answers anything: its trail byte may well be 'y'.
+    // No double-byte character answers anything: its trail byte may well be 'y'.
     if (IsDBCSLeadByte(static_cast<BYTE>(next))) {
         int trail = std::cin.peek();
         if (trail != std::char_traits<char>::eof() && trail != '\n') std::cin.get();
@@ -198,8 +175,7 @@ bool RestOfLineIsBlank() {
     return false;
 }
 
-// A formatted read of a whole number: any token ends the wait, a number or
-// not (typing Q fails the conversion, which is as good as a number here).
+// Any token ends the wait: Q fails the conversion, as good as a number here.
 void WaitForEntry() {
     std::cout.flush();
     int discarded;

@@ -6,9 +6,8 @@
 
 namespace {
 
-// The full name, without the \\?\ or \\.\ that reaches the same file
-// past the usual name parsing: C:\f.reg and \\?\C:\f.reg are one file,
-// whether it exists yet or not.
+// Without the \\?\ or \\.\ that skips the usual name parsing: C:\f.reg and
+// \\?\C:\f.reg are one file, whether it exists yet or not.
 std::wstring FullName(const std::wstring& typed) {
     std::wstring name = typed;
     if (name.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
@@ -16,9 +15,8 @@ std::wstring FullName(const std::wstring& typed) {
     } else if (name.compare(0, 4, L"\\\\?\\") == 0 || name.compare(0, 4, L"\\\\.\\") == 0) {
         name = name.substr(4);
     }
-    const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return name;
-    std::vector<wchar_t> full(size);
+    std::vector<wchar_t> full(32768);  // the longest path the system takes
+    const DWORD size = static_cast<DWORD>(full.size());
     const DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
     return length > 0 && length < size ? std::wstring(full.data(), length) : name;
 }

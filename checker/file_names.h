@@ -3,7 +3,6 @@
 
 #include <string>
 
-// True when the two names, as the system resolves them (case, "." and "..",
-// short names), name one file; where both exist, when they are the same file
-// (one volume and file id: links too).
+// As the system resolves them (case, "." and "..", short names), or where both
+// exist, by volume and file id (links too).
 bool NameSameFile(const std::wstring& first, const std::wstring& second);

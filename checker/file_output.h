@@ -5,14 +5,11 @@
 
 #include <string>
 
-// Writes `bytes` to `file` in one WriteFile (so appends from several machines
-// to one share never interleave within it), flushes it to the disk when asked,
-// and closes it. The error code of the first step that failed, or
-// ERROR_SUCCESS.
+// One WriteFile (appends from several machines to one share never
+// interleave), flushed when asked, and closed. The first step's error, if any.
 DWORD WriteAndClose(HANDLE file, const std::string& bytes, bool flush);
 
-// Leaves `error` in the thread's last-error value and says whether it is
-// ERROR_SUCCESS, so each path out of a file routine sets it exactly once.
+// Each path out of a file routine sets the last error exactly once, through this.
 inline bool Report(DWORD error) {
     SetLastError(error);
     return error == ERROR_SUCCESS;

@@ -1,13 +1,10 @@
-// The unattended run never reads standard input, shows no notice, and ends
-// with one RESULT line whose exit code a fleet tool can act on.
 #include "fleet_run.h"
 
 #include "run.h"
 
 namespace {
 
-// What the command line says: /check mends nothing, /repair mends Rule One
-// and, given /suffix:, Rule Two.
+// /check mends nothing; /repair mends Rule One and, given /suffix:, Rule Two.
 class FleetRun : public FrontEnd {
   public:
     explicit FleetRun(const RunContext& context) : context(context) {}

@@ -1,9 +1,7 @@
-// The unattended run for fleet tools: /check and /repair.
+// /check and /repair: never reads standard input, ends with one RESULT line.
+// Exits 0 compliant (after the run), 2 not compliant, 1 failed.
 #pragma once
 
 struct RunContext;
 
-// The unattended run of /check or /repair: never reads standard input. Exits
-// 0 when the settings are compliant (after the run), 2 when they are not, 1
-// when the run failed.
 int RunFleet(const RunContext& context);

@@ -10,57 +10,66 @@
 
 namespace {
 
-// The screen's lines; a catalogue text, where one is given, follows its line.
+const char kNoInput[] = "no input, nothing was checked";
+
 void ShowInformationScreen() {
-    const struct {
-        const char* text;
-        const char* catalogueText;
-    } kScreen[] = {
-        {"---------------------USAGE NOTES- START -------------------------------------", nullptr},
-        {"DOS> Sorvane - terse mode", nullptr},
-        {"DOS> Sorvane 1 - verbose mode", nullptr},
-        {"---------------------USAGE NOTES - END --------------------------------------", nullptr},
-        {"", nullptr},
-        {"---------------------WHAT THE PROGRAM DOES -START----------------------------", nullptr},
-        {"This program checks/alters the following LDAP server registry values", nullptr},
-        {"", nullptr},
-        {"** KEYS/VALUES CHECKED *********************", nullptr},
-        {"LDAP Server Key = ", ServerKeyPath},
-        {"1) --", kSettings[kLoginAuth].valueName},
-        {"2) --", kSettings[kCrAuth].valueName},
-        {"3) --", kSettings[kLdapSuffix].valueName},
-        {"", nullptr},
-        {"LDAP Client Key = ", ClientKeyPath},
-        {"4) --", kSettings[kDnSuffix].valueName},
-        {"", nullptr},
-        {"** RULES ENFORCED FOR THE CHECK ************", nullptr},
-        {"Rule One - 1) and 2) must equal \"Yes\"", nullptr},
-        {"Rule Two - 3) must have the same value as 4)", nullptr},
-        {"", nullptr},
-        {"** ACTIONS TAKEN IF RULES DO NOT PASS ******", nullptr},
-        {"If Rule One fails - this program will write \"Yes\"", nullptr},
-        {"                  - into the reg key/value", nullptr},
-        {"If Rule Two fails - this program will prompt for user input", nullptr},
-        {"                  - then write user input into reg key/value", nullptr},
-        {"----------------------WHAT THE PROGRAM DOES -END----------------------------", nullptr},
-        {"", nullptr},
-        {"", nullptr},
+    const std::string kScreen[] = {
+        "---------------------USAGE NOTES- START -------------------------------------",
+        "DOS> Sorvane - terse mode",
+        "DOS> Sorvane 1 - verbose mode",
+        "---------------------USAGE NOTES - END --------------------------------------",
+        "",
+        "---------------------WHAT THE PROGRAM DOES -START----------------------------",
+        "This program checks/alters the following LDAP server registry values",
+        "",
+        "** KEYS/VALUES CHECKED *********************",
+        std::string("LDAP Server Key = ") + ServerKeyPath,
+        std::string("1) --") + kSettings[kLoginAuth].valueName,
+        std::string("2) --") + kSettings[kCrAuth].valueName,
+        std::string("3) --") + kSettings[kLdapSuffix].valueName,
+        "",
+        std::string("LDAP Client Key = ") + ClientKeyPath,
+        std::string("4) --") + kSettings[kDnSuffix].valueName,
+        "",
+        "** RULES ENFORCED FOR THE CHECK ************",
+        "Rule One - 1) and 2) must equal \"Yes\"",
+        "Rule Two - 3) must have the same value as 4)",
+        "",
+        "** ACTIONS TAKEN IF RULES DO NOT PASS ******",
+        "If Rule One fails - this program will write \"Yes\"",
+        "                  - into the reg key/value",
+        "If Rule Two fails - this program will prompt for user input",
+        "                  - then write user input into reg key/value",
+        "----------------------WHAT THE PROGRAM DOES -END----------------------------",
+        "",
+        "",
     };
-    for (const auto& line : kScreen) {
-        PrintLine(std::string(line.text) + (line.catalogueText ? line.catalogueText : ""));
-    }
+    for (const std::string& line : kScreen) PrintLine(line);
 }
 
 // Asks until the operator answers yes or no. False at end of input.
-bool AskForInformation(char* infoAnswer) {
+bool AskForInformation() {
     for (;;) {
-        PrintLine(kInformationQuestion);
-        if (!ReadAnswer(infoAnswer)) return false;
-        if (*infoAnswer == 'Y' || *infoAnswer == 'y') {
-            ShowInformationScreen();
-            return true;
-        }
-        if (*infoAnswer == 'N' || *infoAnswer == 'n') return true;
+        PrintLine("Do you want some information about this program? Press (Y)es/(N)o");
+        char answer;
+        if (!ReadAnswer(&answer)) return false;
+        if (answer == 'Y' || answer == 'y') ShowInformationScreen();
+        if (answer == 'Y' || answer == 'y' || answer == 'N' || answer == 'n') return true;
+    }
+}
+
+void ShowHelp() {
+    for (const char* line : {
+             "--------------------------------------------------------------",
+             "HELP START",
+             "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
+             "These registry key are of type (string) REG_SZ",
+             "As an example - when these keys are viewed with regedit, you will see",
+             "something that looks like dc=example,dc=com",
+             "HELP END",
+             "-------------------------------------------------------------",
+         }) {
+        PrintLine(line);
     }
 }
 
@@ -69,8 +78,8 @@ bool AskForInformation(char* infoAnswer) {
 bool AskForSuffix(std::string* enteredValue) {
     for (;;) {
         PrintLine("");
-        PrintLine(kValuePrompt);
-        PrintPrompt(kValueCue);
+        PrintLine("Please enter the value you want written to these keys");
+        PrintPrompt(">>");
         if (!ReadWord(enteredValue)) {
             PrintLine("");  // end the prompt's line before the summary
             return false;
@@ -83,31 +92,17 @@ bool AskForSuffix(std::string* enteredValue) {
             PrintLine(RefusalLine(*refusal));
             continue;
         }
-        PrintLine(kYouEntered + *enteredValue);
-        bool askAgain = true;
-        while (askAgain) {
-            PrintLine(kConfirmQuestion);
+        PrintLine("You entered " + *enteredValue);
+        for (;;) {
+            PrintLine(
+                "Do you want to write this value into the two reg keys above? Press key "
+                "((Y)es/(N)o/(Q)uit/(H)elp)");
             char answer;
             if (!ReadAnswer(&answer)) return false;
-            switch (answer) {
-                case 'Y':
-                case 'y':
-                    return true;
-                case 'Q':
-                case 'q':
-                    return false;
-                case 'H':
-                case 'h':
-                    for (const char* line : kHelpBlock) PrintLine(line);
-                    askAgain = false;
-                    break;
-                case 'N':
-                case 'n':
-                    askAgain = false;
-                    break;
-                default:
-                    break;
-            }
+            if (answer == 'Y' || answer == 'y') return true;
+            if (answer == 'Q' || answer == 'q') return false;
+            if (answer == 'H' || answer == 'h') ShowHelp();
+            if (answer == 'H' || answer == 'h' || answer == 'N' || answer == 'n') break;
         }
     }
 }
@@ -117,11 +112,9 @@ bool AskForSuffix(std::string* enteredValue) {
 class Dialogue : public FrontEnd {
   public:
     // End of input at the information question ends the run before anything
-    // is read or written, and says so: a run that checked nothing must not
-    // look like a clean one.
+    // is read: a run that checked nothing must not look like a clean one.
     bool Start(RunRecord* run) override {
-        char infoAnswer = 'A';
-        if (AskForInformation(&infoAnswer)) return true;
+        if (AskForInformation()) return true;
         PrintLine("");
         PrintLine(kErrorPrefix + std::string(kNoInput));
         PrintLine("");
@@ -129,25 +122,25 @@ class Dialogue : public FrontEnd {
         return false;
     }
 
-    // Rule One with "Yes", Rule Two with the value the operator confirms.
     bool RepairText(const RuleCheck& check, std::string* text, std::string* announcement) override {
         if (!check.repairText.empty()) {
-            *announcement = kWritingCorrectValue;
+            *announcement = "WRITING CORRECT VALUE into registry";
             *text = check.repairText;
             return true;
         }
         if (!AskForSuffix(text)) return false;
-        *announcement = kWriting + *text + kToRegistry;
+        *announcement = kWriting + *text + " to registry";
         return true;
     }
 
     void Finish(const RunRecord& run) override {
         if (run.changeCount > 0) {
             PrintLine("");
-            PrintLine(kChangesMade + std::to_string(run.changeCount) + kChangesToValues);
+            PrintLine("Program needed to make " + std::to_string(run.changeCount) +
+                      " changes to registry values");
         }
         PrintLine("");
-        PrintLine(kFinished);
+        PrintLine("Program has finished");
         PrintLine("");
     }
 };

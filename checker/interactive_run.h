@@ -4,8 +4,6 @@
 
 struct RunContext;
 
-// The interactive run. Exits 1 when the run failed (no input at all, a value
-// it could not read or write, a backup or log it could not write), 0
-// otherwise; the rest of the outcome is what it printed and what the
-// registry holds.
+// Exits 1 when the run failed (no input at all, a value it could not read or
+// write, a backup or log it could not write), 0 otherwise.
 int RunInteractive(const RunContext& context);

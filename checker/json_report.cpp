@@ -1,6 +1,7 @@
 #include "json_report.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "run_record.h"
@@ -12,48 +13,47 @@
 
 namespace {
 
-std::string JsonBool(bool value) { return value ? "true" : "false"; }
+using Members = std::vector<std::pair<const char*, std::string>>;
 
-// "name":json
-std::string JsonMember(const char* name, const std::string& json) {
-    return "\"" + std::string(name) + "\":" + json;
-}
-
-std::string JsonObject(const std::vector<std::string>& members) {
-    return "{" + Joined(members, ",") + "}";
+std::string JsonObject(const Members& members) {
+    std::vector<std::string> parts;
+    for (const auto& member : members) {
+        parts.push_back("\"" + std::string(member.first) + "\":" + member.second);
+    }
+    return "{" + Joined(parts, ",") + "}";
 }
 
 std::string JsonArray(const std::vector<std::string>& items) {
     return "[" + Joined(items, ",") + "]";
 }
 
-std::string Ascii(const char* text) { return JsonString(WideFromAnsi(text)); }
+std::string JsonBool(bool value) { return value ? "true" : "false"; }
+std::string Ansi(const std::string& text) { return JsonString(WideFromAnsi(text)); }
 std::string Utf8(const std::string& text) { return JsonString(WideFromUtf8(text)); }
 
-// The stored text exactly: a string's UTF-16 text up to its NUL, never the
-// ANSI stand-in; other data as the log shows it; the ANSI text only where the
-// value could not be read as stored.
+// The stored text exactly, never the ANSI stand-in; the ANSI text only where
+// the value could not be read as stored.
 std::string StoredText(const SettingValue& value) {
-    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) {
-        return JsonString(UpToFirstNul(WideFromStored(value.stored)));
-    }
-    if (value.type == REG_NONE && value.stored.empty()) return JsonString(WideFromAnsi(value.text));
+    if (IsStringType(value.type)) return JsonString(StoredString(value.stored));
+    if (value.type == REG_NONE && value.stored.empty()) return Ansi(value.text);
     return Utf8(Utf8FromStored(value.type, value.stored));
 }
 
 std::string Values(const RunRecord& run) {
     std::vector<std::string> values;
-    if (!run.valuesRead) return JsonArray(values);
-    bool passes[kSettingCount] = {};
-    ValuesPassing(run.checks, passes);
-    for (int id = 0; id < kSettingCount; ++id) {
+    bool passes[kSettingCount] = {};  // each value passes the check it takes part in
+    for (const RuleCheck& check : run.checks) {
+        passes[check.setting] = check.holds;
+        if (check.setting == kLdapSuffix) passes[kDnSuffix] = check.holds;
+    }
+    for (int id = 0; run.valuesRead && id < kSettingCount; ++id) {
         const SettingValue& value = run.values[id];
-        values.push_back(JsonObject({JsonMember("key", Ascii(kSettings[id].keyPath)),
-                                     JsonMember("name", Ascii(kSettings[id].valueName)),
-                                     JsonMember("type", Ascii(TypeName(value.type).c_str())),
-                                     JsonMember("text", StoredText(value)),
-                                     JsonMember("representable", JsonBool(value.representable)),
-                                     JsonMember("passes", JsonBool(passes[id]))}));
+        values.push_back(JsonObject({{"key", Ansi(kSettings[id].keyPath)},
+                                     {"name", Ansi(kSettings[id].valueName)},
+                                     {"type", Ansi(TypeName(value.type))},
+                                     {"text", StoredText(value)},
+                                     {"representable", JsonBool(value.representable)},
+                                     {"passes", JsonBool(passes[id])}}));
     }
     return JsonArray(values);
 }
@@ -61,11 +61,11 @@ std::string Values(const RunRecord& run) {
 std::string Writes(const RunRecord& run) {
     std::vector<std::string> writes;
     for (const WriteRecord& write : run.writes) {
-        writes.push_back(JsonObject({JsonMember("key", Ascii(kSettings[write.setting].keyPath)),
-                                     JsonMember("name", Ascii(kSettings[write.setting].valueName)),
-                                     JsonMember("old", Utf8(write.oldText)),
-                                     JsonMember("new", Utf8(write.newText)),
-                                     JsonMember("done", JsonBool(write.done))}));
+        writes.push_back(JsonObject({{"key", Ansi(kSettings[write.setting].keyPath)},
+                                     {"name", Ansi(kSettings[write.setting].valueName)},
+                                     {"old", Utf8(write.oldText)},
+                                     {"new", Utf8(write.newText)},
+                                     {"done", JsonBool(write.done)}}));
     }
     return JsonArray(writes);
 }
@@ -85,22 +85,21 @@ std::string JsonReport(const RunRecord& run, int exitCode) {
     const char* result = !run.failure.empty()    ? "failed"
                          : !run.problems.empty() ? "not compliant"
                                                  : "compliant";
-    std::vector<std::string> members = {
-        JsonMember("tool", "\"Sorvane\""),
-        JsonMember("version", Ascii(SORVANE_VERSION)),
-        JsonMember("build", sizeof(void*) == 8 ? "\"64-bit\"" : "\"32-bit\""),
-        JsonMember("computer", JsonString(ComputerName())),
-        JsonMember("user", JsonString(UserName())),
-        JsonMember("mode", Mode(context)),
-        JsonMember("view", context.view == KEY_WOW64_64KEY ? "\"64-bit\"" : "\"32-bit\""),
-        JsonMember("values", Values(run)),
-        JsonMember("problems", JsonArray(problems)),
-        JsonMember("writes", Writes(run)),
-        JsonMember("backupFile", run.backupFile.empty() ? "null" : JsonString(run.backupFile)),
-        JsonMember("changesMade", std::to_string(run.changeCount)),
-        JsonMember("result", JsonString(WideFromAnsi(result)))};
-    if (!run.failure.empty()) members.push_back(JsonMember("reason", Utf8(FailureReason(run))));
-    members.push_back(JsonMember("exitCode", std::to_string(exitCode)));
+    Members members = {{"tool", "\"Sorvane\""},
+                       {"version", Ansi(SORVANE_VERSION)},
+                       {"build", sizeof(void*) == 8 ? "\"64-bit\"" : "\"32-bit\""},
+                       {"computer", JsonString(ComputerName())},
+                       {"user", JsonString(UserName())},
+                       {"mode", Mode(context)},
+                       {"view", context.view == KEY_WOW64_64KEY ? "\"64-bit\"" : "\"32-bit\""},
+                       {"values", Values(run)},
+                       {"problems", JsonArray(problems)},
+                       {"writes", Writes(run)},
+                       {"backupFile", run.backupFile.empty() ? "null" : JsonString(run.backupFile)},
+                       {"changesMade", std::to_string(run.changeCount)},
+                       {"result", Ansi(result)}};
+    if (!run.failure.empty()) members.push_back({"reason", Utf8(FailureReason(run))});
+    members.push_back({"exitCode", std::to_string(exitCode)});
     return JsonObject(members);
 }
 

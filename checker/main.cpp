@@ -20,15 +20,20 @@ int main() {
     if (!context.usageError.empty()) {
         context.backupFile.clear();
         context.logFile.clear();
-        if (context.json) return RefuseRun(context, "", context.usageError);
-        PrintLine(ScreenText(kResultFailed + context.usageError));
-        return 1;
+        return RefuseRun(context, ScreenText(kResultFailed + context.usageError),
+                         context.usageError);
     }
-    if (!TakeSingleCopyLock()) return RefuseRun(context, kAnotherCopyRunning, kAnotherCopyReason);
+    const std::string another = "another copy of Sorvane is running";
+    if (!TakeSingleCopyLock()) {
+        return RefuseRun(context, kErrorPrefix + another + ", let it finish and run Sorvane again",
+                         another);
+    }
     if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
-        const std::string reason = kLogNotOpened + ShownName(context.logFile) + kForAppending;
+        const std::string reason =
+            "could not open the log " + ShownName(context.logFile) + " for appending";
         context.logFile.clear();  // nothing more goes to a log that cannot be opened
-        return RefuseRun(context, ScreenText(kErrorPrefix + reason + kNothingChecked), reason);
+        return RefuseRun(context, ScreenText(kErrorPrefix + reason + ", nothing was checked"),
+                         reason);
     }
     return context.Unattended() ? RunFleet(context) : RunInteractive(context);
 }

@@ -1,5 +1,6 @@
 #include "registry_backup.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "file_output.h"
@@ -10,11 +11,8 @@ namespace {
 const wchar_t* const kHeader = L"Windows Registry Editor Version 5.00";
 const wchar_t* const kLineEnd = L"\r\n";
 
-// Hex lines are wrapped as regedit wraps them: a trailing backslash, then the
-// next line indented by two spaces, no line longer than this.
 const size_t kHexLineWidth = 80;
 
-// A quoted .reg string: only the backslash and the quote are escaped.
 std::wstring Quoted(const std::wstring& text) {
     std::wstring quoted = L"\"";
     for (wchar_t c : text) {
@@ -25,8 +23,7 @@ std::wstring Quoted(const std::wstring& text) {
 }
 
 // The text of REG_SZ data when a quoted string gives the same bytes back: reg
-// import stores a quoted string as its UTF-16 text and one NUL, so the data
-// must be exactly that. A line break cannot stand inside a quoted string.
+// import stores its text and one NUL, and no line break can stand in it.
 bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
     if (data.size() % 2 != 0) return false;
     *text = WideFromStored(data);
@@ -35,9 +32,8 @@ bool TextThatRoundTrips(const std::vector<BYTE>& data, std::wstring* text) {
     return text->find_first_of(std::wstring(L"\0\r\n", 3)) == std::wstring::npos;
 }
 
-// Data as `reg export` writes it (hex: or hex(N): and the bytes, comma-
-// separated), wrapped like regedit: a line ends in a backslash before it
-// would pass 80 columns, and the next is indented by two spaces.
+// Wrapped as regedit wraps it: a line ends in a backslash before it would
+// pass 80 columns, and the next is indented by two spaces.
 std::wstring WrappedHex(const std::string& hex, size_t lineStart) {
     const size_t colon = hex.find(':');
     std::wstring out = WideFromAnsi(hex.substr(0, colon + 1));
@@ -54,7 +50,6 @@ std::wstring WrappedHex(const std::string& hex, size_t lineStart) {
     return out;
 }
 
-// One value line (or several, for long hex data), without its line end.
 std::wstring ValueLine(const StoredSetting& setting) {
     const std::wstring name =
         setting.valueName.empty() ? L"@" : Quoted(WideFromAnsi(setting.valueName));
@@ -72,13 +67,11 @@ std::wstring ValueLine(const StoredSetting& setting) {
 }
 
 /*
- * On 64-bit Windows a 32-bit program sees HKLM\SOFTWARE through the 32-bit
- * view, whose keys the 64-bit view shows under SOFTWARE\WOW6432Node, and a
- * path through WOW6432Node reaches the 32-bit view from either reg.exe. So a
- * backup of the 32-bit view names its keys that way, and a plain reg import
- * restores them where they were read from a 32-bit or a 64-bit prompt alike.
- * The 64-bit view has no such name: a 32-bit reg.exe reaches it only when
- * told /reg:64. 32-bit Windows has one view and no WOW6432Node.
+ * On 64-bit Windows a path through SOFTWARE\WOW6432Node reaches the 32-bit
+ * view from either reg.exe, so a backup of that view names its keys that way
+ * and a plain reg import restores them where they were read. The 64-bit view
+ * has no such name: a 32-bit reg.exe reaches it only when told /reg:64.
+ * 32-bit Windows has one view and no WOW6432Node.
  */
 enum class FileView { kOnly, k32BitOn64, k64BitOn64 };
 
@@ -99,19 +92,15 @@ std::wstring KeyInFile(const std::string& keyPath, FileView view) {
     return WideFromAnsi(software + "WOW6432Node\\" + keyPath.substr(software.size()));
 }
 
-// The comment naming the view and the reg import call that restores the file.
 std::wstring ViewComment(const std::wstring& fileName, FileView view) {
-    const std::wstring call = L"reg import \"" + fileName + L"\"";
-    if (view == FileView::k64BitOn64)
-        return L"; Registry view: 64-bit. Restore with: " + call + L" /reg:64";
-    if (view == FileView::k32BitOn64) {
-        return L"; Registry view: 32-bit (keys named through WOW6432Node). Restore with: " + call;
-    }
-    return L"; Registry view: the system's own (no WoW64). Restore with: " + call;
+    const wchar_t* const kViewNames[] = {L"the system's own (no WoW64)",
+                                         L"32-bit (keys named through WOW6432Node)", L"64-bit"};
+    return std::wstring(L"; Registry view: ") + kViewNames[static_cast<int>(view)] +
+           L". Restore with: reg import \"" + fileName + L"\"" +
+           (view == FileView::k64BitOn64 ? L" /reg:64" : L"");
 }
 
-// The name the backup goes under: `fileName` where nothing stands yet, else
-// one beside it with the date and time (and a number, where that is taken).
+// `fileName`, then beside it with the date and time (and a number).
 std::wstring CandidateName(const std::wstring& fileName, int attempt) {
     if (attempt == 0) return fileName;
     SYSTEMTIME now;
@@ -129,24 +118,12 @@ std::wstring CandidateName(const std::wstring& fileName, int attempt) {
     return fileName.substr(0, at) + suffix + fileName.substr(at);
 }
 
-// The folder GetTempFileNameW is to use: the one `fileName` names, so the
-// final rename stays within one volume.
-// Found on the UTF-16 name: in a double-byte code page a trail byte may be
-// 0x5C, the byte of the backslash.
+// The folder of `fileName`, so the final rename stays within one volume.
 std::wstring FolderOf(const std::wstring& fileName) {
     const size_t slash = fileName.find_last_of(L"\\/");
     if (slash != std::wstring::npos) return fileName.substr(0, slash + 1);
     if (fileName.size() >= 2 && fileName[1] == L':') return fileName.substr(0, 2) + L".";
     return L".";
-}
-
-// Creates `path` afresh holding exactly `bytes`, flushed to the disk. The
-// error code of the step that failed, or ERROR_SUCCESS.
-DWORD WriteWholeFile(const wchar_t* path, const std::string& bytes) {
-    HANDLE file =
-        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    return WriteAndClose(file, bytes, true);
 }
 
 }  // namespace
@@ -156,16 +133,16 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
     const FileView fileView = ViewOf(view);
     std::wstring out =
         std::wstring(kHeader) + kLineEnd + ViewComment(fileName, fileView) + kLineEnd;
-    std::vector<bool> written(settings.size(), false);
-    for (size_t first = 0; first < settings.size(); ++first) {
-        if (written[first]) continue;
-        const std::string& keyPath = settings[first].keyPath;
-        out += kLineEnd;
-        out += L"[" + KeyInFile(keyPath, fileView) + L"]" + kLineEnd;
-        for (size_t i = first; i < settings.size(); ++i) {
-            if (written[i] || settings[i].keyPath != keyPath) continue;
-            out += ValueLine(settings[i]) + kLineEnd;
-            written[i] = true;
+    std::vector<std::string> keys;  // in the order they first appear
+    for (const StoredSetting& setting : settings) {
+        if (std::find(keys.begin(), keys.end(), setting.keyPath) == keys.end()) {
+            keys.push_back(setting.keyPath);
+        }
+    }
+    for (const std::string& key : keys) {
+        out += kLineEnd + (L"[" + KeyInFile(key, fileView) + L"]") + kLineEnd;
+        for (const StoredSetting& setting : settings) {
+            if (setting.keyPath == key) out += ValueLine(setting) + kLineEnd;
         }
     }
     return out + kLineEnd;
@@ -186,9 +163,11 @@ bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetti
         const std::wstring text = FormatBackup(settings, name, view);
         std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-        error = WriteWholeFile(temporary, bytes);
-        // Without MOVEFILE_REPLACE_EXISTING the rename fails where a file
-        // stands, so no file is overwritten, not even one made meanwhile.
+        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : WriteAndClose(file, bytes, true);
+        // Without MOVEFILE_REPLACE_EXISTING no file is overwritten, not even
+        // one made meanwhile.
         if (error == ERROR_SUCCESS &&
             !MoveFileExW(temporary, name.c_str(), MOVEFILE_WRITE_THROUGH)) {
             error = GetLastError();

@@ -1,5 +1,4 @@
-// The two rules on the four values as read: values in, checks out, nothing
-// printed or written.
+// The two rules on the four values as read: values in, checks out.
 #pragma once
 
 #include <string>
@@ -7,20 +6,15 @@
 
 #include "settings_store.h"
 
-// One check of a rule: Rule One on one of the two flags, or Rule Two on the
-// two suffixes (named by kLdapSuffix, compared with kDnSuffix).
+// Rule One on one of the two flags, or Rule Two on the two suffixes (named by
+// kLdapSuffix, compared with kDnSuffix).
 struct RuleCheck {
     SettingId setting;
     bool holds;
-    std::string problem;           // what is wrong, for the RESULT line; empty when it holds
+    std::string problem;           // for the RESULT line; empty when it holds
     std::vector<SettingId> mends;  // the values a repair writes; none when it holds
-    std::string repairText;        // what Rule One writes there ("Yes"); empty for Rule Two,
-                                   // whose value only the operator or /suffix: gives
+    std::string repairText;        // "Yes" for Rule One; Rule Two's comes from the operator
 };
 
-// The rules on `values`, in the order the runs report them: Rule One on each
-// flag, then Rule Two.
+// Rule One on each flag, then Rule Two: the order the runs report them.
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
-
-// Whether each value passes the check it takes part in.
-void ValuesPassing(const std::vector<RuleCheck>& checks, bool passes[kSettingCount]);

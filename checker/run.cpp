@@ -12,13 +12,14 @@
 
 namespace {
 
+const char kReadFailed[] = "could not read the settings";
+
 struct PlannedWrite {
     SettingId setting;
     std::string text;
 };
 
-// The checks of the values just read and what they leave wrong. A repair
-// without /suffix: leaves the suffixes as they are, and says how to mend them.
+// The checks of the values just read and what they leave wrong.
 void Evaluate(RunRecord* run) {
     const RunContext& context = run->context;
     run->valuesRead = true;
@@ -28,13 +29,9 @@ void Evaluate(RunRecord* run) {
         if (check.holds) continue;
         const bool noSuffix =
             check.setting == kLdapSuffix && context.mode == RunMode::kRepair && !context.hasSuffix;
-        run->problems.push_back(check.problem + (noSuffix ? kNoSuffixGiven : ""));
+        run->problems.push_back(check.problem +
+                                (noSuffix ? " (give /suffix:VALUE to repair it)" : ""));
     }
-}
-
-// Why the log failed, naming what the run had written by then.
-std::string LogFailure(const RunRecord& run) {
-    return kLogNotWritten + ShownName(run.context.logFile) + AlreadyWritten(run);
 }
 
 // A failure of the backup or the log: the interactive run says it at once.
@@ -42,6 +39,13 @@ bool Fail(RunRecord* run, const std::string& failure) {
     run->failure = failure;
     if (!run->context.Unattended()) PrintLine(ScreenText(kErrorPrefix + failure));
     return false;
+}
+
+// Appends `line` to the log, if any; a line the log cannot take fails the run.
+bool Log(RunRecord* run, const std::string& line) {
+    const std::wstring& log = run->context.logFile;
+    if (log.empty() || AppendLogLine(log, line)) return true;
+    return Fail(run, "could not write the log " + ShownName(log) + AlreadyWritten(*run));
 }
 
 std::vector<StoredSetting> BackupOf(const RunRecord& run) {
@@ -54,24 +58,22 @@ std::vector<StoredSetting> BackupOf(const RunRecord& run) {
     return settings;
 }
 
-// Records a write of `text` as `setting`, not made yet, with the value it
-// replaces as the log shows it.
+// A write of `text`, not made yet, with the value it replaces.
 void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
     const SettingValue& oldValue = run->values[setting];
     run->writes.push_back(
         {setting, Utf8FromStored(oldValue.type, oldValue.stored), Utf8FromAnsi(text), false});
 }
 
-// Whether the run keeps records of what its writes replace (a backup, a
-// log, the unattended run's report): it then reads the values again just
-// before it writes, so that the records hold what the registry held then,
-// not what it held while the operator typed, and reads them back after.
+// A run that keeps records of what its writes replace (a backup, a log, the
+// unattended report) reads the values again just before it writes, so they
+// hold what the registry held then, not while the operator typed; and after.
 bool KeepsRecords(const RunContext& context) {
     return context.Unattended() || !context.backupFile.empty() || !context.logFile.empty();
 }
 
-// Before a run's writes: the values read again, and the backup of them made
-// if one is asked for and not made yet. False when either failed.
+// Before a run's writes: the values read again, and the backup made if asked
+// for and not made yet. False when either failed.
 bool PrepareWrites(RunRecord* run) {
     const RunContext& context = run->context;
     if (KeepsRecords(context)) {
@@ -85,18 +87,16 @@ bool PrepareWrites(RunRecord* run) {
     }
     if (context.backupFile.empty() || !run->backupFile.empty()) return true;
     if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view, &run->backupFile)) {
-        return Fail(run, kBackupNotWritten + ShownName(context.backupFile) + kNothingChanged);
+        return Fail(run, "could not write the backup " + ShownName(context.backupFile) +
+                             ", nothing was changed");
     }
-    const std::string saved = kBackupSaved + ShownName(run->backupFile);
+    const std::string saved =
+        "BACKUP - the values before the writes are saved in " + ShownName(run->backupFile);
     Show(context, ScreenText(saved));
-    if (!context.logFile.empty() && !AppendLogLine(context.logFile, saved)) {
-        return Fail(run, LogFailure(*run));
-    }
-    return true;
+    return Log(run, saved);
 }
 
-// Writes `text` as `setting` and logs the write. False when the log or the
-// write failed; `failure` then says why, naming what was already written.
+// Logs and makes one write. False when either failed; `failure` says why.
 bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const RunContext& context = run->context;
     const char* keyPath = kSettings[setting].keyPath;
@@ -106,16 +106,12 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
                                run->writes.back().oldText + "\" -> \"" +
                                run->writes.back().newText + "\"";
-    if (!context.logFile.empty() && !AppendLogLine(context.logFile, kLogWrite + logged)) {
-        return Fail(run, LogFailure(*run));
-    }
-    // The count is the text's length; the registry still stores the NUL that
-    // follows it, as it does for any string data that does not end in one.
-    const DWORD length = static_cast<DWORD>(text.size());
-    if (!WriteLdapSetting(context, setting, text.c_str(), length)) {
-        if (!context.logFile.empty()) AppendLogLine(context.logFile, kLogRefused + logged);
+    if (!Log(run, "WRITE " + logged)) return false;
+    // The registry stores a NUL after string data that does not end in one.
+    if (!WriteLdapSetting(context, setting, text.c_str(), static_cast<DWORD>(text.size()))) {
+        if (!context.logFile.empty()) AppendLogLine(context.logFile, "REFUSED " + logged);
         run->failure =
-            std::string(kCouldNotWrite) + keyPath + " = " + valueName + AlreadyWritten(*run);
+            std::string("could not write ") + keyPath + " = " + valueName + AlreadyWritten(*run);
         return false;
     }
     ++run->changeCount;
@@ -123,9 +119,8 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     return true;
 }
 
-// Makes the planned writes, announced once the backup is made: by
-// `announcement`, or each on its line (/whatif only names and records them).
-// False when one failed and the run must end.
+// Makes the planned writes (/whatif records them), announced once the backup
+// is made: by `announcement`, or each on its line. False when one failed.
 bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
                 const std::string& announcement = "") {
     const RunContext& context = run->context;
@@ -134,8 +129,8 @@ bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
     if (!announcement.empty()) PrintLine(announcement);
     for (const PlannedWrite& write : *plan) {
         if (announcement.empty()) {
-            Show(context,
-                 (context.whatIf ? kWouldWrite : kWriting) + NamedWrite(write.setting, write.text));
+            Show(context, (context.whatIf ? "WHATIF - would write " : kWriting) +
+                              NamedWrite(write.setting, write.text));
         }
         if (!context.MayWrite()) {
             RecordWrite(run, write.setting, write.text);
@@ -147,9 +142,8 @@ bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
     return true;
 }
 
-// The settings after the writes, read again: the record states what the
-// registry holds, not what the run meant to do, also when the run failed
-// part way (that read says nothing more: the failure has been told).
+// The record states what the registry holds after the writes, also when the
+// run failed part way (that read then says nothing: the failure has been told).
 void ReadBack(RunRecord* run) {
     const bool failed = !run->failure.empty();
     REGSAM ignored = 0;
@@ -160,19 +154,14 @@ void ReadBack(RunRecord* run) {
     }
     run->valuesRead = false;
     run->problems.clear();
-    if (!failed) run->failure = kReadBackFailed + AlreadyWritten(*run);
+    if (!failed) run->failure = kReadFailed + (" back after writing them" + AlreadyWritten(*run));
 }
 
-// Ends the run: logs the RESULT line, failing the run when the log cannot
-// take it, prints it (an unattended run) or the JSON document (/json), and
-// returns the exit code.
+// Logs the RESULT line (a run whose end the log cannot tell of has failed,
+// whatever it did), prints it or the JSON document, and returns the exit code.
 int EndRun(RunRecord* run) {
     const RunContext& context = run->context;
-    // The RESULT line is the log's last word on the run: a run whose end the
-    // log cannot tell of has failed, whatever it did.
-    if (!context.logFile.empty() && !AppendLogLine(context.logFile, ResultLine(*run))) {
-        Fail(run, LogFailure(*run));
-    }
+    Log(run, ResultLine(*run));
     const int exitCode = ExitCode(*run);
     if (context.json) {
         PrintLine(JsonReport(*run, exitCode));
@@ -193,9 +182,9 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
         return EndRun(&run);
     }
     Evaluate(&run);
-    // The dialogue writes each check's values as soon as the operator has
-    // settled them, and both suffixes, as it always has; an unattended run
-    // first reports every check, then writes only the values that differ.
+    // The dialogue writes each check's values once the operator has settled
+    // them, as it always has; an unattended run first reports every check,
+    // then writes only the values that differ.
     std::vector<PlannedWrite> plan;
     for (const RuleCheck& check : run.checks) {
         ShowCheck(context, check, run.values);
@@ -219,7 +208,7 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
 
 int RefuseRun(const RunContext& context, const std::string& interactiveLine,
               const std::string& reason) {
-    if (!context.Unattended() && !interactiveLine.empty()) PrintLine(interactiveLine);
+    if (!context.Unattended() && !interactiveLine.empty()) Show(context, interactiveLine);
     RunRecord run(context);
     run.failure = reason;
     return EndRun(&run);

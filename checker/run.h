@@ -1,7 +1,6 @@
 // One run of the rules for every mode: read, check, plan the writes, back up,
 // log, write, read back, and end with the outcome, all in one RunRecord. The
-// two front ends (the interactive dialogue, the unattended modes) supply only
-// what is their own.
+// front ends (the dialogue, the unattended modes) supply only their own part.
 #pragma once
 
 #include <string>
@@ -15,20 +14,17 @@ class FrontEnd {
     virtual ~FrontEnd() = default;
     // Before anything is read. False ends the run; `run->failure` says why.
     virtual bool Start(RunRecord* run) = 0;
-    // The text that mends `check`, which does not hold, and the line that
-    // announces its writes once the backup is made (none: each write is
-    // announced on its own line). False leaves the check as it is.
+    // The text that mends `check`, and the line that announces its writes once
+    // the backup is made (none: each write has a line). False: left as it is.
     virtual bool RepairText(const RuleCheck& check, std::string* text,
                             std::string* announcement) = 0;
     // After the checks and their writes, when the run has not failed.
     virtual void Finish(const RunRecord& run) = 0;
 };
 
-// The run of `context` with `frontEnd`; returns the exit code.
 int RunChecks(const RunContext& context, FrontEnd* frontEnd);
 
-// Ends a run that reads and writes nothing because of `reason` (UTF-8): the
-// interactive run prints `interactiveLine` (ANSI) when there is one, and the
-// run ends as every run does.
+// Ends a run that reads and writes nothing because of `reason` (UTF-8); the
+// interactive run first prints `interactiveLine` (ANSI), if any.
 int RefuseRun(const RunContext& context, const std::string& interactiveLine,
               const std::string& reason);

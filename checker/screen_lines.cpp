@@ -3,53 +3,32 @@
 #include "text_encoding.h"
 #include "texts.h"
 
-namespace {
-
-bool ShowsChecks(const RunContext& context) { return VerboseMode || context.Unattended(); }
-
-void ShowRuleOne(const RunContext& context, const RuleCheck& check, const SettingValue& value) {
-    const char* name = kSettings[check.setting].valueName;
-    if (check.holds) {
-        if (ShowsChecks(context)) {
-            Show(context, std::string(kCheckOk) + name + " = " + ShownValue(context, value));
-        }
-        return;
-    }
-    if (check.setting == kCrAuth) Show(context, "");
-    Show(context, std::string(kCorrectionNeeded) + ServerKeyPath + " = " + name + kIsCurrently +
-                      ShownValue(context, value));
-    Show(context, std::string(kShouldBe) + kExpectedValue);
-}
-
-void ShowRuleTwo(const RunContext& context, const RuleCheck& check,
-                 const SettingValue values[kSettingCount]) {
-    const char* serverName = kSettings[kLdapSuffix].valueName;
-    const char* clientName = kSettings[kDnSuffix].valueName;
-    if (check.holds) {
-        if (ShowsChecks(context)) {
-            Show(context, std::string(kCheckOk) + serverName + " = " + clientName + " = " +
-                              ShownValue(context, values[kLdapSuffix]));
-        }
-        return;
-    }
-    Show(context, "");
-    Show(context, std::string(kCorrectionNeeded) + kNoMatch);
-    Show(context, std::string(ServerKeyPath) + " = " + serverName + kIsCurrently +
-                      ShownValue(context, values[kLdapSuffix]));
-    Show(context, std::string(ClientKeyPath) + " = " + clientName + kIsCurrently +
-                      ShownValue(context, values[kDnSuffix]));
-    Show(context, kMustMatch);
-}
-
-}  // namespace
-
 void ShowCheck(const RunContext& context, const RuleCheck& check,
                const SettingValue values[kSettingCount]) {
-    if (check.setting == kLdapSuffix) {
-        ShowRuleTwo(context, check, values);
-    } else {
-        ShowRuleOne(context, check, values[check.setting]);
+    const char kIsCurrently[] = " is currently = ";
+    const char* name = kSettings[check.setting].valueName;
+    const char* clientName = kSettings[kDnSuffix].valueName;
+    const std::string shown = ShownValue(context, values[check.setting]);
+    const bool ruleTwo = check.setting == kLdapSuffix;
+    if (check.holds) {
+        if (VerboseMode || context.Unattended()) {
+            Show(context, std::string("Check OK - ") + name + " = " +
+                              (ruleTwo ? clientName + std::string(" = ") : "") + shown);
+        }
+        return;
     }
+    if (check.setting != kLoginAuth) Show(context, "");
+    const std::string serverLine = std::string(ServerKeyPath) + " = " + name + kIsCurrently + shown;
+    if (!ruleTwo) {
+        Show(context, "CORRECTION NEEDED - " + serverLine);
+        Show(context, std::string("SHOULD BE - ") + kExpectedValue);
+        return;
+    }
+    Show(context, "CORRECTION NEEDED - two registry key/values below do not match");
+    Show(context, serverLine);
+    Show(context, std::string(ClientKeyPath) + " = " + clientName + kIsCurrently +
+                      ShownValue(context, values[kDnSuffix]));
+    Show(context, "These two values MUST match!");
 }
 
 std::string NamedWrite(SettingId setting, const std::string& text) {

@@ -1,4 +1,4 @@
-// The lines a run prints about its checks and writes, from what it recorded.
+// The lines a run prints about its checks and writes.
 #pragma once
 
 #include <string>
@@ -12,6 +12,5 @@
 void ShowCheck(const RunContext& context, const RuleCheck& check,
                const SettingValue values[kSettingCount]);
 
-// "key = value name = text", as the WRITING and WHATIF lines name a write,
-// the text shortened as every value in fleet output is.
+// "key = value name = text", as the WRITING and WHATIF lines name a write.
 std::string NamedWrite(SettingId setting, const std::string& text);

@@ -6,7 +6,6 @@
 #include "registry/registry_key.h"
 #include "run_context.h"
 #include "text_encoding.h"
-#include "texts.h"
 
 BYTE ValueBuffer[kValueBufferCapacity];
 DWORD ValueBufferSize = kValueBufferCapacity;
@@ -14,54 +13,38 @@ bool VerboseMode = false;
 
 namespace {
 
-// The view that is not the run's: the 32-bit one, unless the run asked for it
-// (or, as the 32-bit build does, for no view, which on 64-bit Windows is it).
+// The view that is not the run's (the 32-bit build's "no view" is the 32-bit one).
 REGSAM OtherView(REGSAM view) {
     return view == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 }
 
-// The other view, when `keyPath` is there; 0 otherwise. Where there is one
-// view only (32-bit Windows) both flags name the same key, missing in both.
-REGSAM ViewHolding(const char* keyPath, REGSAM view) {
+bool OpensIn(const char* keyPath, REGSAM view) {
     RegistryKey key;
-    key.SetAccess(KEY_READ | OtherView(view));
-    return key.Open(keyPath) ? OtherView(view) : 0;
+    key.SetAccess(KEY_READ | view);
+    return key.Open(keyPath);
 }
 
-// The open failed: say so and, where the account was merely not elevated
-// (User Account Control hands administrators a filtered token), or the key is
-// in the other registry view, say what helps. Returns that other view, or 0.
+// The open failed: say so and, where the token is a filtered one (User Account
+// Control) or the key is in the other view, say what helps. Returns that view
+// or 0; on 32-bit Windows both flags name the one view, so it is never found.
 REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
     const DWORD reason = GetLastError();
-    Show(context, std::string(kCouldNotOpen) + keyPath);
+    Show(context, std::string(" ERROR - could not open ") + keyPath);
     if (reason == ERROR_ACCESS_DENIED && !context.processIsElevated()) {
-        Show(context, kElevationHint);
+        Show(context, "Run Sorvane from an elevated command prompt (Run as administrator)");
     }
-    const REGSAM other = reason == ERROR_FILE_NOT_FOUND ? ViewHolding(keyPath, context.view) : 0;
-    if (other != 0 && !context.Unattended()) {
-        Show(context, other == KEY_WOW64_64KEY ? kKeysIn64BitView : kKeysIn32BitView);
+    if (reason != ERROR_FILE_NOT_FOUND || !OpensIn(keyPath, OtherView(context.view))) return 0;
+    const bool in64 = OtherView(context.view) == KEY_WOW64_64KEY;
+    if (!context.Unattended()) {
+        Show(context, std::string("The keys are in the ") + (in64 ? "64" : "32") +
+                          "-bit registry view: run it again with /reg:" + (in64 ? "64" : "32"));
     }
-    return other;
+    return OtherView(context.view);
 }
 
-// True when `text`, as the ANSI read gave it (cut at its first NUL), is the
-// value stored: data of a type other than a string passes through that read
-// unchanged, and a string's Unicode text up to its first NUL must be what
-// `text` converts to.
-bool StoredAsText(const std::string& text, DWORD type, const std::vector<BYTE>& stored) {
-    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return true;
-    if (stored.size() % 2 != 0) return false;
-    return WideFromAnsi(text) == UpToFirstNul(WideFromStored(stored));
-}
-
-// Reads one value into ValueBuffer and fills `value` from it; false when the
-// read failed. The text is the bytes the read reported, cut at the first NUL
-// among them. Values written by this tool do end in a NUL (RegSetValueExA
-// stores the one that follows string data not ending in one), but another
-// writer may store string data without one, and such data must not run on
-// into what an earlier, longer value left in the shared buffer.
-// The value is then read once more as stored, so that a text the conversion
-// changed never passes a rule by accident.
+// The text is cut at the first NUL among the bytes read: data stored without
+// one must not run on into what an earlier, longer value left in the buffer.
+// It is read again as stored, so a text the conversion changed never passes.
 bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     ValueBufferSize = kValueBufferCapacity;
     if (!key->ReadValue(valueName, ValueBuffer, &ValueBufferSize)) return false;
@@ -73,21 +56,21 @@ bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     BYTE stored[2 * kValueBufferCapacity + 2];
     DWORD storedSize = sizeof stored;
     DWORD type = REG_NONE;
-    if (key->ReadStoredValue(valueName, &type, stored, &storedSize)) {
-        value->type = type;
-        value->stored.assign(stored, stored + storedSize);
-        value->representable = StoredAsText(value->text, type, value->stored);
-    } else {
-        // Not seen as stored, so not known to be what it reads as.
-        value->type = REG_NONE;
-        value->stored.clear();
-        value->representable = false;
+    if (!key->ReadStoredValue(valueName, &type, stored, &storedSize)) {
+        value->representable = false;  // not seen as stored, so not known to be it
+        return true;
     }
+    value->type = type;
+    value->stored.assign(stored, stored + storedSize);
+    // Data of another type passes the "A" read unchanged; a string must be
+    // what its text converts to, up to its first NUL.
+    value->representable =
+        !IsStringType(type) ||
+        (storedSize % 2 == 0 && WideFromAnsi(value->text) == StoredString(value->stored));
     return true;
 }
 
-// The texts that tell a server read from a client read, and the values read
-// under that key.
+// The texts that tell a server read from a client read.
 struct KeyReading {
     const char* keyPath;
     const char* problemReading;
@@ -96,12 +79,11 @@ struct KeyReading {
     SettingId last;
 };
 const KeyReading kKeyReadings[] = {
-    {ServerKeyPath, kProblemReadingServer, kServerReadProgress, kLoginAuth, kLdapSuffix},
-    {ClientKeyPath, kProblemReadingClient, kClientReadProgress, kDnSuffix, kDnSuffix},
+    {ServerKeyPath, "ERROR - problem reading ", "Read--LDAP Key/Value  = ", kLoginAuth,
+     kLdapSuffix},
+    {ClientKeyPath, "ERROR - problem reading  ", "Read LDAP Key/Value  = ", kDnSuffix, kDnSuffix},
 };
 
-// Reads the values of one key, in order, into `values`; false after a
-// failure, whose notice has been shown.
 bool ReadKeyValues(const RunContext& context, const KeyReading& reading, SettingValue values[],
                    REGSAM* keysInOtherView, ReadReport report) {
     const bool progress = report == ReadReport::kWithProgress;
@@ -113,7 +95,7 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
         ShowFatalNotice(context, Notice::kReadFailure);
         return false;
     }
-    if (progress && VerboseMode) PrintLine(std::string(kOpenProgress) + reading.keyPath);
+    if (progress && VerboseMode) PrintLine(std::string("Open--RegKey:-- ") + reading.keyPath);
     for (int id = reading.first; id <= reading.last; ++id) {
         const char* name = kSettings[id].valueName;
         SettingValue value;
@@ -133,8 +115,7 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
 
 }  // namespace
 
-// One key object per key, each closed before the next is opened, so at most
-// one registry handle is open at any moment.
+// Each key is closed before the next is opened: one handle at most at a time.
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
                       REGSAM* keysInOtherView, ReadReport report) {
     for (const KeyReading& reading : kKeyReadings) {
@@ -144,17 +125,14 @@ bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCou
 }
 
 std::string ShownValue(const RunContext& context, const SettingValue& value) {
-    // A line break in a value would print a line of its own: a forged
-    // "RESULT:" line, say, above the real one.
-    // A REG_DWORD as the number it holds, as the log and the JSON document
-    // give it, not as the bytes the read hands over.
+    // On one line, so a value cannot forge a "RESULT:" line above the real one;
+    // a REG_DWORD as the number it holds, as the log and the document give it.
     const bool number = value.type == REG_DWORD && value.stored.size() == sizeof(DWORD);
     const std::string oneLine =
         OnOneLine(number ? std::to_string(DwordOf(value.stored)) : value.text);
     std::string shown = context.Unattended() ? Shortened(oneLine) : oneLine;
-    if (!value.representable) shown += kNotRepresentable;
-    // Data of another type never passes a rule, whatever it reads as: the
-    // line says why.
+    if (!value.representable) shown += " [not representable in this code page]";
+    // Data of another type never passes a rule: the line says why.
     if (value.type != REG_SZ && !value.stored.empty()) shown += " (" + TypeName(value.type) + ")";
     return shown;
 }
@@ -170,9 +148,10 @@ bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* 
         ShowFatalNotice(context, Notice::kWriteFailure);
         return false;
     }
-    if (VerboseMode) PrintLine(std::string(kOpenForWriteProgress) + keyPath);
+    if (VerboseMode) PrintLine(std::string("Open for Write --RegKey:-- ") + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
-        Show(context, std::string(kProblemWriting) + keyPath + " = " + valueName + " = " + text);
+        Show(context,
+             std::string("ERROR - problem writing ") + keyPath + " = " + valueName + " = " + text);
         ShowFatalNotice(context, Notice::kWriteFailure);
         return false;
     }
@@ -182,8 +161,12 @@ bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* 
 void ShowFatalNotice(const RunContext& context, Notice notice) {
     if (context.Unattended()) return;
     PrintLine("");
-    PrintLine(notice == Notice::kReadFailure ? kReadNotice : kWriteNotice);
-    PrintLine(kRecordNotice);
-    PrintLine(kQuitNotice);
+    PrintLine(notice == Notice::kReadFailure
+                  ? "This program cannot read one or more of the four LDAP registry key/values "
+                    "it requires"
+                  : "This program cannot write to one of the four LDAP registry key/values it "
+                    "requires");
+    PrintLine("Record information (i.e. screen capture) and contact your next level of support");
+    PrintLine("Press Q to Quit");
     WaitForEntry();
 }

@@ -1,5 +1,5 @@
-// Where the four checked LDAP settings live, and the routines that move them
-// between the registry and the run: the only users of the registry in the tool.
+// Where the four LDAP settings live, and the routines that move them between
+// the registry and the run: the only users of the registry in the tool.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +12,7 @@ struct RunContext;
 inline constexpr char ServerKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
 inline constexpr char ClientKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
 
-// The four values, in the order they are read: three under the server key,
-// then one under the client key. A plain enum: the ids index the arrays below.
+// In the order they are read. A plain enum: the ids index arrays.
 enum SettingId { kLoginAuth, kCrAuth, kLdapSuffix, kDnSuffix, kSettingCount };
 
 struct SettingPlace {
@@ -27,10 +26,9 @@ inline constexpr SettingPlace kSettings[kSettingCount] = {
     {ClientKeyPath, "DNSuffix"},
 };
 
-// One setting as read: its text in the ANSI code page, which the rules and the
-// screen use, and the value exactly as the registry stores it. The "A" read
-// converts stored Unicode with best-fit mapping (full-width "Ｙｅｓ" reads as
-// "Yes"), so the text alone may not tell the stored value apart from another.
+// One setting as read: its text in the ANSI code page, for the rules and the
+// screen, and the value as stored. The "A" read converts with best fit
+// ("Ｙｅｓ" reads as "Yes"), so the text alone may not tell values apart.
 struct SettingValue {
     std::string text;
     DWORD type = REG_NONE;
@@ -44,35 +42,28 @@ extern BYTE ValueBuffer[kValueBufferCapacity];
 extern DWORD ValueBufferSize;
 extern bool VerboseMode;
 
-// Longest value that a later read can take back: the registry stores a NUL
-// after the text, and the two must fit the read buffer.
+// The registry stores a NUL after the text, and both must fit the read buffer.
 const size_t kMaxValueLength = kValueBufferCapacity - 1;
 
-// What a read prints: the first read of a run its verbose progress lines and
-// any failure; a read again before or after the writes its failure only; a
-// read after a failure that has been told, nothing.
+// What a read prints: the first its progress and any failure, one before or
+// after the writes its failure only, one after a told failure nothing.
 enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
 
-// Reads the four values, in SettingId order, into `values`. False after a
-// failure, whose notice the interactive run has then shown and the operator
-// acknowledged; when a key is missing in the run's view and there in the
-// other one, that view (KEY_WOW64_64KEY or KEY_WOW64_32KEY) is put in
-// `keysInOtherView`, which is otherwise left alone.
+// False after a failure, whose notice the interactive run has shown; a key
+// missing in the run's view but there in the other puts that view in `keysInOtherView`.
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
                       REGSAM* keysInOtherView, ReadReport report = ReadReport::kWithProgress);
 
-// A value as the screen shows it: on one line, cut to 100 characters in
-// unattended output, and marked when it is not the stored value.
+// On one line, cut in unattended output, marked where it is not the stored
+// value, and with its type where that is not REG_SZ.
 std::string ShownValue(const RunContext& context, const SettingValue& value);
 
-// Stores exactly `byteCount` bytes of `text` as the REG_SZ value `setting`.
-// False after a failure, whose notice the interactive run has then shown and
-// the operator acknowledged.
+// Stores `byteCount` bytes of `text` as REG_SZ. False after a failure, whose
+// notice the interactive run has shown.
 bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
                       DWORD byteCount);
 
 enum class Notice { kReadFailure, kWriteFailure };
 
-// Shows the notice and waits for the operator. Unattended runs show no
-// notice: nobody is there to read it.
+// Shows the notice and waits for the operator; unattended runs show none.
 void ShowFatalNotice(const RunContext& context, Notice notice);

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "texts.h"
-
 namespace {
+
+const char kShortened[] = "...";
 
 // `text` in `codePage` as UTF-16; false where `flags` refuse it.
 bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring* wide) {
@@ -19,17 +19,16 @@ bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring*
     return true;
 }
 
-// UTF-16 in `codePage`, a character it cannot hold as `stand-in` (null: the
+// UTF-16 in `codePage`, a character it cannot hold as `standIn` (null: the
 // code page's own, or best fit unless `flags` forbid it).
-std::string WideTo(UINT codePage, DWORD flags, const wchar_t* text, size_t length,
-                   const char* standIn) {
-    if (length == 0) return std::string();
-    const int count = static_cast<int>(length);
+std::string WideTo(UINT codePage, DWORD flags, const std::wstring& text, const char* standIn) {
+    if (text.empty()) return std::string();
+    const int count = static_cast<int>(text.size());
     const int size =
-        WideCharToMultiByte(codePage, flags, text, count, nullptr, 0, standIn, nullptr);
+        WideCharToMultiByte(codePage, flags, text.data(), count, nullptr, 0, standIn, nullptr);
     if (size <= 0) return std::string();
     std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(codePage, flags, text, count, &out[0], size, standIn, nullptr);
+    WideCharToMultiByte(codePage, flags, text.data(), count, &out[0], size, standIn, nullptr);
     return out;
 }
 
@@ -45,25 +44,23 @@ std::wstring WideFromAnsi(const std::string& text) {
     return wide;
 }
 
-std::string AnsiFromWide(const std::wstring& wide) {
-    return WideTo(CP_ACP, 0, wide.data(), wide.size(), nullptr);
-}
+std::string AnsiFromWide(const std::wstring& wide) { return WideTo(CP_ACP, 0, wide, nullptr); }
 
 std::string AnsiForScreen(const std::wstring& wide) {
-    return WideTo(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wide.size(), "?");
+    return WideTo(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, "?");
 }
 
 std::string ScreenText(const std::string& utf8) { return AnsiForScreen(WideFromUtf8(utf8)); }
 
-std::string Utf8FromWide(const std::wstring& text) {
-    return Utf8FromWide(text.data(), text.size());
-}
+std::string Utf8FromWide(const std::wstring& text) { return WideTo(CP_UTF8, 0, text, nullptr); }
 
 std::wstring WideFromUtf8(const std::string& utf8) {
     std::wstring wide;
     WideFrom(CP_UTF8, 0, utf8, &wide);
     return wide;
 }
+
+std::string Utf8FromAnsi(const std::string& text) { return Utf8FromWide(WideFromAnsi(text)); }
 
 std::string OnOneLine(const std::string& text) {
     std::string out;
@@ -96,79 +93,10 @@ std::string Shortened(const std::string& text, size_t longest) {
     return text.substr(0, end) + kShortened;
 }
 
-std::string Utf8FromWide(const wchar_t* text, size_t length) {
-    return WideTo(CP_UTF8, 0, text, length, nullptr);
-}
-
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
     std::string joined;
     for (size_t i = 0; i < parts.size(); ++i) joined += (i > 0 ? separator : "") + parts[i];
     return joined;
-}
-
-std::string Utf8FromAnsi(const std::string& text) {
-    const std::wstring wide = WideFromAnsi(text);
-    return Utf8FromWide(wide.data(), wide.size());
-}
-
-std::wstring WideFromStored(const std::vector<BYTE>& data) {
-    std::wstring wide;
-    for (size_t i = 0; i + 1 < data.size(); i += 2) {
-        wide += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-    }
-    return wide;
-}
-
-std::wstring UpToFirstNul(const std::wstring& wide) { return wide.substr(0, wide.find(L'\0')); }
-
-unsigned long DwordOf(const std::vector<BYTE>& data) {
-    return data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<unsigned long>(data[3]) << 24);
-}
-
-std::string HexText(DWORD type, const std::vector<BYTE>& data) {
-    char tag[24];
-    if (type == REG_BINARY) {
-        std::snprintf(tag, sizeof tag, "hex:");
-    } else {
-        std::snprintf(tag, sizeof tag, "hex(%lx):", static_cast<unsigned long>(type));
-    }
-    std::string out = tag;
-    for (size_t i = 0; i < data.size(); ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, i + 1 < data.size() ? "%02x," : "%02x", data[i]);
-        out += byte;
-    }
-    return out;
-}
-
-std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
-    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-        const std::wstring text = UpToFirstNul(WideFromStored(data));
-        return Utf8FromWide(text.data(), text.size());
-    }
-    if (type == REG_DWORD && data.size() == sizeof(DWORD)) return std::to_string(DwordOf(data));
-    return HexText(type, data);
-}
-
-std::string TypeName(DWORD type) {
-    switch (type) {
-        case REG_NONE:
-            return "REG_NONE";
-        case REG_SZ:
-            return "REG_SZ";
-        case REG_EXPAND_SZ:
-            return "REG_EXPAND_SZ";
-        case REG_BINARY:
-            return "REG_BINARY";
-        case REG_DWORD:
-            return "REG_DWORD";
-        case REG_MULTI_SZ:
-            return "REG_MULTI_SZ";
-        case REG_QWORD:
-            return "REG_QWORD";
-        default:
-            return "REG_" + std::to_string(type);
-    }
 }
 
 std::string ShownName(const std::wstring& name) {
@@ -187,4 +115,51 @@ std::string ShownName(const std::wstring& name) {
         }
     }
     return Utf8FromWide(shown) + (i < name.size() ? kShortened : "");
+}
+
+std::string TypeName(DWORD type) {
+    const char* const kNames[] = {"REG_NONE",  "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY",
+                                  "REG_DWORD", nullptr,  nullptr,         "REG_MULTI_SZ",
+                                  nullptr,     nullptr,  nullptr,         "REG_QWORD"};
+    if (type < sizeof kNames / sizeof kNames[0] && kNames[type] != nullptr) return kNames[type];
+    return "REG_" + std::to_string(type);
+}
+
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+std::wstring WideFromStored(const std::vector<BYTE>& data) {
+    std::wstring wide;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        wide += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+    }
+    return wide;
+}
+
+std::wstring StoredString(const std::vector<BYTE>& data) {
+    const std::wstring wide = WideFromStored(data);
+    return wide.substr(0, wide.find(L'\0'));
+}
+
+unsigned long DwordOf(const std::vector<BYTE>& data) {
+    return data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<unsigned long>(data[3]) << 24);
+}
+
+std::string HexText(DWORD type, const std::vector<BYTE>& data) {
+    char tag[24];
+    std::snprintf(tag, sizeof tag, "hex(%lx):", static_cast<unsigned long>(type));
+    std::string out = type == REG_BINARY ? "hex:" : tag;
+    for (size_t i = 0; i < data.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, i + 1 < data.size() ? "%02x," : "%02x", data[i]);
+        out += byte;
+    }
+    return out;
+}
+
+std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data) {
+    if (IsStringType(type)) return Utf8FromWide(StoredString(data));
+    if (type == REG_DWORD && data.size() == sizeof(DWORD)) return std::to_string(DwordOf(data));
+    return HexText(type, data);
 }

@@ -55,26 +55,7 @@ bool IsPredefinedRoot(HKEY key) { return RootNameOf(key) != nullptr; }
 
 }  // namespace registry_internal
 
-RegistryKey::RegistryKey()
-    : rootKey(nullptr),
-      currentKey(nullptr),
-      openAccess(KEY_ALL_ACCESS),
-      subKeyNameBuffer(nullptr),
-      valueNameBuffer(nullptr),
-      subKeyIndex(0),
-      valueIndex(0),
-      subKeyCount(0),
-      maxSubKeyNameLength(0),
-      maxClassLength(0),
-      valueCount(0),
-      maxValueNameLength(0),
-      maxValueDataLength(0),
-      securityDescriptorSize(0),
-      lastWriteTime() {
-    // Nothing is open yet: an empty path and class text rather than garbage.
-    path[0] = '\0';
-    className[0] = '\0';
-}
+RegistryKey::RegistryKey() = default;
 
 RegistryKey::~RegistryKey() {
     ReplaceRoot(nullptr);

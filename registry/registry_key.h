@@ -88,23 +88,24 @@ class RegistryKey {
     bool BeginWalkStep(bool restart, DWORD* index, const DWORD& maxNameLength, char** buffer,
                        DWORD* size, DWORD* step);
 
-    HKEY rootKey;
-    HKEY currentKey;
-    REGSAM openAccess;
-    char path[MaxPathLength + 1];
-    char className[256];
-    char* subKeyNameBuffer;
-    char* valueNameBuffer;
-    DWORD subKeyIndex;
-    DWORD valueIndex;
-    DWORD subKeyCount;
-    DWORD maxSubKeyNameLength;
-    DWORD maxClassLength;
-    DWORD valueCount;
-    DWORD maxValueNameLength;
-    DWORD maxValueDataLength;
-    DWORD securityDescriptorSize;
-    FILETIME lastWriteTime;
+    // Nothing is open yet: an empty path and class text rather than garbage.
+    HKEY rootKey = nullptr;
+    HKEY currentKey = nullptr;
+    REGSAM openAccess = KEY_ALL_ACCESS;
+    char path[MaxPathLength + 1] = "";
+    char className[256] = "";
+    char* subKeyNameBuffer = nullptr;
+    char* valueNameBuffer = nullptr;
+    DWORD subKeyIndex = 0;
+    DWORD valueIndex = 0;
+    DWORD subKeyCount = 0;
+    DWORD maxSubKeyNameLength = 0;
+    DWORD maxClassLength = 0;
+    DWORD valueCount = 0;
+    DWORD maxValueNameLength = 0;
+    DWORD maxValueDataLength = 0;
+    DWORD securityDescriptorSize = 0;
+    FILETIME lastWriteTime = {};
 };
 
 // Switches one named privilege of the process's own token on (any non-zero

@@ -16,16 +16,7 @@ HKEY const kOpenHandle = reinterpret_cast<HKEY>(0x1234);
 
 }  // namespace
 
-RegistryKey::RegistryKey()
-    : rootKey(nullptr),
-      currentKey(nullptr),
-      openAccess(KEY_ALL_ACCESS),
-      subKeyNameBuffer(nullptr),
-      valueNameBuffer(nullptr),
-      subKeyIndex(0),
-      valueIndex(0) {
-    path[0] = '\0';
-}
+RegistryKey::RegistryKey() = default;
 
 RegistryKey::~RegistryKey() {
     if (currentKey != nullptr) --fakeRegistry.openNow;

@@ -72,9 +72,8 @@ long RunProgram(const std::string& commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = INVALID_HANDLE_VALUE;
-    startup.hStdOutput = INVALID_HANDLE_VALUE;
-    startup.hStdError = INVALID_HANDLE_VALUE;
+    // No standard handles at all: the program must not wait on this console.
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = INVALID_HANDLE_VALUE;
     PROCESS_INFORMATION process;
     std::string writable = commandLine;
     if (!CreateProcessA(nullptr, &writable[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,

@@ -5,6 +5,26 @@ namespace {
 // Every read goes through one buffer this size: larger than any value a test stores.
 const DWORD kReadBufferSize = 4096;
 
+// Runs `call` on `opened` (null: fails at once) and closes it.
+template <typename Call>
+bool CallAndClose(HKEY opened, Call call) {
+    if (opened == nullptr) return false;
+    const LONG result = call(opened);
+    RegCloseKey(opened);
+    return result == ERROR_SUCCESS;
+}
+
+// Reads through `query` into one buffer, then into `data`.
+template <typename Query>
+bool ReadAndClose(HKEY opened, std::string* data, Query query) {
+    char buffer[kReadBufferSize];
+    DWORD size = sizeof buffer;
+    const bool read = CallAndClose(
+        opened, [&](HKEY key) { return query(key, reinterpret_cast<BYTE*>(buffer), &size); });
+    if (read) data->assign(buffer, size);
+    return read;
+}
+
 }  // namespace
 
 void ScratchKeyTest::SetUp() {
@@ -55,49 +75,34 @@ HKEY ScratchKeyTest::OpenKeyRaw(const std::string& relative, REGSAM access) {
 
 bool ScratchKeyTest::SetValueRaw(const std::string& relative, const char* name, DWORD type,
                                  const void* data, DWORD size) {
-    HKEY opened = OpenKeyRaw(relative, KEY_SET_VALUE);
-    if (opened == nullptr) return false;
-    LONG r = RegSetValueExA(opened, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(opened);
-    return r == ERROR_SUCCESS;
+    return CallAndClose(OpenKeyRaw(relative, KEY_SET_VALUE), [&](HKEY key) {
+        return RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    });
 }
 
 bool ScratchKeyTest::SetStoredValueRaw(const std::string& relative, const wchar_t* name, DWORD type,
                                        const void* data, DWORD size) {
-    HKEY opened = OpenKeyRaw(relative, KEY_SET_VALUE);
-    if (opened == nullptr) return false;
-    LONG r = RegSetValueExW(opened, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(opened);
-    return r == ERROR_SUCCESS;
+    return CallAndClose(OpenKeyRaw(relative, KEY_SET_VALUE), [&](HKEY key) {
+        return RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    });
 }
 
 bool ScratchKeyTest::ReadValueRaw(const std::string& relative, const char* name, DWORD* type,
                                   std::string* data) {
-    HKEY opened = OpenKeyRaw(relative, KEY_QUERY_VALUE);
-    if (opened == nullptr) return false;
-    char buffer[kReadBufferSize];
-    DWORD size = sizeof buffer;
-    LONG r = RegQueryValueExA(opened, name, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(opened);
-    if (r != ERROR_SUCCESS) return false;
-    data->assign(buffer, size);
-    return true;
+    return ReadAndClose(OpenKeyRaw(relative, KEY_QUERY_VALUE), data,
+                        [&](HKEY key, BYTE* buffer, DWORD* size) {
+                            return RegQueryValueExA(key, name, nullptr, type, buffer, size);
+                        });
 }
 
 bool ScratchKeyTest::ReadStoredValueRaw(const std::string& relative, const char* name, DWORD* type,
                                         std::string* data) {
     wchar_t wideName[256];
     if (MultiByteToWideChar(CP_ACP, 0, name, -1, wideName, 256) == 0) return false;
-    HKEY opened = OpenKeyRaw(relative, KEY_QUERY_VALUE);
-    if (opened == nullptr) return false;
-    char buffer[kReadBufferSize];
-    DWORD size = sizeof buffer;
-    LONG r =
-        RegQueryValueExW(opened, wideName, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(opened);
-    if (r != ERROR_SUCCESS) return false;
-    data->assign(buffer, size);
-    return true;
+    return ReadAndClose(OpenKeyRaw(relative, KEY_QUERY_VALUE), data,
+                        [&](HKEY key, BYTE* buffer, DWORD* size) {
+                            return RegQueryValueExW(key, wideName, nullptr, type, buffer, size);
+                        });
 }
 
 bool IsOpenKeyHandle(HKEY key) {
