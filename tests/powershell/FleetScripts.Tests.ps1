@@ -35,19 +35,16 @@ Describe 'The fleet scripts' {
         @{ Case = 'compliant'; Seed = $good; Line = 'RESULT: compliant'; Exit = 0 }
         @{ Case = 'not compliant'; Seed = $bad; Line = 'RESULT: not compliant - Enable Login Auth is not Yes; LdapSuffix*'; Exit = 1 }
         @{ Case = 'keys missing'; Seed = $none; Line = 'RESULT: failed - could not read the settings*'; Exit = 2 }
-        @{ Case = 'another copy running (one line)'; Seed = $good; Line = 'RESULT: failed - another copy of Sorvane is running'; Exit = 2 }
-        @{ Case = 'exe missing'; Seed = $good; Line = 'RESULT: failed - could not start /nonexistent/Sorvane.exe*'; Exit = 2 }
+        @{ Case = 'one line only'; Seed = $good; Line = 'RESULT: failed - another copy of Sorvane is running'; Exit = 2
+            Exe = "$PSScriptRoot/one-line.sh" }
+        @{ Case = 'exe missing'; Seed = $good; Line = 'RESULT: failed - could not start /nonexistent/Sorvane.exe*'; Exit = 2
+            Exe = '/nonexistent/Sorvane.exe' }
     ) {
         Set-LdapValues @Seed
         $options = @{ View = '32'; Exe = $env:SORVANE_EXE }
-        if ($Case -eq 'exe missing') { $options.Exe = '/nonexistent/Sorvane.exe' }
-        $held = if ($Case -like 'another*') { Start-HeldCopy }
-        try {
-            $discovery = Invoke-FleetScript configmgr-discovery.ps1 $options
-            $detection = Invoke-FleetScript intune-detection.ps1 $options
-        } finally {
-            if ($held) { Stop-HeldCopy $held }
-        }
+        if ($Exe) { $options.Exe = $Exe }
+        $discovery = Invoke-FleetScript configmgr-discovery.ps1 $options
+        $detection = Invoke-FleetScript intune-detection.ps1 $options
         $discovery.Lines | Should -BeLike $Line
         @($discovery.Lines.Count, $discovery.ExitCode, $discovery.Error) | Should -Be @(1, 0, '')
         @($detection.Lines.Count, $detection.ExitCode) | Should -Be @(1, $Exit)

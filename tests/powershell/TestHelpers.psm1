@@ -1,6 +1,6 @@
 # Seeds and reads the four LDAP values of the test prefix with regprobe.exe
-# (raw registry calls, independent of the tool), and holds the tool's one-copy
-# lock, for every PowerShell test file. run-pester.sh sets the environment.
+# (raw registry calls, independent of the tool), for every PowerShell test
+# file. run-pester.sh sets the environment.
 
 $script:Keys = @('QXLDAPSRV', 'QXLDAPSRV', 'QXLDAPSRV', 'QXLDAPClient') |
     ForEach-Object { "HKEY_LOCAL_MACHINE\SOFTWARE\Brimsek\vexa\$_" }
@@ -36,31 +36,6 @@ function Get-LdapValues {
         $bytes = [byte[]]@(for ($j = 0; $j -lt $hex.Length -and $hex -ne '-'; $j += 2) { [Convert]::ToByte($hex.Substring($j, 2), 16) })
         $script:Ansi.GetString($bytes).TrimEnd([char]0)
     }
-}
-
-function Start-HeldCopy {
-    # An interactive copy of the tool waiting at its first question holds the
-    # one-copy lock until Stop-HeldCopy ends its input. Each probe here holds
-    # the lock too while it runs: a copy that started then ends, and is
-    # started again.
-    $start = New-Object System.Diagnostics.ProcessStartInfo $env:SORVANE_EXE
-    $start.RedirectStandardInput = $start.RedirectStandardOutput = $true
-    $start.UseShellExecute = $false
-    $process = [System.Diagnostics.Process]::Start($start)
-    for ($deadline = (Get-Date).AddSeconds(20); (Get-Date) -lt $deadline; Start-Sleep -Milliseconds 200) {
-        if ($process.HasExited) { $process = [System.Diagnostics.Process]::Start($start) }
-        $probe = @(& $env:SORVANE_EXE /check /json) -join '' | ConvertFrom-Json
-        if ($probe.reason -eq 'another copy of Sorvane is running' -and -not $process.HasExited) { return $process }
-    }
-    Stop-HeldCopy $process
-    throw 'the held copy of the tool did not take its lock within 20 s'
-}
-
-function Stop-HeldCopy {
-    param($Process)
-    if ($Process.HasExited) { return }
-    $Process.StandardInput.Close()
-    if (-not $Process.WaitForExit(20000)) { throw 'the held copy did not end at the end of its input' }
 }
 
 function ConvertTo-WindowsPath([string]$Path) { 'Z:' + ($Path -replace '/', '\') }
