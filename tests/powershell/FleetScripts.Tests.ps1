@@ -1,6 +1,5 @@
-# The fleet scripts as the agents run them, against the real exe under Wine:
-# each path's one line, exit code and registry; the inventory's CSV; the
-# Ansible tasks.
+# The fleet scripts as the agents run them, against the real exe under Wine: each path's one
+# line, exit code and registry; the inventory's CSV; the Ansible tasks.
 
 BeforeDiscovery {
     $cafe = "dc=caf$([char]0xE9)"
@@ -14,9 +13,8 @@ BeforeAll {
     $cafe = "dc=caf$([char]0xE9)"
 
     function Invoke-FleetScript {
-        # Runs one script as the agents do, but in this session (a PowerShell
-        # start per run would cost the suite a second each): its standard
-        # output lines, what it wrote to standard error, and its exit code.
+        # Runs a script in this session (a PowerShell start per run costs a second): its output
+        # lines, what it wrote to standard error, and its exit code.
         param([string]$Name, [hashtable]$Parameters)
         $errors, $stderr = (New-Object System.IO.StringWriter), [Console]::Error
         try {

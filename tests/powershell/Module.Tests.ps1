@@ -1,6 +1,5 @@
-# The Sorvane module and its DSC resource against the real exe under Wine:
-# objects and errors for each outcome, the repair and its -WhatIf, and the
-# resource's Get, Test and Set as a DSC engine calls them.
+# The Sorvane module and its DSC resource against the real exe under Wine: objects and errors
+# for each outcome, the repair and its -WhatIf, the resource's Get, Test and Set.
 
 BeforeDiscovery {
     $cafe = "dc=caf$([char]0xE9)"
@@ -74,9 +73,8 @@ Describe 'The module' {
         if ($Changes) { $log | Should -FileContentMatch 'Enable Login Auth' }
     }
 
-    # Remoting cannot run here (no WSMan client on this host): Invoke-Command
-    # runs each computer's part in this session instead, tagged as remoting
-    # tags it, to prove how the answers are told apart.
+    # No WSMan client on this host: Invoke-Command runs each computer's part in this session,
+    # tagged as remoting tags it, to prove how the answers are told apart.
     It 'tags each object with its computer and keeps going past a failed one' {
         Set-LdapValues Yes Yes dc=x dc=x
         Mock -ModuleName Sorvane Invoke-Command {

@@ -1,5 +1,4 @@
 #!/bin/sh
-# Stands in for an exe that prints one line of text, as the tool does when another
-# copy holds its lock, or as one older than /json does.
+# An exe that prints one line of text: the tool when another copy runs, or one older than /json.
 echo 'RESULT: failed - another copy of Sorvane is running'
 exit 1

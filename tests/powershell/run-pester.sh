@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# run-pester.sh BITS PREFIX ARCH BUILD TESTFILE: runs one Pester 5 test file in
-# PowerShell 7 against the build tree's exe under Wine, in the tree's prefix.
-# Exits 77 (ctest: skipped), saying why, where PowerShell or Pester 5 is
-# missing or the host cannot run the tree's exe.
-# run-pester.sh --probe: says whether the PowerShell tests can run here (exit
-# 0, with the versions) or why not (exit 77), for tools/test.sh.
+# run-pester.sh BITS PREFIX ARCH BUILD TESTFILE: runs one Pester 5 test file in PowerShell 7
+# against the build tree's exe under Wine; exits 77 (ctest: skipped), saying why, where pwsh or
+# Pester 5 is missing or the host cannot run the exe. --probe: the versions, or why not (77).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 missing="is not installed; as root, tools/install.sh installs it where dotnet is present"
