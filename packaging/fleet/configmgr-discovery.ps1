@@ -1,6 +1,6 @@
 # ConfigMgr configuration item, script setting, discovery script (data type
 # String). Compliance rule: the value equals "RESULT: compliant"; remediation
-# script: configmgr-remediation.ps1.
+# script: remediation.ps1.
 #
 # ConfigMgr takes a non-zero exit code as a failed discovery and compares the
 # one line printed with the rule, so this prints one line and exits 0 on every
@@ -13,15 +13,15 @@ param(
     [ValidateSet('32', '64')][string]$View = '32',
     [string]$Exe = 'C:\Tools\Sorvane.exe'
 )
+# Each fleet script is uploaded alone and can import nothing, so this capture
+# of the RESULT line stands in each of them.
 try {
     # @() keeps a one-line output a list: [-1] of a bare string is its last character.
     $output = @(& $Exe /check "/reg:$View" 2>$null)
-    $results = @($output | Where-Object { "$_".StartsWith('RESULT: ') })
-    if ($results.Count -gt 0) {
-        $line = $results[-1]
-    } elseif ($output.Count -gt 0) {
+    $line = @($output | Where-Object { "$_".StartsWith('RESULT: ') }) | Select-Object -Last 1
+    if (-not $line -and $output.Count -gt 0) {
         $line = "RESULT: failed - $Exe printed no RESULT line: $($output[-1])"
-    } else {
+    } elseif (-not $line) {
         $line = "RESULT: failed - $Exe printed nothing (exit code $LASTEXITCODE)"
     }
 } catch {

@@ -2,7 +2,7 @@
 # Intune-managed Windows 10/11 Enterprise, Pro or Education clients, not on
 # Windows Server: for servers use the ConfigMgr scripts or remoting.
 #
-# Exit 1 starts the remediation (intune-remediation.ps1), so it is given only
+# Exit 1 starts the remediation (remediation.ps1), so it is given only
 # for settings the tool found not compliant. A check that failed (keys that
 # cannot be read, another copy running) is no reason to write: it exits 2,
 # with its RESULT line on standard error too, so the portal shows it as a
@@ -17,13 +17,14 @@ param(
     [string]$Exe = 'C:\Tools\Sorvane.exe'
 )
 $code = 1
+# Each fleet script is uploaded alone and can import nothing, so this capture
+# of the RESULT line stands in each of them.
 try {
+    # @() keeps a one-line output a list: [-1] of a bare string is its last character.
     $output = @(& $Exe /check "/reg:$View" 2>$null)
     $code = $LASTEXITCODE
-    $results = @($output | Where-Object { "$_".StartsWith('RESULT: ') })
-    if ($results.Count -gt 0) {
-        $line = $results[-1]
-    } else {
+    $line = @($output | Where-Object { "$_".StartsWith('RESULT: ') }) | Select-Object -Last 1
+    if (-not $line) {
         $line = "RESULT: failed - $Exe printed no RESULT line (exit code $code)"
         $code = 1
     }

@@ -1,27 +1,23 @@
 #!/usr/bin/env bash
-# run-pester.sh BITS PREFIX ARCH BUILD TESTFILE: runs one Pester 5 test file in
-# PowerShell 7 against the build tree's exe under Wine, in the tree's prefix.
-# Exits 77 (ctest: skipped), saying why, where PowerShell or Pester 5 is
-# missing or the host cannot run the tree's exe.
-# run-pester.sh --probe: says whether the PowerShell tests can run here (exit
-# 0, with the version) or why not (exit 77), for tools/test.sh.
+# run-pester.sh BITS PREFIX ARCH BUILD TESTFILE: runs one Pester 5 test file in PowerShell 7
+# against the build tree's exe under Wine; exits 77 (ctest: skipped), saying why, where pwsh or
+# Pester 5 is missing or the host cannot run the exe. --probe: the versions, or why not (77).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-tools=$here/../../tools
+missing="is not installed; as root, tools/install.sh installs it where dotnet is present"
 if ! command -v pwsh >/dev/null 2>&1; then
-    echo "skipped: PowerShell (pwsh) is not installed; as root, tools/install.sh installs it where dotnet is present"
+    echo "skipped: PowerShell (pwsh) $missing"
     exit 77
 fi
+pester='$pester = Get-Module -ListAvailable -Name Pester | Where-Object { $_.Version.Major -eq 5 } |
+    Sort-Object Version -Descending | Select-Object -First 1
+if (-not $pester) { "skipped: Pester 5 '"$missing"'"; exit 77 }'
 if [ "${1:-}" = --probe ]; then
-    exec pwsh -NoProfile -NonInteractive -Command '
-        if (-not (Get-Module -ListAvailable -Name Pester | Where-Object { $_.Version.Major -eq 5 })) {
-            "skipped: Pester 5 is not installed; as root, tools/install.sh installs it where dotnet is present"
-            exit 77
-        }
-        "PowerShell $($PSVersionTable.PSVersion), Pester $((Get-Module -ListAvailable -Name Pester | Sort-Object Version -Descending)[0].Version)"'
+    exec pwsh -NoProfile -NonInteractive -Command "$pester"'
+        "PowerShell $($PSVersionTable.PSVersion), Pester $($pester.Version)"'
 fi
 bits=$1 prefix=$2 arch=$3 build=$4 file=$5
-. "$tools/wine-env.sh" "$prefix" "$arch" "$bits"
+. "$here/../../tools/wine-env.sh" "$prefix" "$arch" "$bits"
 if [ "$bits" = 32 ] && ! wine_runs_32bit; then
     echo "skipped: $WINE_NO_32BIT_REASON"
     exit 77
@@ -32,13 +28,7 @@ exe=$build/Sorvane.exe
 export SORVANE_TOOL=$exe SORVANE_EXE=$here/wine-exe.sh SORVANE_PROBE=$build/tests/regprobe.exe
 export SORVANE_MODULE=$build/packaging/Sorvane SORVANE_FLEET=$build/packaging/fleet
 export SORVANE_TEST_FILE=$file POWERSHELL_TELEMETRY_OPTOUT=1 POWERSHELL_UPDATECHECK=Off
-exec pwsh -NoProfile -NonInteractive -Command '
-    $pester = Get-Module -ListAvailable -Name Pester | Where-Object { $_.Version.Major -eq 5 } |
-        Sort-Object Version -Descending | Select-Object -First 1
-    if (-not $pester) {
-        "skipped: Pester 5 is not installed; as root, tools/install.sh installs it where dotnet is present"
-        exit 77
-    }
+exec pwsh -NoProfile -NonInteractive -Command "$pester"'
     Import-Module $pester.Path
     $config = New-PesterConfiguration
     $config.Run.Path = $env:SORVANE_TEST_FILE

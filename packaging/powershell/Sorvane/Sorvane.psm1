@@ -128,16 +128,20 @@ function Invoke-SorvaneTool {
     }
 }
 
-function Write-SorvaneFailure {
-    # A failed run as a PowerShell error whose message is the tool's reason
-    # and whose target is the run (computer, exe, exit code, document).
-    param([Parameter(Mandatory)]$Run, [Parameter(Mandatory)]$Cmdlet)
-    $message = $Run.Failure
-    if ($Run.ComputerName -ne [Environment]::MachineName) { $message = "$($Run.ComputerName): $message" }
-    $record = New-Object System.Management.Automation.ErrorRecord (
-        (New-Object System.InvalidOperationException $message), 'SorvaneRunFailed',
-        [System.Management.Automation.ErrorCategory]::InvalidResult, $Run)
-    $Cmdlet.WriteError($record)
+function Select-SorvaneSuccess {
+    # Passes on the runs that succeeded. A failed one becomes an error of the
+    # calling command, whose message is the tool's reason and whose target is
+    # the run (computer, exe, exit code, document).
+    param([Parameter(Mandatory)]$Cmdlet, [Parameter(ValueFromPipeline)]$Run)
+    process {
+        if (-not $Run.Failure) { return $Run }
+        $message = $Run.Failure
+        if ($Run.ComputerName -ne [Environment]::MachineName) { $message = "$($Run.ComputerName): $message" }
+        $record = New-Object System.Management.Automation.ErrorRecord (
+            (New-Object System.InvalidOperationException $message), 'SorvaneRunFailed',
+            [System.Management.Automation.ErrorCategory]::InvalidResult, $Run)
+        $Cmdlet.WriteError($record)
+    }
 }
 
 function ConvertTo-SorvaneSetting {
@@ -161,6 +165,13 @@ function ConvertTo-SorvaneSetting {
 function Get-ViewArgument {
     param([string]$View)
     if ($View) { "/reg:$View" }
+}
+
+function Invoke-SorvaneCheck {
+    # The /check runs that succeeded, for Get- and Test-.
+    param($Cmdlet, [string]$View, [string[]]$ComputerName, [string]$ExePath, $Credential)
+    $arguments = @('/check', '/json') + @(Get-ViewArgument $View)
+    Invoke-SorvaneTool $arguments $ComputerName $ExePath $Credential | Select-SorvaneSuccess $Cmdlet
 }
 
 function Get-SorvaneLdapSetting {
@@ -191,13 +202,8 @@ function Get-SorvaneLdapSetting {
         [string]$ExePath,
         [System.Management.Automation.PSCredential]$Credential
     )
-    $arguments = @('/check', '/json') + @(Get-ViewArgument $View)
-    foreach ($run in Invoke-SorvaneTool $arguments $ComputerName $ExePath $Credential) {
-        if ($run.Failure) {
-            Write-SorvaneFailure $run $PSCmdlet
-        } else {
-            ConvertTo-SorvaneSetting $run
-        }
+    foreach ($run in Invoke-SorvaneCheck $PSCmdlet $View $ComputerName $ExePath $Credential) {
+        ConvertTo-SorvaneSetting $run
     }
 }
 
@@ -220,11 +226,8 @@ function Test-SorvaneLdapSetting {
         [string]$ExePath,
         [System.Management.Automation.PSCredential]$Credential
     )
-    $arguments = @('/check', '/json') + @(Get-ViewArgument $View)
-    foreach ($run in Invoke-SorvaneTool $arguments $ComputerName $ExePath $Credential) {
-        if ($run.Failure) {
-            Write-SorvaneFailure $run $PSCmdlet
-        } elseif ($ComputerName) {
+    foreach ($run in Invoke-SorvaneCheck $PSCmdlet $View $ComputerName $ExePath $Credential) {
+        if ($ComputerName) {
             [pscustomobject]@{
                 PSTypeName   = 'Sorvane.Compliance'
                 ComputerName = $run.ComputerName
@@ -289,13 +292,10 @@ function Repair-SorvaneLdapSetting {
     )
     $common = @(Get-ViewArgument $View)
     if ($PSBoundParameters.ContainsKey('Suffix')) { $common += "/suffix:$Suffix" }
-    $plans = @(Invoke-SorvaneTool (@('/repair', '/whatif', '/json') + $common) $ComputerName $ExePath $Credential)
+    $plans = @(Invoke-SorvaneTool (@('/repair', '/whatif', '/json') + $common) $ComputerName $ExePath $Credential |
+            Select-SorvaneSuccess $PSCmdlet)
     $approved = @()
     foreach ($plan in $plans) {
-        if ($plan.Failure) {
-            Write-SorvaneFailure $plan $PSCmdlet
-            continue
-        }
         $writes = @($plan.Document.writes)
         if ($writes.Count -eq 0) {
             # Nothing to write: the plan is the answer, and nothing needs confirming.
@@ -314,12 +314,8 @@ function Repair-SorvaneLdapSetting {
     if ($LogPath) { $arguments += "/log:$LogPath" }
     $targets = $null
     if ($ComputerName) { $targets = $approved }
-    foreach ($run in Invoke-SorvaneTool $arguments $targets $ExePath $Credential) {
-        if ($run.Failure) {
-            Write-SorvaneFailure $run $PSCmdlet
-        } else {
-            ConvertTo-SorvaneRepair $run
-        }
+    foreach ($run in Invoke-SorvaneTool $arguments $targets $ExePath $Credential | Select-SorvaneSuccess $PSCmdlet) {
+        ConvertTo-SorvaneRepair $run
     }
 }
 
