@@ -309,6 +309,7 @@ class Json(ToolTestCase):
 
     def document(self, *args):
         code, out = harness.prefix.run_tool(["/json", *args])
+        self.assertTrue(out, "no output from %r, exit code %d" % (args, code))
         self.assertTrue(all(b < 0x80 for b in out), out)
         report = json.loads(out.decode("ascii"))
         self.assertEqual(code, report["exitCode"], report)
