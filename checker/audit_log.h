@@ -12,3 +12,17 @@ bool CanAppendToLog(const std::wstring& fileName);
 
 // Appends the prefix, `utf8Text` kept on one line, and CRLF. Sets the last error.
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
+
+// Whether two file names, as typed, name one file: as the system resolves them
+// (case, "." and "..", short names), or where both exist, by volume and file id.
+bool NameSameFile(const std::wstring& first, const std::wstring& second);
+
+// One WriteFile, so appends from several machines to one share never
+// interleave, flushed when asked, and closed. The first step's error, if any.
+DWORD WriteAndClose(HANDLE file, const std::string& bytes, bool flush);
+
+// Each path out of a file routine sets the last error exactly once, through this.
+inline bool Report(DWORD error) {
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}

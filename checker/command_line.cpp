@@ -1,9 +1,9 @@
 #include "command_line.h"
 
 #include "console.h"
-#include "file_names.h"
+#include "audit_log.h"
 #include "text_encoding.h"
-#include "value_rules.h"
+#include "rules.h"
 
 extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
                                       int expandWildcards, int* startInfo);

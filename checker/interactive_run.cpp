@@ -1,12 +1,8 @@
 #include "interactive_run.h"
 
-#include <string>
-
 #include "console.h"
 #include "run.h"
-#include "settings_store.h"
 #include "texts.h"
-#include "value_rules.h"
 
 namespace {
 

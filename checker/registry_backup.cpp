@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "file_output.h"
+#include "audit_log.h"
 #include "text_encoding.h"
 
 namespace {

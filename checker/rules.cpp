@@ -1,8 +1,28 @@
 #include "rules.h"
 
+#include <cctype>
+
+#include "text_encoding.h"
 #include "texts.h"
 
 namespace {
+
+const Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
+static_assert(kMaxValueLength == 511, "the refusal names the longest value");
+
+// The registry keeps Unicode: an "A" write converts the text from the ANSI
+// code page, where a control character, a NUL or a lone lead byte would cut or
+// change it, and a best-fit character shows up as a difference on the way back.
+bool IsStorableText(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<BYTE>(c) < 0x20 || c == 0x7F) return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && ++i == text.size()) return false;
+    }
+    std::wstring wide;
+    return WideFromAnsi(text, &wide, true) && AnsiFromWide(wide) == text;
+}
 
 // A program reading the values as strings sees only REG_SZ data as text, and
 // a text that is not the stored value never passes, however it reads.
@@ -37,4 +57,17 @@ std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
             {kLdapSuffix, false, "LdapSuffix and DNSuffix differ", {kLdapSuffix, kDnSuffix}, ""});
     }
     return checks;
+}
+
+std::string RefusalLine(const Refusal& refusal) {
+    return std::string(kErrorPrefix) + "value " + refusal.reason + ", please " + refusal.request;
+}
+
+const Refusal* ValueRefusal(const std::string& value) {
+    for (char c : value) {
+        if (std::isspace(static_cast<unsigned char>(c))) return &kValueNotOneWord;
+    }
+    if (value.size() > kMaxValueLength) return &kValueTooLong;
+    if (!IsStorableText(value)) return &kValueNotStorable;
+    return nullptr;
 }

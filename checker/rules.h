@@ -1,4 +1,6 @@
-// The two rules on the four values as read: values in, checks out.
+// The two rules on the four values as read: values in, checks out. And the
+// rule on a value typed (or given as /suffix:): it is written only as one word,
+// short enough for a later read, in text the registry stores exactly as typed.
 #pragma once
 
 #include <string>
@@ -18,3 +20,18 @@ struct RuleCheck {
 
 // Rule One on each flag, then Rule Two: the order the runs report them.
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
+
+// Why a value is refused, and what the operator is asked to do instead.
+struct Refusal {
+    const char* reason;
+    const char* request;
+};
+inline constexpr Refusal kValueNotOneWord = {"must be one word without blanks", "enter it again"};
+inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be stored",
+                                              "enter another value"};
+
+// "ERROR - value <reason>, please <request>", as the dialogue prints it.
+std::string RefusalLine(const Refusal& refusal);
+
+// The refusal for `value`, or null when it may be written.
+const Refusal* ValueRefusal(const std::string& value);

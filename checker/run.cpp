@@ -6,13 +6,73 @@
 #include "console.h"
 #include "json_report.h"
 #include "registry_backup.h"
-#include "screen_lines.h"
 #include "text_encoding.h"
 #include "texts.h"
 
 namespace {
 
 const char kReadFailed[] = "could not read the settings";
+
+void ShowCheck(const RunContext& context, const RuleCheck& check,
+               const SettingValue values[kSettingCount]) {
+    const char kIsCurrently[] = " is currently = ";
+    const char* name = kSettings[check.setting].valueName;
+    const char* clientName = kSettings[kDnSuffix].valueName;
+    const std::string shown = ShownValue(context, values[check.setting]);
+    const bool ruleTwo = check.setting == kLdapSuffix;
+    if (check.holds) {
+        if (VerboseMode || context.Unattended()) {
+            Show(context, std::string("Check OK - ") + name + " = " +
+                              (ruleTwo ? clientName + std::string(" = ") : "") + shown);
+        }
+        return;
+    }
+    if (check.setting != kLoginAuth) Show(context, "");
+    const std::string serverLine = std::string(ServerKeyPath) + " = " + name + kIsCurrently + shown;
+    if (!ruleTwo) {
+        Show(context, "CORRECTION NEEDED - " + serverLine);
+        Show(context, std::string("SHOULD BE - ") + kExpectedValue);
+        return;
+    }
+    Show(context, "CORRECTION NEEDED - two registry key/values below do not match");
+    Show(context, serverLine);
+    Show(context, std::string(ClientKeyPath) + " = " + clientName + kIsCurrently +
+                      ShownValue(context, values[kDnSuffix]));
+    Show(context, "These two values MUST match!");
+}
+
+std::string NamedWrite(SettingId setting, const std::string& text) {
+    return std::string(kSettings[setting].keyPath) + " = " + kSettings[setting].valueName + " = " +
+           Shortened(OnOneLine(text));
+}
+
+// "; already written: A, B" for the writes made so far; empty for none.
+std::string AlreadyWritten(const RunRecord& run) {
+    std::vector<std::string> names;
+    for (const WriteRecord& write : run.writes) {
+        if (write.done) names.push_back(kSettings[write.setting].valueName);
+    }
+    return names.empty() ? std::string() : "; already written: " + Joined(names, ", ");
+}
+
+// A run that may write counts its changes when it ends compliant, and when
+// it ends not compliant after writing.
+std::string ResultLine(const RunRecord& run) {
+    if (!run.failure.empty()) return kResultFailed + FailureReason(run);
+    const std::string changes = std::to_string(run.changeCount) + " changes made";
+    const bool counts = run.context.MayWrite();
+    if (run.problems.empty()) return "RESULT: compliant" + (counts ? ", " + changes : "");
+    const std::string problems = Joined(run.problems, "; ");
+    if (counts && run.changeCount > 0)
+        return "RESULT: not compliant, " + changes + " - " + problems;
+    return "RESULT: not compliant - " + problems;
+}
+
+// 1 when the run failed; else 0, or for an unattended run not compliant, 2.
+int ExitCode(const RunRecord& run) {
+    if (!run.failure.empty()) return 1;
+    return run.context.Unattended() && !run.problems.empty() ? 2 : 0;
+}
 
 struct PlannedWrite {
     SettingId setting;
@@ -171,6 +231,25 @@ int EndRun(RunRecord* run) {
     return exitCode;
 }
 
+// /check mends nothing; /repair mends Rule One and, given /suffix:, Rule Two.
+class FleetRun : public FrontEnd {
+  public:
+    explicit FleetRun(const RunContext& context) : context(context) {}
+
+    bool Start(RunRecord*) override { return true; }
+
+    bool RepairText(const RuleCheck& check, std::string* text, std::string*) override {
+        if (context.mode != RunMode::kRepair) return false;
+        *text = check.repairText.empty() ? context.suffix : check.repairText;
+        return !text->empty();
+    }
+
+    void Finish(const RunRecord&) override {}
+
+  private:
+    const RunContext& context;
+};
+
 }  // namespace
 
 int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
@@ -212,4 +291,9 @@ int RefuseRun(const RunContext& context, const std::string& interactiveLine,
     RunRecord run(context);
     run.failure = reason;
     return EndRun(&run);
+}
+
+int RunFleet(const RunContext& context) {
+    FleetRun fleetRun(context);
+    return RunChecks(context, &fleetRun);
 }

@@ -24,6 +24,10 @@ class FrontEnd {
 
 int RunChecks(const RunContext& context, FrontEnd* frontEnd);
 
+// /check and /repair: never reads standard input, ends with one RESULT line.
+// Exits 0 compliant (after the run), 2 not compliant, 1 failed.
+int RunFleet(const RunContext& context);
+
 // Ends a run that reads and writes nothing because of `reason` (UTF-8); the
 // interactive run first prints `interactiveLine` (ANSI), if any.
 int RefuseRun(const RunContext& context, const std::string& interactiveLine,

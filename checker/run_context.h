@@ -15,6 +15,10 @@ REGSAM RunView(REGSAM asked);
 
 bool QueryTokenElevation();
 
+// One copy of the tool at a time, holding a machine-wide lock until the process
+// ends: two copies repairing at once can leave the suffixes different.
+bool TakeSingleCopyLock();
+
 struct RunContext {
     RunMode mode = RunMode::kInteractive;
     bool verbose = false;  // interactive only; VerboseMode is set from it

@@ -34,15 +34,9 @@ struct RunRecord {
     std::wstring backupFile;            // the backup written, once it is
 };
 
-// "; already written: A, B" for the writes made so far; empty for none.
-std::string AlreadyWritten(const RunRecord& run);
-
 // The failure, with a note where the keys are in the other view (UTF-8).
-std::string FailureReason(const RunRecord& run);
-
-// "RESULT: ..." in UTF-8. A run that may write counts its changes when it ends
-// compliant, and when it ends not compliant after writing.
-std::string ResultLine(const RunRecord& run);
-
-// 1 when the run failed; else 0, or for an unattended run not compliant, 2.
-int ExitCode(const RunRecord& run);
+inline std::string FailureReason(const RunRecord& run) {
+    if (run.keysInOtherView == 0) return run.failure;
+    const char* bits = run.keysInOtherView == KEY_WOW64_64KEY ? "64" : "32";
+    return run.failure + "; the keys are in the " + bits + "-bit registry view (/reg:" + bits + ")";
+}
