@@ -1,9 +1,9 @@
-#include "command_line.h"
+#include "run_context.h"
 
-#include "console.h"
 #include "audit_log.h"
-#include "text_encoding.h"
+#include "console.h"
 #include "rules.h"
+#include "text_encoding.h"
 
 extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
                                       int expandWildcards, int* startInfo);

@@ -1,8 +1,6 @@
-#include "interactive_run.h"
+#include "run.h"
 
 #include "console.h"
-#include "run.h"
-#include "texts.h"
 
 namespace {
 

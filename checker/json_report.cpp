@@ -1,10 +1,9 @@
-#include "json_report.h"
+#include "run.h"
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "run_record.h"
 #include "text_encoding.h"
 
 #ifndef SORVANE_VERSION

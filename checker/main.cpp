@@ -1,10 +1,8 @@
 #include "audit_log.h"
-#include "command_line.h"
 #include "console.h"
-#include "interactive_run.h"
 #include "run.h"
+#include "run_context.h"
 #include "text_encoding.h"
-#include "texts.h"
 
 int main() {
     StartConsole();

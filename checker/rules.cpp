@@ -3,7 +3,6 @@
 #include <cctype>
 
 #include "text_encoding.h"
-#include "texts.h"
 
 namespace {
 

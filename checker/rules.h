@@ -8,6 +8,9 @@
 
 #include "settings_store.h"
 
+inline constexpr char kExpectedValue[] = "Yes";  // what Rule One requires
+inline constexpr char kErrorPrefix[] = "ERROR - ";
+
 // Rule One on one of the two flags, or Rule Two on the two suffixes (named by
 // kLdapSuffix, compared with kDnSuffix).
 struct RuleCheck {

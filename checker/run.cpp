@@ -4,10 +4,8 @@
 
 #include "audit_log.h"
 #include "console.h"
-#include "json_report.h"
 #include "registry_backup.h"
 #include "text_encoding.h"
-#include "texts.h"
 
 namespace {
 

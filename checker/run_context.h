@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 enum class RunMode { kInteractive, kUsage, kCheck, kRepair };
 
@@ -42,6 +43,18 @@ struct RunContext {
         return mode == RunMode::kInteractive || (mode == RunMode::kRepair && !whatIf);
     }
 };
+
+// Switches begin with / or -, in any case, and take their value after the
+// first colon; any other argument makes the interactive tool verbose, as always.
+// The arguments after the program's name, as typed (UTF-16): the C runtime's
+// ANSI argv maps them best-fit, so "ｂ.reg" would arrive as "b.reg".
+std::vector<std::wstring> TypedArguments();
+
+// The first usage error goes in `usageError`. /? with /check, /repair or
+// /json is one: a fleet tool reads that call's exit code or document.
+RunContext ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+void ShowUsage();
 
 // Prints `line` (ANSI) unless the run's output is its JSON document.
 void Show(const RunContext& context, const std::string& line);
