@@ -1,4 +1,4 @@
-#include "audit_log.h"
+#include "run_files.h"
 
 #include <cstdio>
 #include <vector>

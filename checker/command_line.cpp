@@ -1,8 +1,8 @@
 #include "run_context.h"
 
-#include "audit_log.h"
 #include "console.h"
 #include "rules.h"
+#include "run_files.h"
 #include "text_encoding.h"
 
 extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,

@@ -10,16 +10,13 @@ void StartConsole();  // once, before anything is printed
 void PrintLine(const std::string& text);
 void PrintPrompt(const std::string& text);  // no line end
 
-// The next non-blank character, or a NUL for a double-byte one, which answers
-// nothing. False at end of input.
+// A NUL for a double-byte character, which answers nothing. False at end of input.
 bool ReadAnswer(char* answer);
 
-// The characters up to the next white space. False at end of input.
+// False at end of input.
 bool ReadWord(std::string* word);
 
-// After a word: true when only blanks follow it on its line; otherwise the
-// rest of the line is discarded.
+// When not, the rest of the line is discarded.
 bool RestOfLineIsBlank();
 
-// Waits for one entry completed with Enter; end of input ends the wait.
 void WaitForEntry();

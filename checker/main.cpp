@@ -1,7 +1,7 @@
-#include "audit_log.h"
 #include "console.h"
 #include "run.h"
 #include "run_context.h"
+#include "run_files.h"
 #include "text_encoding.h"
 
 int main() {

@@ -1,9 +1,8 @@
-#include "registry_backup.h"
+#include "run_files.h"
 
 #include <algorithm>
 #include <cwchar>
 
-#include "audit_log.h"
 #include "text_encoding.h"
 
 namespace {

@@ -21,10 +21,9 @@ struct RuleCheck {
     std::string repairText;        // "Yes" for Rule One; Rule Two's comes from the operator
 };
 
-// Rule One on each flag, then Rule Two: the order the runs report them.
+// In the order the runs report them.
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
 
-// Why a value is refused, and what the operator is asked to do instead.
 struct Refusal {
     const char* reason;
     const char* request;
@@ -33,8 +32,7 @@ inline constexpr Refusal kValueNotOneWord = {"must be one word without blanks", 
 inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be stored",
                                               "enter another value"};
 
-// "ERROR - value <reason>, please <request>", as the dialogue prints it.
 std::string RefusalLine(const Refusal& refusal);
 
-// The refusal for `value`, or null when it may be written.
+// Null when `value` may be written.
 const Refusal* ValueRefusal(const std::string& value);

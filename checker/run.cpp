@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "audit_log.h"
 #include "console.h"
-#include "registry_backup.h"
+#include "run_files.h"
 #include "text_encoding.h"
 
 namespace {

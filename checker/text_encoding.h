@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-// With `strict`, false for bytes that are no text in the ANSI code page (a
-// lone lead byte, an unassigned byte) instead of a stand-in.
+// With `strict`, false for bytes that are no ANSI text instead of a stand-in.
 bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict = false);
 std::wstring WideFromAnsi(const std::string& text);
 
@@ -24,8 +23,8 @@ std::string Utf8FromWide(const std::wstring& text);
 std::wstring WideFromUtf8(const std::string& utf8);
 std::string Utf8FromAnsi(const std::string& text);
 
-// `text` (ANSI or UTF-8) on one line: control characters but the tab, and
-// DEL, as <0D>, <0A>, <7F>...; neither encoding uses them inside a character.
+// Control characters but the tab, and DEL, as <0D>, <0A>, <7F>...: neither
+// ANSI nor UTF-8 uses them inside a character.
 std::string OnOneLine(const std::string& text);
 
 // At most `longest` bytes and then "...", never cut inside a double-byte
@@ -35,25 +34,24 @@ std::string Shortened(const std::string& text, size_t longest = kLongestShown);
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator);
 
-// An argument as output and the log show it, in UTF-8: control characters,
-// C1 ones too (a CSI starts an escape sequence), as <1B>, cut after 100.
+// In UTF-8, with C1 control characters escaped too (a CSI starts an escape
+// sequence), cut after 100.
 std::string ShownName(const std::wstring& name);
 
 std::string TypeName(DWORD type);
 
 bool IsStringType(DWORD type);
 
-// String data as UTF-16, NULs included; an odd last byte is no unit.
+// NULs included; an odd last byte is no unit.
 std::wstring WideFromStored(const std::vector<BYTE>& data);
 
-// String data up to its first NUL, as an "A" read cuts it.
+// Up to the first NUL, as an "A" read cuts it.
 std::wstring StoredString(const std::vector<BYTE>& data);
 
 unsigned long DwordOf(const std::vector<BYTE>& data);
 
-// hex:xx,xx (REG_BINARY) or hex(N):xx,xx, as a .reg file writes data.
+// As a .reg file writes data.
 std::string HexText(DWORD type, const std::vector<BYTE>& data);
 
-// A stored value as the log shows it: string types as their text, a four-byte
-// REG_DWORD in decimal, anything else as HexText.
+// As the log shows a stored value: a four-byte REG_DWORD in decimal.
 std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data);

@@ -1,4 +1,6 @@
-// A backup of registry values as a .reg file as `reg export` writes it
+// The files a run keeps. The /log: UTF-8 lines only ever appended, each in one
+// WriteFile on a handle opened for appending only, so servers logging to one
+// share never interleave. The backup: a .reg file as `reg export` writes it
 // (UTF-16LE with a byte-order mark, CRLF), which `reg import FILE` restores.
 // Every value keeps its stored type and bytes: a REG_SZ that is its text and
 // one NUL as a quoted string, any other as hex(1):. reg import (Windows' and
@@ -9,6 +11,12 @@
 
 #include <string>
 #include <vector>
+
+// Asked before the registry is read (the file is created when missing).
+bool CanAppendToLog(const std::wstring& fileName);
+
+// Appends the prefix, `utf8Text` kept on one line, and CRLF.
+bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
 
 struct StoredSetting {
     std::string keyPath;    // full path, HKEY_LOCAL_MACHINE\... (ANSI)
@@ -25,6 +33,19 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 // Through a temporary file renamed at the end, so no half-written backup
 // stands under a backup's name, and never over an existing file: the backup
 // then goes beside it with the date and time in its name, put in `written`.
-// False on any failure, leaving nothing behind, with its error as the last error.
+// False on any failure, leaving nothing behind.
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view, std::wstring* written);
+
+// Whether two file names, as typed, name one file: as the system resolves them
+// (case, "." and "..", short names), or where both exist, by volume and file id.
+bool NameSameFile(const std::wstring& first, const std::wstring& second);
+
+// One WriteFile (appends never interleave), a flush when asked, and a close.
+DWORD WriteAndClose(HANDLE file, const std::string& bytes, bool flush);
+
+// Each path out of a file routine sets the last error exactly once, through this.
+inline bool Report(DWORD error) {
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
