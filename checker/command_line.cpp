@@ -23,7 +23,6 @@ enum SwitchId {
     kSwitchCount
 };
 
-// Indexed by SwitchId: the name in lower case, without the leading / or -.
 const char* const kSwitchNames[kSwitchCount] = {"?",      "check", "repair", "suffix", "whatif",
                                                 "backup", "log",   "reg",    "json"};
 
@@ -60,8 +59,7 @@ const char* const kUsage[] = {
     "release; README and GUIDE.txt tell how to use them.",
 };
 
-// The switch `argument` names, its value after the first colon; kSwitchCount
-// for no switch. Matched in ASCII only: the locale-aware routines need user32.
+// Matched in ASCII only: the locale-aware routines need user32.
 SwitchId FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
     if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return kSwitchCount;
     const size_t colon = argument.find(L':');

@@ -41,7 +41,7 @@ void ShowInformationScreen() {
     for (const std::string& line : kScreen) PrintLine(line);
 }
 
-// Asks until the operator answers yes or no. False at end of input.
+// False at end of input.
 bool AskForInformation() {
     for (;;) {
         PrintLine("Do you want some information about this program? Press (Y)es/(N)o");
@@ -67,8 +67,7 @@ void ShowHelp() {
     }
 }
 
-// The Rule Two dialogue. True when the operator confirmed `enteredValue`;
-// false when the operator quit, or input ended, which counts as quitting.
+// True when the operator confirmed `enteredValue`; end of input counts as quitting.
 bool AskForSuffix(std::string* enteredValue) {
     for (;;) {
         PrintLine("");
@@ -101,8 +100,6 @@ bool AskForSuffix(std::string* enteredValue) {
     }
 }
 
-// The technician's side of the run: the information question before it,
-// the value and confirmation of Rule Two, and the summary after it.
 class Dialogue : public FrontEnd {
   public:
     // End of input at the information question ends the run before anything

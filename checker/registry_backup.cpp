@@ -99,7 +99,6 @@ std::wstring ViewComment(const std::wstring& fileName, FileView view) {
            (view == FileView::k64BitOn64 ? L" /reg:64" : L"");
 }
 
-// `fileName`, then beside it with the date and time (and a number).
 std::wstring CandidateName(const std::wstring& fileName, int attempt) {
     if (attempt == 0) return fileName;
     SYSTEMTIME now;

@@ -9,9 +9,8 @@ namespace {
 const Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
 static_assert(kMaxValueLength == 511, "the refusal names the longest value");
 
-// The registry keeps Unicode: an "A" write converts the text from the ANSI
-// code page, where a control character, a NUL or a lone lead byte would cut or
-// change it, and a best-fit character shows up as a difference on the way back.
+// An "A" write converts the text to Unicode: a control character, a NUL or a
+// lone lead byte would cut or change it, and a best-fit one would differ on the way back.
 bool IsStorableText(const std::string& text) {
     for (char c : text) {
         if (static_cast<BYTE>(c) < 0x20 || c == 0x7F) return false;

@@ -43,7 +43,6 @@ std::string NamedWrite(SettingId setting, const std::string& text) {
            Shortened(OnOneLine(text));
 }
 
-// "; already written: A, B" for the writes made so far; empty for none.
 std::string AlreadyWritten(const RunRecord& run) {
     std::vector<std::string> names;
     for (const WriteRecord& write : run.writes) {
@@ -65,7 +64,6 @@ std::string ResultLine(const RunRecord& run) {
     return "RESULT: not compliant - " + problems;
 }
 
-// 1 when the run failed; else 0, or for an unattended run not compliant, 2.
 int ExitCode(const RunRecord& run) {
     if (!run.failure.empty()) return 1;
     return run.context.Unattended() && !run.problems.empty() ? 2 : 0;
@@ -76,7 +74,6 @@ struct PlannedWrite {
     std::string text;
 };
 
-// The checks of the values just read and what they leave wrong.
 void Evaluate(RunRecord* run) {
     const RunContext& context = run->context;
     run->valuesRead = true;
@@ -98,39 +95,25 @@ bool Fail(RunRecord* run, const std::string& failure) {
     return false;
 }
 
-// Appends `line` to the log, if any; a line the log cannot take fails the run.
+// A line the log cannot take fails the run.
 bool Log(RunRecord* run, const std::string& line) {
     const std::wstring& log = run->context.logFile;
     if (log.empty() || AppendLogLine(log, line)) return true;
     return Fail(run, "could not write the log " + ShownName(log) + AlreadyWritten(*run));
 }
 
-std::vector<StoredSetting> BackupOf(const RunRecord& run) {
-    std::vector<StoredSetting> settings;
-    for (int id = 0; id < kSettingCount; ++id) {
-        const SettingValue& value = run.values[id];
-        settings.push_back(
-            {kSettings[id].keyPath, kSettings[id].valueName, value.type, value.stored});
-    }
-    return settings;
-}
-
-// A write of `text`, not made yet, with the value it replaces.
 void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
     const SettingValue& oldValue = run->values[setting];
     run->writes.push_back(
         {setting, Utf8FromStored(oldValue.type, oldValue.stored), Utf8FromAnsi(text), false});
 }
 
-// A run that keeps records of what its writes replace (a backup, a log, the
-// unattended report) reads the values again just before it writes, so they
-// hold what the registry held then, not while the operator typed; and after.
+// Such a run reads the values again just before it writes, so its records hold
+// what the registry held then, not while the operator typed; and after.
 bool KeepsRecords(const RunContext& context) {
     return context.Unattended() || !context.backupFile.empty() || !context.logFile.empty();
 }
 
-// Before a run's writes: the values read again, and the backup made if asked
-// for and not made yet. False when either failed.
 bool PrepareWrites(RunRecord* run) {
     const RunContext& context = run->context;
     if (KeepsRecords(context)) {
@@ -143,7 +126,13 @@ bool PrepareWrites(RunRecord* run) {
         std::copy(values, values + kSettingCount, run->values);
     }
     if (context.backupFile.empty() || !run->backupFile.empty()) return true;
-    if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view, &run->backupFile)) {
+    std::vector<StoredSetting> settings;
+    for (int id = 0; id < kSettingCount; ++id) {
+        const SettingValue& value = run->values[id];
+        settings.push_back(
+            {kSettings[id].keyPath, kSettings[id].valueName, value.type, value.stored});
+    }
+    if (!WriteBackupFile(context.backupFile, settings, context.view, &run->backupFile)) {
         return Fail(run, "could not write the backup " + ShownName(context.backupFile) +
                              ", nothing was changed");
     }
@@ -153,7 +142,6 @@ bool PrepareWrites(RunRecord* run) {
     return Log(run, saved);
 }
 
-// Logs and makes one write. False when either failed; `failure` says why.
 bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const RunContext& context = run->context;
     const char* keyPath = kSettings[setting].keyPath;
@@ -176,8 +164,7 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     return true;
 }
 
-// Makes the planned writes (/whatif records them), announced once the backup
-// is made: by `announcement`, or each on its line. False when one failed.
+// Announced once the backup is made: by `announcement`, or each on its line.
 bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
                 const std::string& announcement = "") {
     const RunContext& context = run->context;
@@ -214,8 +201,7 @@ void ReadBack(RunRecord* run) {
     if (!failed) run->failure = kReadFailed + (" back after writing them" + AlreadyWritten(*run));
 }
 
-// Logs the RESULT line (a run whose end the log cannot tell of has failed,
-// whatever it did), prints it or the JSON document, and returns the exit code.
+// A run whose end the log cannot tell of has failed, whatever it did.
 int EndRun(RunRecord* run) {
     const RunContext& context = run->context;
     Log(run, ResultLine(*run));
@@ -233,15 +219,11 @@ class FleetRun : public FrontEnd {
   public:
     explicit FleetRun(const RunContext& context) : context(context) {}
 
-    bool Start(RunRecord*) override { return true; }
-
     bool RepairText(const RuleCheck& check, std::string* text, std::string*) override {
         if (context.mode != RunMode::kRepair) return false;
         *text = check.repairText.empty() ? context.suffix : check.repairText;
         return !text->empty();
     }
-
-    void Finish(const RunRecord&) override {}
 
   private:
     const RunContext& context;
@@ -258,9 +240,8 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
         return EndRun(&run);
     }
     Evaluate(&run);
-    // The dialogue writes each check's values once the operator has settled
-    // them, as it always has; an unattended run first reports every check,
-    // then writes only the values that differ.
+    // The dialogue writes each check's values once the operator has settled them;
+    // an unattended run reports every check, then writes only the values that differ.
     std::vector<PlannedWrite> plan;
     for (const RuleCheck& check : run.checks) {
         ShowCheck(context, check, run.values);

@@ -13,7 +13,7 @@
 inline constexpr char kWriting[] = "WRITING ";
 inline constexpr char kResultFailed[] = "RESULT: failed - ";
 
-// A write planned (/whatif), made, or refused; the texts in UTF-8.
+// Planned (/whatif), made, or refused; the texts in UTF-8.
 struct WriteRecord {
     SettingId setting;
     std::string oldText;  // the stored value the write replaces
@@ -36,7 +36,7 @@ struct RunRecord {
     std::wstring backupFile;            // the backup written, once it is
 };
 
-// The failure, with a note where the keys are in the other view (UTF-8).
+// With a note where the keys are in the other view.
 inline std::string FailureReason(const RunRecord& run) {
     if (run.keysInOtherView == 0) return run.failure;
     const char* bits = run.keysInOtherView == KEY_WOW64_64KEY ? "64" : "32";
@@ -47,13 +47,13 @@ class FrontEnd {
   public:
     virtual ~FrontEnd() = default;
     // Before anything is read. False ends the run; `run->failure` says why.
-    virtual bool Start(RunRecord* run) = 0;
+    virtual bool Start(RunRecord*) { return true; }
     // The text that mends `check`, and the line that announces its writes once
     // the backup is made (none: each write has a line). False: left as it is.
     virtual bool RepairText(const RuleCheck& check, std::string* text,
                             std::string* announcement) = 0;
     // After the checks and their writes, when the run has not failed.
-    virtual void Finish(const RunRecord& run) = 0;
+    virtual void Finish(const RunRecord&) {}
 };
 
 int RunChecks(const RunContext& context, FrontEnd* frontEnd);
@@ -62,9 +62,7 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd);
 // Exits 0 compliant (after the run), 2 not compliant, 1 failed.
 int RunFleet(const RunContext& context);
 
-// The interactive check-and-repair run, from the information question to the
-// summary. Exits 1 when the run failed (no input at all, a value it could not
-// read or write, a backup or log it could not write), 0 otherwise.
+// Exits 1 when the run failed, 0 otherwise.
 int RunInteractive(const RunContext& context);
 
 // Ends a run that reads and writes nothing because of `reason` (UTF-8); the

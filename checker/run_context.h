@@ -27,14 +27,12 @@ struct RunContext {
     bool hasSuffix = false;
     std::string suffix;        // the /suffix: value (ANSI)
     REGSAM view = RunView(0);  // ORed into every open
-    // Read-only in unattended runs, which then need no more rights than that;
-    // full access in the interactive run, as always, and for every write.
+    // Read-only in unattended runs, which then need no more rights than that.
     REGSAM readAccess = KEY_ALL_ACCESS;
-    bool json = false;        // standard output is one JSON document
-    std::wstring backupFile;  // as typed; empty: none
-    std::wstring logFile;     // as typed; empty: none
-    // One short sentence (UTF-8); the other fields hold what could be told.
-    std::string usageError;
+    bool json = false;                                  // standard output is one JSON document
+    std::wstring backupFile;                            // as typed; empty: none
+    std::wstring logFile;                               // as typed; empty: none
+    std::string usageError;                             // the first, in one short sentence (UTF-8)
     bool (*processIsElevated)() = QueryTokenElevation;  // tests put their own answer here
 
     // /check or /repair: no notice, no wait, long values cut, a RESULT line.
@@ -44,21 +42,19 @@ struct RunContext {
     }
 };
 
-// Switches begin with / or -, in any case, and take their value after the
-// first colon; any other argument makes the interactive tool verbose, as always.
-// The arguments after the program's name, as typed (UTF-16): the C runtime's
-// ANSI argv maps them best-fit, so "ｂ.reg" would arrive as "b.reg".
+// As typed (UTF-16): the C runtime's ANSI argv maps them best-fit, so "ｂ.reg"
+// would arrive as "b.reg".
 std::vector<std::wstring> TypedArguments();
 
-// The first usage error goes in `usageError`. /? with /check, /repair or
-// /json is one: a fleet tool reads that call's exit code or document.
+// Switches begin with / or -, in any case, and take their value after the
+// first colon; any other argument makes the interactive tool verbose, as always.
 RunContext ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 void ShowUsage();
 
-// Prints `line` (ANSI) unless the run's output is its JSON document.
+// Unless the run's output is its JSON document.
 void Show(const RunContext& context, const std::string& line);
 
-// As the log lines and the JSON document name them; "?" where unknown.
+// "?" where unknown.
 std::wstring ComputerName();
 std::wstring UserName();

@@ -7,7 +7,6 @@ namespace {
 
 const char kShortened[] = "...";
 
-// `text` in `codePage` as UTF-16; false where `flags` refuse it.
 bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring* wide) {
     wide->clear();
     if (text.empty()) return true;
@@ -19,8 +18,7 @@ bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring*
     return true;
 }
 
-// UTF-16 in `codePage`, a character it cannot hold as `standIn` (null: the
-// code page's own, or best fit unless `flags` forbid it).
+// `standIn` null: the code page's own, or best fit unless `flags` forbid it.
 std::string WideTo(UINT codePage, DWORD flags, const std::wstring& text, const char* standIn) {
     if (text.empty()) return std::string();
     const int count = static_cast<int>(text.size());
