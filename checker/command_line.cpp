@@ -80,14 +80,6 @@ void SetError(RunContext* context, const std::string& error) {
     if (context->usageError.empty()) context->usageError = error;
 }
 
-// `typed` in the ANSI code page; false where a character has no place there
-// (the conversion then put a stand-in in `ansi`).
-bool AnsiAsTyped(const std::wstring& typed, std::string* ansi) {
-    *ansi = AnsiForScreen(typed);
-    std::wstring back;
-    return WideFromAnsi(*ansi, &back, true) && back == typed;
-}
-
 void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContext* context,
                 std::wstring* typedSuffix) {
     const std::string slash = std::string("/") + kSwitchNames[id];
@@ -166,9 +158,11 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
     if (seen[kJson] && !modeGiven) SetError(&context, "/json works only with /check or /repair.");
     if (context.hasSuffix && context.usageError.empty()) {
-        const Refusal* refusal = AnsiAsTyped(typedSuffix, &context.suffix)
-                                     ? ValueRefusal(context.suffix)
-                                     : &kValueNotStorable;
+        // A character with no place in the ANSI code page got a stand-in.
+        context.suffix = AnsiForScreen(typedSuffix);
+        std::wstring back;
+        const bool asTyped = WideFromAnsi(context.suffix, &back, true) && back == typedSuffix;
+        const Refusal* refusal = asTyped ? ValueRefusal(context.suffix) : &kValueNotStorable;
         if (refusal != nullptr) {
             SetError(&context, std::string("the /suffix: value ") + refusal->reason);
         }

@@ -1,6 +1,5 @@
-// Console helpers: whole lines out, single answers in. Reads skip blanks and
-// line ends and leave the rest of the line for the next read, across prompts;
-// each read flushes pending output first, so the prompt shows while it waits.
+// Whole lines out, single answers in. Reads skip blanks and line ends, leave the
+// rest of the line for the next read, and first flush the prompt they wait on.
 #pragma once
 
 #include <string>
@@ -13,7 +12,6 @@ void PrintPrompt(const std::string& text);  // no line end
 // A NUL for a double-byte character, which answers nothing. False at end of input.
 bool ReadAnswer(char* answer);
 
-// False at end of input.
 bool ReadWord(std::string* word);
 
 // When not, the rest of the line is discarded.

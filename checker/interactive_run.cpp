@@ -41,7 +41,6 @@ void ShowInformationScreen() {
     for (const std::string& line : kScreen) PrintLine(line);
 }
 
-// False at end of input.
 bool AskForInformation() {
     for (;;) {
         PrintLine("Do you want some information about this program? Press (Y)es/(N)o");

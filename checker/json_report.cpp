@@ -6,10 +6,6 @@
 
 #include "text_encoding.h"
 
-#ifndef SORVANE_VERSION
-#define SORVANE_VERSION "unknown"
-#endif
-
 namespace {
 
 using Members = std::vector<std::pair<const char*, std::string>>;

@@ -28,8 +28,7 @@ bool RuleOneHolds(const SettingValue& value) {
     return value.type == REG_SZ && value.representable && value.text == kExpectedValue;
 }
 
-// Texts that read alike but are not the stored values match only when the
-// stored values do.
+// Texts that read alike match only when the stored values do.
 bool SuffixesMatch(const SettingValue& server, const SettingValue& client) {
     if (server.type != REG_SZ || client.type != REG_SZ || server.text != client.text) return false;
     return (server.representable && client.representable) || server.stored == client.stored;

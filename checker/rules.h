@@ -1,6 +1,5 @@
-// The two rules on the four values as read: values in, checks out. And the
-// rule on a value typed (or given as /suffix:): it is written only as one word,
-// short enough for a later read, in text the registry stores exactly as typed.
+// The two rules: values in, checks out. And a value typed (or given as /suffix:)
+// is written only as one word, short enough to read back, stored exactly as typed.
 #pragma once
 
 #include <string>
@@ -11,8 +10,7 @@
 inline constexpr char kExpectedValue[] = "Yes";  // what Rule One requires
 inline constexpr char kErrorPrefix[] = "ERROR - ";
 
-// Rule One on one of the two flags, or Rule Two on the two suffixes (named by
-// kLdapSuffix, compared with kDnSuffix).
+// Rule One on one flag, or Rule Two on the suffixes (named by kLdapSuffix).
 struct RuleCheck {
     SettingId setting;
     bool holds;
@@ -21,7 +19,6 @@ struct RuleCheck {
     std::string repairText;        // "Yes" for Rule One; Rule Two's comes from the operator
 };
 
-// In the order the runs report them.
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
 
 struct Refusal {

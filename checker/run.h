@@ -1,7 +1,6 @@
-// One run of the rules for every mode: read, check, plan the writes, back up,
-// log, write, read back, and end with the outcome, all in one RunRecord, which
-// every view of the run (screen lines, log, JSON) is made from. The front ends
-// (the dialogue, the unattended modes) supply only their own part.
+// One run for every mode: read, check, plan the writes, back up, log, write,
+// read back, and end with the outcome, all in one RunRecord, which every view
+// (screen lines, log, JSON) is made from. The front ends supply their own part.
 #pragma once
 
 #include <string>
@@ -36,7 +35,6 @@ struct RunRecord {
     std::wstring backupFile;            // the backup written, once it is
 };
 
-// With a note where the keys are in the other view.
 inline std::string FailureReason(const RunRecord& run) {
     if (run.keysInOtherView == 0) return run.failure;
     const char* bits = run.keysInOtherView == KEY_WOW64_64KEY ? "64" : "32";

@@ -1,6 +1,5 @@
-// What one run is asked to do, settled once from the command line. The run's
-// state lives here and in its RunRecord, never in globals, so runs in one
-// process (as the tests make them) do not see each other.
+// What one run is asked to do, settled once from the command line. Never in
+// globals, so runs in one process (as the tests make them) do not see each other.
 #pragma once
 
 #include <windows.h>
@@ -16,8 +15,7 @@ REGSAM RunView(REGSAM asked);
 
 bool QueryTokenElevation();
 
-// One copy of the tool at a time, holding a machine-wide lock until the process
-// ends: two copies repairing at once can leave the suffixes different.
+// Held until the process ends: two copies repairing at once could leave the suffixes different.
 bool TakeSingleCopyLock();
 
 struct RunContext {

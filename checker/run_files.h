@@ -1,8 +1,6 @@
-// The files a run keeps. The /log: UTF-8 lines only ever appended, each in one
-// WriteFile on a handle opened for appending only, so servers logging to one
-// share never interleave. The backup: a .reg file as `reg export` writes it
-// (UTF-16LE with a byte-order mark, CRLF), which `reg import FILE` restores.
-// Every value keeps its stored type and bytes: a REG_SZ that is its text and
+// The files a run keeps: the /log, in UTF-8, and the backup, a .reg file as
+// `reg export` writes it (UTF-16LE with a byte-order mark, CRLF). In the backup
+// every value keeps its stored type and bytes: a REG_SZ that is its text and
 // one NUL as a quoted string, any other as hex(1):. reg import (Windows' and
 // Wine's alike) adds a NUL to hex(1):, hex(2): and hex(7): data without one.
 #pragma once
@@ -15,7 +13,8 @@
 // Asked before the registry is read (the file is created when missing).
 bool CanAppendToLog(const std::wstring& fileName);
 
-// Appends the prefix, `utf8Text` kept on one line, and CRLF.
+// In one WriteFile on a handle opened for appending only, so servers logging to
+// one share never interleave.
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
 
 struct StoredSetting {
@@ -25,27 +24,16 @@ struct StoredSetting {
     std::vector<BYTE> data;  // exactly as RegQueryValueExW returns it
 };
 
-// Without the byte-order mark; a comment names the view and the reg import
-// call that restores `fileName` into it; keys in the order they first appear.
+// Without the byte-order mark; a comment names the reg import call to restore it.
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view);
 
-// Through a temporary file renamed at the end, so no half-written backup
-// stands under a backup's name, and never over an existing file: the backup
-// then goes beside it with the date and time in its name, put in `written`.
-// False on any failure, leaving nothing behind.
+// Through a temporary file renamed at the end, so no half-written backup stands
+// under a backup's name, and never over an existing file: the backup then goes
+// beside it, dated, named in `written`. False on any failure, leaving nothing.
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view, std::wstring* written);
 
 // Whether two file names, as typed, name one file: as the system resolves them
 // (case, "." and "..", short names), or where both exist, by volume and file id.
 bool NameSameFile(const std::wstring& first, const std::wstring& second);
-
-// One WriteFile (appends never interleave), a flush when asked, and a close.
-DWORD WriteAndClose(HANDLE file, const std::string& bytes, bool flush);
-
-// Each path out of a file routine sets the last error exactly once, through this.
-inline bool Report(DWORD error) {
-    SetLastError(error);
-    return error == ERROR_SUCCESS;
-}

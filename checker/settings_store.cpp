@@ -13,9 +13,8 @@ bool VerboseMode = false;
 
 namespace {
 
-// Where the token is a filtered one (User Account Control) or the key is in the
-// other view, says what helps. Returns that view or 0; on 32-bit Windows both
-// flags name the one view, so it is never found.
+// Says what helps where the token is filtered (User Account Control) or the key
+// is in the other view, and returns that view or 0 (32-bit Windows has one).
 REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
     const DWORD reason = GetLastError();
     // The 32-bit build's "no view" is the 32-bit one.

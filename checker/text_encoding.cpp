@@ -6,6 +6,7 @@
 namespace {
 
 const char kShortened[] = "...";
+const size_t kLongestShown = 100;
 
 bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring* wide) {
     wide->clear();
@@ -75,17 +76,17 @@ std::string OnOneLine(const std::string& text) {
     return out;
 }
 
-std::string Shortened(const std::string& text, size_t longest) {
-    if (text.size() <= longest) return text;
+std::string Shortened(const std::string& text) {
+    if (text.size() <= kLongestShown) return text;
     size_t end = 0;
-    while (end < longest) {
+    while (end < kLongestShown) {
         size_t next = end + 1;
         if (IsDBCSLeadByte(static_cast<BYTE>(text[end]))) {
             next = end + 2;
         } else if (text[end] == '<' && end + 3 < text.size() && text[end + 3] == '>') {
             next = end + 4;
         }
-        if (next > longest) break;
+        if (next > kLongestShown) break;
         end = next;
     }
     return text.substr(0, end) + kShortened;

@@ -27,15 +27,13 @@ std::string Utf8FromAnsi(const std::string& text);
 // ANSI nor UTF-8 uses them inside a character.
 std::string OnOneLine(const std::string& text);
 
-// At most `longest` bytes and then "...", never cut inside a double-byte
-// character or a <XX> escape: fleet output stays bounded.
-const size_t kLongestShown = 100;
-std::string Shortened(const std::string& text, size_t longest = kLongestShown);
+// At most 100 bytes and then "...", never cut inside a double-byte character
+// or a <XX> escape: fleet output stays bounded.
+std::string Shortened(const std::string& text);
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator);
 
-// In UTF-8, with C1 control characters escaped too (a CSI starts an escape
-// sequence), cut after 100.
+// UTF-8, C1 controls escaped too (a CSI starts an escape sequence), cut after 100.
 std::string ShownName(const std::wstring& name);
 
 std::string TypeName(DWORD type);
