@@ -1,6 +1,5 @@
 #include "console.h"
 #include "run.h"
-#include "run_context.h"
 #include "run_files.h"
 #include "text_encoding.h"
 

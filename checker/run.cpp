@@ -38,11 +38,6 @@ void ShowCheck(const RunContext& context, const RuleCheck& check,
     Show(context, "These two values MUST match!");
 }
 
-std::string NamedWrite(SettingId setting, const std::string& text) {
-    return std::string(kSettings[setting].keyPath) + " = " + kSettings[setting].valueName + " = " +
-           Shortened(OnOneLine(text));
-}
-
 std::string AlreadyWritten(const RunRecord& run) {
     std::vector<std::string> names;
     for (const WriteRecord& write : run.writes) {
@@ -62,11 +57,6 @@ std::string ResultLine(const RunRecord& run) {
     if (counts && run.changeCount > 0)
         return "RESULT: not compliant, " + changes + " - " + problems;
     return "RESULT: not compliant - " + problems;
-}
-
-int ExitCode(const RunRecord& run) {
-    if (!run.failure.empty()) return 1;
-    return run.context.Unattended() && !run.problems.empty() ? 2 : 0;
 }
 
 struct PlannedWrite {
@@ -172,9 +162,11 @@ bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
     if (context.MayWrite() && !PrepareWrites(run)) return false;
     if (!announcement.empty()) PrintLine(announcement);
     for (const PlannedWrite& write : *plan) {
+        const SettingPlace& place = kSettings[write.setting];
         if (announcement.empty()) {
-            Show(context, (context.whatIf ? "WHATIF - would write " : kWriting) +
-                              NamedWrite(write.setting, write.text));
+            Show(context, std::string(context.whatIf ? "WHATIF - would write " : kWriting) +
+                              place.keyPath + " = " + place.valueName + " = " +
+                              Shortened(OnOneLine(write.text)));
         }
         if (!context.MayWrite()) {
             RecordWrite(run, write.setting, write.text);
@@ -205,7 +197,8 @@ void ReadBack(RunRecord* run) {
 int EndRun(RunRecord* run) {
     const RunContext& context = run->context;
     Log(run, ResultLine(*run));
-    const int exitCode = ExitCode(*run);
+    const bool notCompliant = context.Unattended() && !run->problems.empty();
+    const int exitCode = !run->failure.empty() ? 1 : notCompliant ? 2 : 0;
     if (context.json) {
         PrintLine(JsonReport(*run, exitCode));
     } else if (context.Unattended()) {

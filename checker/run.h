@@ -3,9 +3,6 @@
 // (screen lines, log, JSON) is made from. The front ends supply their own part.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "rules.h"
 #include "run_context.h"
 

@@ -80,13 +80,14 @@ HANDLE OpenForAppending(const std::wstring& fileName) {
                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-std::string LinePrefix() {
+// The local time through `format`: year, month, day, hour, minute, second.
+std::string LocalTime(const char* format) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth,
-                  now.wDay, now.wHour, now.wMinute, now.wSecond);
-    return stamp + Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " ";
+    std::snprintf(stamp, sizeof stamp, format, now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    return stamp;
 }
 
 const wchar_t* const kLineEnd = L"\r\n";
@@ -182,12 +183,7 @@ std::wstring ViewComment(const std::wstring& fileName, FileView view) {
 
 std::wstring CandidateName(const std::wstring& fileName, int attempt) {
     if (attempt == 0) return fileName;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t stamp[40];
-    std::swprintf(stamp, 40, L"-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond);
-    std::wstring suffix = stamp;
+    std::wstring suffix = WideFromAnsi(LocalTime("-%04u%02u%02u-%02u%02u%02u"));
     if (attempt > 1) suffix += L"-" + std::to_wstring(attempt);
     const size_t slash = fileName.find_last_of(L"\\/:");
     const size_t dot = fileName.find_last_of(L'.');
@@ -215,7 +211,9 @@ bool CanAppendToLog(const std::wstring& fileName) {
 }
 
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
-    const std::string line = LinePrefix() + OnOneLine(utf8Text) + "\r\n";
+    const std::string line = LocalTime("%04u-%02u-%02u %02u:%02u:%02u ") +
+                             Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " " +
+                             OnOneLine(utf8Text) + "\r\n";
     HANDLE file = OpenForAppending(fileName);
     if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
     return Report(WriteAndClose(file, line, false));
