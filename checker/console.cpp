@@ -44,8 +44,7 @@ class ConsoleInput : public std::streambuf {
         DWORD count = 0;
         ended = !ReadConsoleW(console, typed + length, 1024, &count, nullptr) || count == 0;
         if (!ended) length += count;
-        // The two halves of a character beyond UTF-16's first plane may
-        // arrive in two reads; the first waits for the second.
+        // A character beyond the first plane may arrive in two reads: hold its first half.
         if (!ended && length > 0 && IS_HIGH_SURROGATE(typed[length - 1])) {
             heldSurrogate = typed[--length];
         }

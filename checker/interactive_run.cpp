@@ -52,18 +52,17 @@ bool AskForInformation() {
 }
 
 void ShowHelp() {
-    for (const char* line : {
-             "--------------------------------------------------------------",
-             "HELP START",
-             "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
-             "These registry key are of type (string) REG_SZ",
-             "As an example - when these keys are viewed with regedit, you will see",
-             "something that looks like dc=example,dc=com",
-             "HELP END",
-             "-------------------------------------------------------------",
-         }) {
-        PrintLine(line);
-    }
+    const char* const kHelp[] = {
+        "--------------------------------------------------------------",
+        "HELP START",
+        "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
+        "These registry key are of type (string) REG_SZ",
+        "As an example - when these keys are viewed with regedit, you will see",
+        "something that looks like dc=example,dc=com",
+        "HELP END",
+        "-------------------------------------------------------------",
+    };
+    for (const char* line : kHelp) PrintLine(line);
 }
 
 // True when the operator confirmed `enteredValue`; end of input counts as quitting.

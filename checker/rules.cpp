@@ -22,12 +22,6 @@ bool IsStorableText(const std::string& text) {
     return WideFromAnsi(text, &wide, true) && AnsiFromWide(wide) == text;
 }
 
-// A program reading the values as strings sees only REG_SZ data as text, and
-// a text that is not the stored value never passes, however it reads.
-bool RuleOneHolds(const SettingValue& value) {
-    return value.type == REG_SZ && value.representable && value.text == kExpectedValue;
-}
-
 // Texts that read alike match only when the stored values do.
 bool SuffixesMatch(const SettingValue& server, const SettingValue& client) {
     if (server.type != REG_SZ || client.type != REG_SZ || server.text != client.text) return false;
@@ -36,10 +30,14 @@ bool SuffixesMatch(const SettingValue& server, const SettingValue& client) {
 
 }  // namespace
 
+bool HoldsText(const SettingValue& value, const std::string& text) {
+    return value.type == REG_SZ && value.representable && value.text == text;
+}
+
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
     std::vector<RuleCheck> checks;
     for (SettingId flag : {kLoginAuth, kCrAuth}) {
-        if (RuleOneHolds(values[flag])) {
+        if (HoldsText(values[flag], kExpectedValue)) {
             checks.push_back({flag, true, "", {}, ""});
         } else {
             const std::string problem =

@@ -21,6 +21,9 @@ struct RuleCheck {
 
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
 
+// Only REG_SZ data reads as text, and a text that is not the stored value never holds.
+bool HoldsText(const SettingValue& value, const std::string& text);
+
 struct Refusal {
     const char* reason;
     const char* request;

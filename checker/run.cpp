@@ -65,14 +65,13 @@ struct PlannedWrite {
 };
 
 void Evaluate(RunRecord* run) {
-    const RunContext& context = run->context;
     run->valuesRead = true;
     run->checks = CheckRules(run->values);
     run->problems.clear();
     for (const RuleCheck& check : run->checks) {
         if (check.holds) continue;
-        const bool noSuffix =
-            check.setting == kLdapSuffix && context.mode == RunMode::kRepair && !context.hasSuffix;
+        const bool noSuffix = check.setting == kLdapSuffix &&
+                              run->context.mode == RunMode::kRepair && !run->context.hasSuffix;
         run->problems.push_back(check.problem +
                                 (noSuffix ? " (give /suffix:VALUE to repair it)" : ""));
     }
@@ -242,10 +241,7 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
         std::string announcement;
         if (check.holds || !frontEnd->RepairText(check, &text, &announcement)) continue;
         for (SettingId setting : check.mends) {
-            const SettingValue& value = run.values[setting];
-            const bool holdsText =
-                value.type == REG_SZ && value.representable && value.text == text;
-            if (context.Unattended() && holdsText) continue;
+            if (context.Unattended() && HoldsText(run.values[setting], text)) continue;
             plan.push_back({setting, text});
         }
         if (!context.Unattended() && !MakeWrites(&run, &plan, announcement)) break;

@@ -53,8 +53,7 @@ class FrontEnd {
 
 int RunChecks(const RunContext& context, FrontEnd* frontEnd);
 
-// /check and /repair: never reads standard input, ends with one RESULT line.
-// Exits 0 compliant (after the run), 2 not compliant, 1 failed.
+// Never reads standard input; exits 0 compliant (after the run), 2 not compliant, 1 failed.
 int RunFleet(const RunContext& context);
 
 // Exits 1 when the run failed, 0 otherwise.

@@ -26,8 +26,7 @@ enum SwitchId {
 const char* const kSwitchNames[kSwitchCount] = {"?",      "check", "repair", "suffix", "whatif",
                                                 "backup", "log",   "reg",    "json"};
 
-// At most 40 lines of at most 79 columns: an 80-column console shows it
-// without wrapping.
+// At most 40 lines of at most 79 columns: an 80-column console shows it unwrapped.
 const char* const kUsage[] = {
     "Usage: Sorvane [/check | /repair [/suffix:VALUE] [/whatif]] [/json]",
     "               [/backup:FILE] [/log:FILE] [/reg:32 | /reg:64]",

@@ -40,8 +40,7 @@ struct RunContext {
     }
 };
 
-// As typed (UTF-16): the C runtime's ANSI argv maps them best-fit, so "ｂ.reg"
-// would arrive as "b.reg".
+// As typed: the C runtime's ANSI argv maps them best-fit ("ｂ.reg" as "b.reg").
 std::vector<std::wstring> TypedArguments();
 
 // Switches begin with / or -, in any case, and take their value after the

@@ -15,8 +15,7 @@ inline bool Report(DWORD error) {
     return error == ERROR_SUCCESS;
 }
 
-// One WriteFile, so appends from several machines to one share never
-// interleave. The first error of the write, the flush when asked, and the close.
+// One WriteFile, so appends from several machines never interleave; the first error.
 DWORD WriteAndClose(HANDLE file, const std::string& bytes, bool flush) {
     DWORD error = ERROR_SUCCESS;
     DWORD written = 0;
@@ -147,13 +146,11 @@ std::wstring ValueLine(const StoredSetting& setting) {
     return prefix + WrappedHex(HexText(setting.type, setting.data), prefix.size());
 }
 
-/*
- * On 64-bit Windows a path through SOFTWARE\WOW6432Node reaches the 32-bit
- * view from either reg.exe, so a backup of that view names its keys that way
- * and a plain reg import restores them where they were read. The 64-bit view
- * has no such name: a 32-bit reg.exe reaches it only when told /reg:64.
- * 32-bit Windows has one view and no WOW6432Node.
- */
+// On 64-bit Windows a path through SOFTWARE\WOW6432Node reaches the 32-bit view
+// from either reg.exe, so a backup of that view names its keys that way and a
+// plain reg import restores them where they were read. The 64-bit view has no
+// such name: a 32-bit reg.exe reaches it only when told /reg:64. 32-bit Windows
+// has one view and no WOW6432Node.
 enum class FileView { kOnly, k32BitOn64, k64BitOn64 };
 
 FileView ViewOf(REGSAM view) {

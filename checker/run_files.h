@@ -13,8 +13,7 @@
 // Asked before the registry is read (the file is created when missing).
 bool CanAppendToLog(const std::wstring& fileName);
 
-// In one WriteFile on a handle opened for appending only, so servers logging to
-// one share never interleave.
+// In one WriteFile, appending only: servers logging to one share never interleave.
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
 
 struct StoredSetting {

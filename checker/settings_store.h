@@ -25,9 +25,8 @@ inline constexpr SettingPlace kSettings[kSettingCount] = {
     {ClientKeyPath, "DNSuffix"},
 };
 
-// One setting as read: its text in the ANSI code page, for the rules and the
-// screen, and the value as stored. The "A" read converts with best fit
-// ("Ｙｅｓ" reads as "Yes"), so the text alone may not tell values apart.
+// Its ANSI text, for the rules and the screen, and the value as stored: the "A"
+// read converts with best fit ("Ｙｅｓ" reads as "Yes"), so the text alone may mislead.
 struct SettingValue {
     std::string text;
     DWORD type = REG_NONE;
