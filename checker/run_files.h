@@ -1,7 +1,6 @@
-// The files a run keeps: the /log, in UTF-8, and the backup, a .reg file as
-// `reg export` writes it (UTF-16LE with a byte-order mark, CRLF). In the backup
-// every value keeps its stored type and bytes: a REG_SZ that is its text and
-// one NUL as a quoted string, any other as hex(1):. reg import (Windows' and
+// The files a run keeps: the /log, in UTF-8, and the backup, a .reg file as `reg export` writes
+// it (UTF-16LE, byte-order mark, CRLF), each value with its stored type and bytes: a REG_SZ that
+// is its text and one NUL as a quoted string, any other as hex(1):. reg import (Windows' and
 // Wine's alike) adds a NUL to hex(1):, hex(2): and hex(7): data without one.
 #pragma once
 

@@ -34,9 +34,8 @@ REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
     return other;
 }
 
-// Cut at the first NUL: data stored without one must not run on into what an
-// earlier, longer value left in the buffer. Read again as stored, so a text the
-// conversion changed never passes.
+// Cut at the first NUL: data without one must not run on into an earlier, longer
+// value's bytes. Read again as stored, so a text the conversion changed never passes.
 bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     ValueBufferSize = kValueBufferCapacity;
     if (!key->ReadValue(valueName, ValueBuffer, &ValueBufferSize)) return false;

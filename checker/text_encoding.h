@@ -23,8 +23,7 @@ std::string Utf8FromWide(const std::wstring& text);
 std::wstring WideFromUtf8(const std::string& utf8);
 std::string Utf8FromAnsi(const std::string& text);
 
-// Control characters but the tab, and DEL, as <0D>, <0A>, <7F>...: neither
-// ANSI nor UTF-8 uses them inside a character.
+// Control characters but the tab, and DEL, as <0D>, <7F>...: never part of a character.
 std::string OnOneLine(const std::string& text);
 
 // At most 100 bytes and then "...", never cut inside a double-byte character
