@@ -9,12 +9,10 @@ void StartConsole();  // once, before anything is printed
 void PrintLine(const std::string& text);
 void PrintPrompt(const std::string& text);  // no line end
 
-// A NUL for a double-byte character, which answers nothing. False at end of input.
-bool ReadAnswer(char* answer);
+bool ReadAnswer(char* answer);  // a NUL for a double-byte character; false at end of input
 
 bool ReadWord(std::string* word);
 
-// When not, the rest of the line is discarded.
-bool RestOfLineIsBlank();
+bool RestOfLineIsBlank();  // when not, the rest of the line is discarded
 
 void WaitForEntry();

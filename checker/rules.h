@@ -34,5 +34,4 @@ inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be s
 
 std::string RefusalLine(const Refusal& refusal);
 
-// Null when `value` may be written.
-const Refusal* ValueRefusal(const std::string& value);
+const Refusal* ValueRefusal(const std::string& value);  // null when `value` may be written

@@ -56,8 +56,7 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd);
 // Never reads standard input; exits 0 compliant (after the run), 2 not compliant, 1 failed.
 int RunFleet(const RunContext& context);
 
-// Exits 1 when the run failed, 0 otherwise.
-int RunInteractive(const RunContext& context);
+int RunInteractive(const RunContext& context);  // exits 1 when the run failed, 0 otherwise
 
 // Ends a run that reads and writes nothing because of `reason` (UTF-8); the
 // interactive run first prints `interactiveLine` (ANSI), if any.

@@ -23,14 +23,13 @@ struct RunContext {
     bool verbose = false;  // interactive only; VerboseMode is set from it
     bool whatIf = false;
     bool hasSuffix = false;
-    std::string suffix;        // the /suffix: value (ANSI)
-    REGSAM view = RunView(0);  // ORed into every open
-    // Read-only in unattended runs, which then need no more rights than that.
-    REGSAM readAccess = KEY_ALL_ACCESS;
-    bool json = false;                                  // standard output is one JSON document
-    std::wstring backupFile;                            // as typed; empty: none
-    std::wstring logFile;                               // as typed; empty: none
-    std::string usageError;                             // the first, in one short sentence (UTF-8)
+    std::string suffix;                  // the /suffix: value (ANSI)
+    REGSAM view = RunView(0);            // ORed into every open
+    REGSAM readAccess = KEY_ALL_ACCESS;  // KEY_READ in unattended runs: they need no more
+    bool json = false;                   // standard output is one JSON document
+    std::wstring backupFile;             // as typed; empty: none
+    std::wstring logFile;                // as typed; empty: none
+    std::string usageError;              // the first, in one short sentence (UTF-8)
     bool (*processIsElevated)() = QueryTokenElevation;  // tests put their own answer here
 
     // /check or /repair: no notice, no wait, long values cut, a RESULT line.

@@ -40,8 +40,7 @@ extern BYTE ValueBuffer[kValueBufferCapacity];
 extern DWORD ValueBufferSize;
 extern bool VerboseMode;
 
-// The registry stores a NUL after the text, and both must fit the read buffer.
-const size_t kMaxValueLength = kValueBufferCapacity - 1;
+const size_t kMaxValueLength = kValueBufferCapacity - 1;  // and the NUL the registry adds
 
 // The first read prints its progress; one after a told failure prints nothing.
 enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };

@@ -11,8 +11,7 @@
 bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict = false);
 std::wstring WideFromAnsi(const std::string& text);
 
-// Best-fit, as the registry's "A" reads convert.
-std::string AnsiFromWide(const std::wstring& wide);
+std::string AnsiFromWide(const std::wstring& wide);  // best fit, as the "A" reads convert
 
 // Without best fit: a character the code page cannot hold shows as "?", never
 // as a look-alike (a full-width letter would name another file).
@@ -47,8 +46,7 @@ std::wstring StoredString(const std::vector<BYTE>& data);
 
 unsigned long DwordOf(const std::vector<BYTE>& data);
 
-// As a .reg file writes data.
-std::string HexText(DWORD type, const std::vector<BYTE>& data);
+std::string HexText(DWORD type, const std::vector<BYTE>& data);  // as a .reg file writes it
 
 // As the log shows a stored value: a four-byte REG_DWORD in decimal.
 std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data);
