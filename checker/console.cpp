@@ -12,14 +12,11 @@
 
 namespace {
 
-/*
- * A console hands a program bytes in its own (OEM) code page and shows the
- * bytes written in it too, while the tool's texts and the registry's "A" calls
- * are in the ANSI code page: under 437 a typed é arrives as 0x82, a low
- * quotation mark in 1252. So a console is read and written as characters
- * (ReadConsoleW, WriteConsoleW), converted to and from the ANSI code page
- * under std::cin and std::cout; pipes and files keep their bytes untouched.
- */
+// A console hands a program bytes in its own (OEM) code page, while the tool's
+// texts and the registry's "A" calls are in the ANSI one: under 437 a typed é
+// arrives as 0x82, a low quotation mark in 1252. So a console is read and
+// written as characters (ReadConsoleW, WriteConsoleW), converted to and from
+// ANSI under std::cin and std::cout; pipes and files keep their bytes untouched.
 
 // A typed character the ANSI code page cannot hold: a control character that
 // is not white space, so it is refused in a value and answers no question.
@@ -27,7 +24,6 @@ const char kUnstorableCharacter = '\x01';
 const char kNotAnAnswer = '\0';                // a double-byte character
 const wchar_t kEndOfInputCharacter = L'\x1A';  // Ctrl+Z, as the C runtime takes it
 
-// Lines typed at a console, as ANSI bytes with "\n" line ends.
 class ConsoleInput : public std::streambuf {
   public:
     explicit ConsoleInput(HANDLE console) : console(console) {}
@@ -48,8 +44,7 @@ class ConsoleInput : public std::streambuf {
         DWORD count = 0;
         ended = !ReadConsoleW(console, typed + length, 1024, &count, nullptr) || count == 0;
         if (!ended) length += count;
-        // The two halves of a character beyond UTF-16's first plane may
-        // arrive in two reads; the first waits for the second.
+        // A character beyond the first plane may arrive in two reads: hold its first half.
         if (!ended && length > 0 && IS_HIGH_SURROGATE(typed[length - 1])) {
             heldSurrogate = typed[--length];
         }

@@ -1,6 +1,5 @@
-// Console helpers: whole lines out, single answers in. Reads skip blanks and
-// line ends and leave the rest of the line for the next read, across prompts;
-// each read flushes pending output first, so the prompt shows while it waits.
+// Whole lines out, single answers in. Reads skip blanks and line ends, leave the
+// rest of the line for the next read, and first flush the prompt they wait on.
 #pragma once
 
 #include <string>
@@ -10,16 +9,10 @@ void StartConsole();  // once, before anything is printed
 void PrintLine(const std::string& text);
 void PrintPrompt(const std::string& text);  // no line end
 
-// The next non-blank character, or a NUL for a double-byte one, which answers
-// nothing. False at end of input.
-bool ReadAnswer(char* answer);
+bool ReadAnswer(char* answer);  // a NUL for a double-byte character; false at end of input
 
-// The characters up to the next white space. False at end of input.
 bool ReadWord(std::string* word);
 
-// After a word: true when only blanks follow it on its line; otherwise the
-// rest of the line is discarded.
-bool RestOfLineIsBlank();
+bool RestOfLineIsBlank();  // when not, the rest of the line is discarded
 
-// Waits for one entry completed with Enter; end of input ends the wait.
 void WaitForEntry();

@@ -1,12 +1,6 @@
-#include "interactive_run.h"
-
-#include <string>
+#include "run.h"
 
 #include "console.h"
-#include "run.h"
-#include "settings_store.h"
-#include "texts.h"
-#include "value_rules.h"
 
 namespace {
 
@@ -47,7 +41,6 @@ void ShowInformationScreen() {
     for (const std::string& line : kScreen) PrintLine(line);
 }
 
-// Asks until the operator answers yes or no. False at end of input.
 bool AskForInformation() {
     for (;;) {
         PrintLine("Do you want some information about this program? Press (Y)es/(N)o");
@@ -59,22 +52,20 @@ bool AskForInformation() {
 }
 
 void ShowHelp() {
-    for (const char* line : {
-             "--------------------------------------------------------------",
-             "HELP START",
-             "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
-             "These registry key are of type (string) REG_SZ",
-             "As an example - when these keys are viewed with regedit, you will see",
-             "something that looks like dc=example,dc=com",
-             "HELP END",
-             "-------------------------------------------------------------",
-         }) {
-        PrintLine(line);
-    }
+    const char* const kHelp[] = {
+        "--------------------------------------------------------------",
+        "HELP START",
+        "This string value will be written into two locations (..LdapSuffix and .. DNSuffix)",
+        "These registry key are of type (string) REG_SZ",
+        "As an example - when these keys are viewed with regedit, you will see",
+        "something that looks like dc=example,dc=com",
+        "HELP END",
+        "-------------------------------------------------------------",
+    };
+    for (const char* line : kHelp) PrintLine(line);
 }
 
-// The Rule Two dialogue. True when the operator confirmed `enteredValue`;
-// false when the operator quit, or input ended, which counts as quitting.
+// True when the operator confirmed `enteredValue`; end of input counts as quitting.
 bool AskForSuffix(std::string* enteredValue) {
     for (;;) {
         PrintLine("");
@@ -107,8 +98,6 @@ bool AskForSuffix(std::string* enteredValue) {
     }
 }
 
-// The technician's side of the run: the information question before it,
-// the value and confirmation of Rule Two, and the summary after it.
 class Dialogue : public FrontEnd {
   public:
     // End of input at the information question ends the run before anything

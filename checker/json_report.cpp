@@ -1,15 +1,9 @@
-#include "json_report.h"
+#include "run.h"
 
 #include <cstdio>
 #include <utility>
-#include <vector>
 
-#include "run_record.h"
 #include "text_encoding.h"
-
-#ifndef SORVANE_VERSION
-#define SORVANE_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -31,8 +25,7 @@ std::string JsonBool(bool value) { return value ? "true" : "false"; }
 std::string Ansi(const std::string& text) { return JsonString(WideFromAnsi(text)); }
 std::string Utf8(const std::string& text) { return JsonString(WideFromUtf8(text)); }
 
-// The stored text exactly, never the ANSI stand-in; the ANSI text only where
-// the value could not be read as stored.
+// The stored text, never the ANSI stand-in, unless the value could not be read as stored.
 std::string StoredText(const SettingValue& value) {
     if (IsStringType(value.type)) return JsonString(StoredString(value.stored));
     if (value.type == REG_NONE && value.stored.empty()) return Ansi(value.text);

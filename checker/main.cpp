@@ -1,12 +1,7 @@
-#include "audit_log.h"
-#include "command_line.h"
 #include "console.h"
-#include "fleet_run.h"
-#include "interactive_run.h"
 #include "run.h"
-#include "single_copy.h"
+#include "run_files.h"
 #include "text_encoding.h"
-#include "texts.h"
 
 int main() {
     StartConsole();

@@ -1,17 +1,28 @@
 #include "rules.h"
 
-#include "texts.h"
+#include <cctype>
+
+#include "text_encoding.h"
 
 namespace {
 
-// A program reading the values as strings sees only REG_SZ data as text, and
-// a text that is not the stored value never passes, however it reads.
-bool RuleOneHolds(const SettingValue& value) {
-    return value.type == REG_SZ && value.representable && value.text == kExpectedValue;
+const Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
+static_assert(kMaxValueLength == 511, "the refusal names the longest value");
+
+// An "A" write converts the text to Unicode: a control character, a NUL or a
+// lone lead byte would cut or change it, and a best-fit one would differ on the way back.
+bool IsStorableText(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<BYTE>(c) < 0x20 || c == 0x7F) return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && ++i == text.size()) return false;
+    }
+    std::wstring wide;
+    return WideFromAnsi(text, &wide, true) && AnsiFromWide(wide) == text;
 }
 
-// Texts that read alike but are not the stored values match only when the
-// stored values do.
+// Texts that read alike match only when the stored values do.
 bool SuffixesMatch(const SettingValue& server, const SettingValue& client) {
     if (server.type != REG_SZ || client.type != REG_SZ || server.text != client.text) return false;
     return (server.representable && client.representable) || server.stored == client.stored;
@@ -19,10 +30,14 @@ bool SuffixesMatch(const SettingValue& server, const SettingValue& client) {
 
 }  // namespace
 
+bool HoldsText(const SettingValue& value, const std::string& text) {
+    return value.type == REG_SZ && value.representable && value.text == text;
+}
+
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
     std::vector<RuleCheck> checks;
     for (SettingId flag : {kLoginAuth, kCrAuth}) {
-        if (RuleOneHolds(values[flag])) {
+        if (HoldsText(values[flag], kExpectedValue)) {
             checks.push_back({flag, true, "", {}, ""});
         } else {
             const std::string problem =
@@ -37,4 +52,17 @@ std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
             {kLdapSuffix, false, "LdapSuffix and DNSuffix differ", {kLdapSuffix, kDnSuffix}, ""});
     }
     return checks;
+}
+
+std::string RefusalLine(const Refusal& refusal) {
+    return std::string(kErrorPrefix) + "value " + refusal.reason + ", please " + refusal.request;
+}
+
+const Refusal* ValueRefusal(const std::string& value) {
+    for (char c : value) {
+        if (std::isspace(static_cast<unsigned char>(c))) return &kValueNotOneWord;
+    }
+    if (value.size() > kMaxValueLength) return &kValueTooLong;
+    if (!IsStorableText(value)) return &kValueNotStorable;
+    return nullptr;
 }

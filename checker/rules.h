@@ -1,4 +1,5 @@
-// The two rules on the four values as read: values in, checks out.
+// The two rules: values in, checks out. And a value typed (or given as /suffix:)
+// is written only as one word, short enough to read back, stored exactly as typed.
 #pragma once
 
 #include <string>
@@ -6,8 +7,10 @@
 
 #include "settings_store.h"
 
-// Rule One on one of the two flags, or Rule Two on the two suffixes (named by
-// kLdapSuffix, compared with kDnSuffix).
+inline constexpr char kExpectedValue[] = "Yes";  // what Rule One requires
+inline constexpr char kErrorPrefix[] = "ERROR - ";
+
+// Rule One on one flag, or Rule Two on the suffixes (named by kLdapSuffix).
 struct RuleCheck {
     SettingId setting;
     bool holds;
@@ -16,5 +19,19 @@ struct RuleCheck {
     std::string repairText;        // "Yes" for Rule One; Rule Two's comes from the operator
 };
 
-// Rule One on each flag, then Rule Two: the order the runs report them.
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
+
+// Only REG_SZ data reads as text, and a text that is not the stored value never holds.
+bool HoldsText(const SettingValue& value, const std::string& text);
+
+struct Refusal {
+    const char* reason;
+    const char* request;
+};
+inline constexpr Refusal kValueNotOneWord = {"must be one word without blanks", "enter it again"};
+inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be stored",
+                                              "enter another value"};
+
+std::string RefusalLine(const Refusal& refusal);
+
+const Refusal* ValueRefusal(const std::string& value);  // null when `value` may be written

@@ -2,33 +2,76 @@
 
 #include <algorithm>
 
-#include "audit_log.h"
 #include "console.h"
-#include "json_report.h"
-#include "registry_backup.h"
-#include "screen_lines.h"
+#include "run_files.h"
 #include "text_encoding.h"
-#include "texts.h"
 
 namespace {
 
 const char kReadFailed[] = "could not read the settings";
+
+void ShowCheck(const RunContext& context, const RuleCheck& check,
+               const SettingValue values[kSettingCount]) {
+    const char kIsCurrently[] = " is currently = ";
+    const char* name = kSettings[check.setting].valueName;
+    const char* clientName = kSettings[kDnSuffix].valueName;
+    const std::string shown = ShownValue(context, values[check.setting]);
+    const bool ruleTwo = check.setting == kLdapSuffix;
+    if (check.holds) {
+        if (VerboseMode || context.Unattended()) {
+            Show(context, std::string("Check OK - ") + name + " = " +
+                              (ruleTwo ? clientName + std::string(" = ") : "") + shown);
+        }
+        return;
+    }
+    if (check.setting != kLoginAuth) Show(context, "");
+    const std::string serverLine = std::string(ServerKeyPath) + " = " + name + kIsCurrently + shown;
+    if (!ruleTwo) {
+        Show(context, "CORRECTION NEEDED - " + serverLine);
+        Show(context, std::string("SHOULD BE - ") + kExpectedValue);
+        return;
+    }
+    Show(context, "CORRECTION NEEDED - two registry key/values below do not match");
+    Show(context, serverLine);
+    Show(context, std::string(ClientKeyPath) + " = " + clientName + kIsCurrently +
+                      ShownValue(context, values[kDnSuffix]));
+    Show(context, "These two values MUST match!");
+}
+
+std::string AlreadyWritten(const RunRecord& run) {
+    std::vector<std::string> names;
+    for (const WriteRecord& write : run.writes) {
+        if (write.done) names.push_back(kSettings[write.setting].valueName);
+    }
+    return names.empty() ? std::string() : "; already written: " + Joined(names, ", ");
+}
+
+// A run that may write counts its changes when it ends compliant, and when
+// it ends not compliant after writing.
+std::string ResultLine(const RunRecord& run) {
+    if (!run.failure.empty()) return kResultFailed + FailureReason(run);
+    const std::string changes = std::to_string(run.changeCount) + " changes made";
+    const bool counts = run.context.MayWrite();
+    if (run.problems.empty()) return "RESULT: compliant" + (counts ? ", " + changes : "");
+    const std::string problems = Joined(run.problems, "; ");
+    if (counts && run.changeCount > 0)
+        return "RESULT: not compliant, " + changes + " - " + problems;
+    return "RESULT: not compliant - " + problems;
+}
 
 struct PlannedWrite {
     SettingId setting;
     std::string text;
 };
 
-// The checks of the values just read and what they leave wrong.
 void Evaluate(RunRecord* run) {
-    const RunContext& context = run->context;
     run->valuesRead = true;
     run->checks = CheckRules(run->values);
     run->problems.clear();
     for (const RuleCheck& check : run->checks) {
         if (check.holds) continue;
-        const bool noSuffix =
-            check.setting == kLdapSuffix && context.mode == RunMode::kRepair && !context.hasSuffix;
+        const bool noSuffix = check.setting == kLdapSuffix &&
+                              run->context.mode == RunMode::kRepair && !run->context.hasSuffix;
         run->problems.push_back(check.problem +
                                 (noSuffix ? " (give /suffix:VALUE to repair it)" : ""));
     }
@@ -41,39 +84,25 @@ bool Fail(RunRecord* run, const std::string& failure) {
     return false;
 }
 
-// Appends `line` to the log, if any; a line the log cannot take fails the run.
+// A line the log cannot take fails the run.
 bool Log(RunRecord* run, const std::string& line) {
     const std::wstring& log = run->context.logFile;
     if (log.empty() || AppendLogLine(log, line)) return true;
     return Fail(run, "could not write the log " + ShownName(log) + AlreadyWritten(*run));
 }
 
-std::vector<StoredSetting> BackupOf(const RunRecord& run) {
-    std::vector<StoredSetting> settings;
-    for (int id = 0; id < kSettingCount; ++id) {
-        const SettingValue& value = run.values[id];
-        settings.push_back(
-            {kSettings[id].keyPath, kSettings[id].valueName, value.type, value.stored});
-    }
-    return settings;
-}
-
-// A write of `text`, not made yet, with the value it replaces.
 void RecordWrite(RunRecord* run, SettingId setting, const std::string& text) {
     const SettingValue& oldValue = run->values[setting];
     run->writes.push_back(
         {setting, Utf8FromStored(oldValue.type, oldValue.stored), Utf8FromAnsi(text), false});
 }
 
-// A run that keeps records of what its writes replace (a backup, a log, the
-// unattended report) reads the values again just before it writes, so they
-// hold what the registry held then, not while the operator typed; and after.
+// Such a run reads the values again just before it writes, so its records hold
+// what the registry held then, not while the operator typed; and after.
 bool KeepsRecords(const RunContext& context) {
     return context.Unattended() || !context.backupFile.empty() || !context.logFile.empty();
 }
 
-// Before a run's writes: the values read again, and the backup made if asked
-// for and not made yet. False when either failed.
 bool PrepareWrites(RunRecord* run) {
     const RunContext& context = run->context;
     if (KeepsRecords(context)) {
@@ -86,7 +115,13 @@ bool PrepareWrites(RunRecord* run) {
         std::copy(values, values + kSettingCount, run->values);
     }
     if (context.backupFile.empty() || !run->backupFile.empty()) return true;
-    if (!WriteBackupFile(context.backupFile, BackupOf(*run), context.view, &run->backupFile)) {
+    std::vector<StoredSetting> settings;
+    for (int id = 0; id < kSettingCount; ++id) {
+        const SettingValue& value = run->values[id];
+        settings.push_back(
+            {kSettings[id].keyPath, kSettings[id].valueName, value.type, value.stored});
+    }
+    if (!WriteBackupFile(context.backupFile, settings, context.view, &run->backupFile)) {
         return Fail(run, "could not write the backup " + ShownName(context.backupFile) +
                              ", nothing was changed");
     }
@@ -96,7 +131,6 @@ bool PrepareWrites(RunRecord* run) {
     return Log(run, saved);
 }
 
-// Logs and makes one write. False when either failed; `failure` says why.
 bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const RunContext& context = run->context;
     const char* keyPath = kSettings[setting].keyPath;
@@ -119,8 +153,7 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     return true;
 }
 
-// Makes the planned writes (/whatif records them), announced once the backup
-// is made: by `announcement`, or each on its line. False when one failed.
+// Announced once the backup is made: by `announcement`, or each on its line.
 bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
                 const std::string& announcement = "") {
     const RunContext& context = run->context;
@@ -128,9 +161,11 @@ bool MakeWrites(RunRecord* run, std::vector<PlannedWrite>* plan,
     if (context.MayWrite() && !PrepareWrites(run)) return false;
     if (!announcement.empty()) PrintLine(announcement);
     for (const PlannedWrite& write : *plan) {
+        const SettingPlace& place = kSettings[write.setting];
         if (announcement.empty()) {
-            Show(context, (context.whatIf ? "WHATIF - would write " : kWriting) +
-                              NamedWrite(write.setting, write.text));
+            Show(context, std::string(context.whatIf ? "WHATIF - would write " : kWriting) +
+                              place.keyPath + " = " + place.valueName + " = " +
+                              Shortened(OnOneLine(write.text)));
         }
         if (!context.MayWrite()) {
             RecordWrite(run, write.setting, write.text);
@@ -157,12 +192,12 @@ void ReadBack(RunRecord* run) {
     if (!failed) run->failure = kReadFailed + (" back after writing them" + AlreadyWritten(*run));
 }
 
-// Logs the RESULT line (a run whose end the log cannot tell of has failed,
-// whatever it did), prints it or the JSON document, and returns the exit code.
+// A run whose end the log cannot tell of has failed, whatever it did.
 int EndRun(RunRecord* run) {
     const RunContext& context = run->context;
     Log(run, ResultLine(*run));
-    const int exitCode = ExitCode(*run);
+    const bool notCompliant = context.Unattended() && !run->problems.empty();
+    const int exitCode = !run->failure.empty() ? 1 : notCompliant ? 2 : 0;
     if (context.json) {
         PrintLine(JsonReport(*run, exitCode));
     } else if (context.Unattended()) {
@@ -170,6 +205,21 @@ int EndRun(RunRecord* run) {
     }
     return exitCode;
 }
+
+// /check mends nothing; /repair mends Rule One and, given /suffix:, Rule Two.
+class FleetRun : public FrontEnd {
+  public:
+    explicit FleetRun(const RunContext& context) : context(context) {}
+
+    bool RepairText(const RuleCheck& check, std::string* text, std::string*) override {
+        if (context.mode != RunMode::kRepair) return false;
+        *text = check.repairText.empty() ? context.suffix : check.repairText;
+        return !text->empty();
+    }
+
+  private:
+    const RunContext& context;
+};
 
 }  // namespace
 
@@ -182,9 +232,8 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
         return EndRun(&run);
     }
     Evaluate(&run);
-    // The dialogue writes each check's values once the operator has settled
-    // them, as it always has; an unattended run first reports every check,
-    // then writes only the values that differ.
+    // The dialogue writes each check's values once the operator has settled them;
+    // an unattended run reports every check, then writes only the values that differ.
     std::vector<PlannedWrite> plan;
     for (const RuleCheck& check : run.checks) {
         ShowCheck(context, check, run.values);
@@ -192,10 +241,7 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
         std::string announcement;
         if (check.holds || !frontEnd->RepairText(check, &text, &announcement)) continue;
         for (SettingId setting : check.mends) {
-            const SettingValue& value = run.values[setting];
-            const bool holdsText =
-                value.type == REG_SZ && value.representable && value.text == text;
-            if (context.Unattended() && holdsText) continue;
+            if (context.Unattended() && HoldsText(run.values[setting], text)) continue;
             plan.push_back({setting, text});
         }
         if (!context.Unattended() && !MakeWrites(&run, &plan, announcement)) break;
@@ -212,4 +258,9 @@ int RefuseRun(const RunContext& context, const std::string& interactiveLine,
     RunRecord run(context);
     run.failure = reason;
     return EndRun(&run);
+}
+
+int RunFleet(const RunContext& context) {
+    FleetRun fleetRun(context);
+    return RunChecks(context, &fleetRun);
 }

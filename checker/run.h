@@ -1,30 +1,69 @@
-// One run of the rules for every mode: read, check, plan the writes, back up,
-// log, write, read back, and end with the outcome, all in one RunRecord. The
-// front ends (the dialogue, the unattended modes) supply only their own part.
+// One run for every mode: read, check, plan the writes, back up, log, write,
+// read back, and end with the outcome, all in one RunRecord, which every view
+// (screen lines, log, JSON) is made from. The front ends supply their own part.
 #pragma once
-
-#include <string>
 
 #include "rules.h"
 #include "run_context.h"
-#include "run_record.h"
+
+inline constexpr char kWriting[] = "WRITING ";
+inline constexpr char kResultFailed[] = "RESULT: failed - ";
+
+// Planned (/whatif), made, or refused; the texts in UTF-8.
+struct WriteRecord {
+    SettingId setting;
+    std::string oldText;  // the stored value the write replaces
+    std::string newText;
+    bool done;
+};
+
+struct RunRecord {
+    explicit RunRecord(const RunContext& context) : context(context) {}
+
+    const RunContext& context;
+    bool valuesRead = false;  // `values` hold what the registry last gave
+    SettingValue values[kSettingCount];
+    std::vector<RuleCheck> checks;  // the rules on `values`
+    int changeCount = 0;
+    std::vector<WriteRecord> writes;    // in the order made or planned
+    std::vector<std::string> problems;  // what is still wrong
+    std::string failure;                // UTF-8 (it may name a file); empty while none
+    REGSAM keysInOtherView = 0;         // a failed read found the keys in this view
+    std::wstring backupFile;            // the backup written, once it is
+};
+
+inline std::string FailureReason(const RunRecord& run) {
+    if (run.keysInOtherView == 0) return run.failure;
+    const char* bits = run.keysInOtherView == KEY_WOW64_64KEY ? "64" : "32";
+    return run.failure + "; the keys are in the " + bits + "-bit registry view (/reg:" + bits + ")";
+}
 
 class FrontEnd {
   public:
     virtual ~FrontEnd() = default;
     // Before anything is read. False ends the run; `run->failure` says why.
-    virtual bool Start(RunRecord* run) = 0;
+    virtual bool Start(RunRecord*) { return true; }
     // The text that mends `check`, and the line that announces its writes once
     // the backup is made (none: each write has a line). False: left as it is.
     virtual bool RepairText(const RuleCheck& check, std::string* text,
                             std::string* announcement) = 0;
     // After the checks and their writes, when the run has not failed.
-    virtual void Finish(const RunRecord& run) = 0;
+    virtual void Finish(const RunRecord&) {}
 };
 
 int RunChecks(const RunContext& context, FrontEnd* frontEnd);
+
+// Never reads standard input; exits 0 compliant (after the run), 2 not compliant, 1 failed.
+int RunFleet(const RunContext& context);
+
+int RunInteractive(const RunContext& context);  // exits 1 when the run failed, 0 otherwise
 
 // Ends a run that reads and writes nothing because of `reason` (UTF-8); the
 // interactive run first prints `interactiveLine` (ANSI), if any.
 int RefuseRun(const RunContext& context, const std::string& interactiveLine,
               const std::string& reason);
+
+// The /json document, in plain ASCII (others as \uXXXX): PowerShell decodes it
+// as OEM, remoting as ANSI, Ansible as UTF-8, and ASCII reads alike to all.
+std::string JsonReport(const RunRecord& run, int exitCode);
+std::string JsonString(const std::wstring& text);

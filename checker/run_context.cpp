@@ -1,6 +1,189 @@
 #include "run_context.h"
 
 #include "console.h"
+#include "rules.h"
+#include "run_files.h"
+#include "text_encoding.h"
+
+extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
+                                      int expandWildcards, int* startInfo);
+
+namespace {
+
+enum SwitchId {
+    kHelp,
+    kCheck,
+    kRepair,
+    kSuffix,
+    kWhatIf,
+    kBackup,
+    kLog,
+    kReg,
+    kJson,
+    kSwitchCount
+};
+
+const char* const kSwitchNames[kSwitchCount] = {"?",      "check", "repair", "suffix", "whatif",
+                                                "backup", "log",   "reg",    "json"};
+
+// At most 40 lines of at most 79 columns: an 80-column console shows it unwrapped.
+const char* const kUsage[] = {
+    "Usage: Sorvane [/check | /repair [/suffix:VALUE] [/whatif]] [/json]",
+    "               [/backup:FILE] [/log:FILE] [/reg:32 | /reg:64]",
+    "       Sorvane [1]    the interactive tool; any argument that is no switch",
+    "                      makes it verbose",
+    "",
+    "  /check          check the four LDAP values against the rules; no writes",
+    "  /repair         correct what the rules require, then check as /check",
+    "  /suffix:VALUE   with /repair: the value Rule Two writes to LdapSuffix and",
+    "                  DNSuffix",
+    "  /whatif         with /repair: show what would be written; write nothing",
+    "  /backup:FILE    first save the four values to FILE, or beside it when it",
+    "                  exists (restore into their view: reg import, as it says)",
+    "  /log:FILE       append every write and the result to FILE (UTF-8)",
+    "  /reg:32|/reg:64 use the 32-bit or the 64-bit registry view",
+    "  /json           with /check or /repair: print one JSON document instead",
+    "  /?              show this text (alone: with a mode it is a usage error)",
+    "Switches begin with / or - in any case. Sorvane64.exe (for 64-bit Windows",
+    "without WoW64) takes the same. A run ends with a RESULT: line:",
+    "  RESULT: compliant[, N changes made]",
+    "  RESULT: not compliant[, N changes made] - what is still wrong",
+    "  RESULT: failed - why",
+    "",
+    "Exit codes: 0 compliant (for /repair: after the run), 2 not compliant,",
+    "            1 failed (usage error, or a value could not be read or written)",
+    "",
+    "Fleet scripts (ConfigMgr, Intune, PowerShell remoting, Ansible) and the",
+    "PowerShell module Sorvane ship in the fleet and PowerShell folders of the",
+    "release; README and GUIDE.txt tell how to use them.",
+};
+
+// Matched in ASCII only: the locale-aware routines need user32.
+SwitchId FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
+    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return kSwitchCount;
+    const size_t colon = argument.find(L':');
+    std::string name;
+    for (wchar_t c : argument.substr(1, colon == std::wstring::npos ? colon : colon - 1)) {
+        if (c > 0x7F) return kSwitchCount;
+        name += static_cast<char>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
+    }
+    *hasValue = colon != std::wstring::npos;
+    *value = *hasValue ? argument.substr(colon + 1) : std::wstring();
+    for (int id = 0; id < kSwitchCount; ++id) {
+        if (name == kSwitchNames[id]) return static_cast<SwitchId>(id);
+    }
+    return kSwitchCount;
+}
+
+void SetError(RunContext* context, const std::string& error) {
+    if (context->usageError.empty()) context->usageError = error;
+}
+
+void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContext* context,
+                std::wstring* typedSuffix) {
+    const std::string slash = std::string("/") + kSwitchNames[id];
+    const bool takesValue = id == kSuffix || id == kBackup || id == kLog || id == kReg;
+    if (!takesValue && hasValue) {
+        SetError(context, slash + " takes no value.");
+    } else if (id == kWhatIf || id == kJson) {
+        (id == kWhatIf ? context->whatIf : context->json) = true;
+    } else if (id == kSuffix && value.empty()) {
+        SetError(context, "/suffix needs a value: /suffix:VALUE.");
+    } else if (id == kSuffix) {
+        context->hasSuffix = true;
+        *typedSuffix = value;
+    } else if ((id == kBackup || id == kLog) && value.empty()) {
+        SetError(context, slash + " needs a file name: " + slash + ":FILE.");
+    } else if (id == kBackup || id == kLog) {
+        (id == kBackup ? context->backupFile : context->logFile) = value;
+    } else if (id == kReg && (value == L"32" || value == L"64")) {
+        context->view = value == L"32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    } else if (id == kReg) {
+        SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
+    }
+}
+
+}  // namespace
+
+std::vector<std::wstring> TypedArguments() {
+    int count = 0;
+    wchar_t** typed = nullptr;
+    wchar_t** environment = nullptr;
+    int newMode = 0;
+    std::vector<std::wstring> arguments;
+    if (__wgetmainargs(&count, &typed, &environment, 0, &newMode) != 0) return arguments;
+    for (int index = 1; index < count; ++index) arguments.push_back(typed[index]);
+    return arguments;
+}
+
+RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
+    RunContext context;
+    bool seen[kSwitchCount] = {};
+    bool anyOther = false;
+    std::wstring firstOther;
+    std::wstring typedSuffix;
+    for (const std::wstring& argument : arguments) {
+        bool hasValue = false;
+        std::wstring value;
+        const SwitchId id = FindSwitch(argument, &hasValue, &value);
+        if (id == kSwitchCount) {
+            if (!anyOther) firstOther = argument;
+            anyOther = true;
+            continue;
+        }
+        if (seen[id] && id != kHelp) {
+            SetError(&context, std::string("/") + kSwitchNames[id] + " is given twice.");
+            continue;
+        }
+        seen[id] = true;
+        if (id != kHelp) TakeSwitch(id, hasValue, value, &context, &typedSuffix);
+    }
+    // A detection script that reads exit 0 as compliant must not get it from
+    // a call that checked nothing, and /json must get its document.
+    const bool modeGiven = seen[kCheck] || seen[kRepair];
+    if (seen[kHelp] && !modeGiven && !seen[kJson]) {
+        RunContext usage;
+        usage.mode = RunMode::kUsage;
+        return usage;
+    }
+    if (seen[kHelp]) SetError(&context, "/? shows the usage and checks nothing: give it alone.");
+
+    if (seen[kCheck] && seen[kRepair]) {
+        SetError(&context, "/check and /repair cannot be used together.");
+    } else if (anyOther && modeGiven) {
+        SetError(&context, "Unknown argument \"" + ShownName(firstOther) + "\".");
+    }
+    if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
+    if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
+    if (seen[kJson] && !modeGiven) SetError(&context, "/json works only with /check or /repair.");
+    if (context.hasSuffix && context.usageError.empty()) {
+        // A character with no place in the ANSI code page got a stand-in.
+        context.suffix = AnsiForScreen(typedSuffix);
+        std::wstring back;
+        const bool asTyped = WideFromAnsi(context.suffix, &back, true) && back == typedSuffix;
+        const Refusal* refusal = asTyped ? ValueRefusal(context.suffix) : &kValueNotStorable;
+        if (refusal != nullptr) {
+            SetError(&context, std::string("the /suffix: value ") + refusal->reason);
+        }
+    }
+    // The audit log would lose its history to the backup.
+    if (!context.backupFile.empty() && !context.logFile.empty() &&
+        NameSameFile(context.backupFile, context.logFile)) {
+        SetError(&context, "/backup and /log name the same file.");
+    }
+
+    context.mode = seen[kCheck]    ? RunMode::kCheck
+                   : seen[kRepair] ? RunMode::kRepair
+                                   : RunMode::kInteractive;
+    context.verbose = !context.Unattended() && anyOther;
+    // A check then needs no elevation where the keys' access lists allow reading.
+    context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
+    return context;
+}
+
+void ShowUsage() {
+    for (const char* text : kUsage) PrintLine(text);
+}
 
 bool QueryTokenElevation() {
     HANDLE token;
@@ -12,6 +195,23 @@ bool QueryTokenElevation() {
         elevation.TokenIsElevated != 0;
     CloseHandle(token);
     return elevated;
+}
+
+// The mutex handle is never closed: it is the lock, and the system releases it
+// when the process ends, however it ends.
+bool TakeSingleCopyLock() {
+    const char* const kGlobalName = "Global\\Sorvane.LdapSettings";
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kGlobalName);
+    if (mutex != nullptr) return GetLastError() != ERROR_ALREADY_EXISTS;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return false;
+    // Denied: the lock of another account's copy, or no right to create global
+    // objects (some remote sessions); only where there is no lock, one per session.
+    if (OpenMutexA(SYNCHRONIZE, FALSE, kGlobalName) != nullptr ||
+        GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    mutex = CreateMutexA(nullptr, FALSE, "Local\\Sorvane.LdapSettings");
+    return mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
 REGSAM RunView(REGSAM asked) {

@@ -1,11 +1,11 @@
-// What one run is asked to do, settled once from the command line. The run's
-// state lives here and in its RunRecord, never in globals, so runs in one
-// process (as the tests make them) do not see each other.
+// What one run is asked to do, settled once from the command line. Never in
+// globals, so runs in one process (as the tests make them) do not see each other.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 enum class RunMode { kInteractive, kUsage, kCheck, kRepair };
 
@@ -15,21 +15,21 @@ REGSAM RunView(REGSAM asked);
 
 bool QueryTokenElevation();
 
+// Held until the process ends: two copies repairing at once could leave the suffixes different.
+bool TakeSingleCopyLock();
+
 struct RunContext {
     RunMode mode = RunMode::kInteractive;
     bool verbose = false;  // interactive only; VerboseMode is set from it
     bool whatIf = false;
     bool hasSuffix = false;
-    std::string suffix;        // the /suffix: value (ANSI)
-    REGSAM view = RunView(0);  // ORed into every open
-    // Read-only in unattended runs, which then need no more rights than that;
-    // full access in the interactive run, as always, and for every write.
-    REGSAM readAccess = KEY_ALL_ACCESS;
-    bool json = false;        // standard output is one JSON document
-    std::wstring backupFile;  // as typed; empty: none
-    std::wstring logFile;     // as typed; empty: none
-    // One short sentence (UTF-8); the other fields hold what could be told.
-    std::string usageError;
+    std::string suffix;                  // the /suffix: value (ANSI)
+    REGSAM view = RunView(0);            // ORed into every open
+    REGSAM readAccess = KEY_ALL_ACCESS;  // KEY_READ in unattended runs: they need no more
+    bool json = false;                   // standard output is one JSON document
+    std::wstring backupFile;             // as typed; empty: none
+    std::wstring logFile;                // as typed; empty: none
+    std::string usageError;              // the first, in one short sentence (UTF-8)
     bool (*processIsElevated)() = QueryTokenElevation;  // tests put their own answer here
 
     // /check or /repair: no notice, no wait, long values cut, a RESULT line.
@@ -39,9 +39,18 @@ struct RunContext {
     }
 };
 
-// Prints `line` (ANSI) unless the run's output is its JSON document.
+// As typed: the C runtime's ANSI argv maps them best-fit ("ｂ.reg" as "b.reg").
+std::vector<std::wstring> TypedArguments();
+
+// Switches begin with / or -, in any case, and take their value after the
+// first colon; any other argument makes the interactive tool verbose, as always.
+RunContext ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+void ShowUsage();
+
+// Unless the run's output is its JSON document.
 void Show(const RunContext& context, const std::string& line);
 
-// As the log lines and the JSON document name them; "?" where unknown.
+// "?" where unknown.
 std::wstring ComputerName();
 std::wstring UserName();

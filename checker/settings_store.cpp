@@ -13,38 +13,29 @@ bool VerboseMode = false;
 
 namespace {
 
-// The view that is not the run's (the 32-bit build's "no view" is the 32-bit one).
-REGSAM OtherView(REGSAM view) {
-    return view == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-}
-
-bool OpensIn(const char* keyPath, REGSAM view) {
-    RegistryKey key;
-    key.SetAccess(KEY_READ | view);
-    return key.Open(keyPath);
-}
-
-// The open failed: say so and, where the token is a filtered one (User Account
-// Control) or the key is in the other view, say what helps. Returns that view
-// or 0; on 32-bit Windows both flags name the one view, so it is never found.
+// Says what helps where the token is filtered (User Account Control) or the key
+// is in the other view, and returns that view or 0 (32-bit Windows has one).
 REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
     const DWORD reason = GetLastError();
+    // The 32-bit build's "no view" is the 32-bit one.
+    const REGSAM other = context.view == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    RegistryKey inOther;
+    inOther.SetAccess(KEY_READ | other);
     Show(context, std::string(" ERROR - could not open ") + keyPath);
     if (reason == ERROR_ACCESS_DENIED && !context.processIsElevated()) {
         Show(context, "Run Sorvane from an elevated command prompt (Run as administrator)");
     }
-    if (reason != ERROR_FILE_NOT_FOUND || !OpensIn(keyPath, OtherView(context.view))) return 0;
-    const bool in64 = OtherView(context.view) == KEY_WOW64_64KEY;
+    if (reason != ERROR_FILE_NOT_FOUND || !inOther.Open(keyPath)) return 0;
+    const bool in64 = other == KEY_WOW64_64KEY;
     if (!context.Unattended()) {
         Show(context, std::string("The keys are in the ") + (in64 ? "64" : "32") +
                           "-bit registry view: run it again with /reg:" + (in64 ? "64" : "32"));
     }
-    return OtherView(context.view);
+    return other;
 }
 
-// The text is cut at the first NUL among the bytes read: data stored without
-// one must not run on into what an earlier, longer value left in the buffer.
-// It is read again as stored, so a text the conversion changed never passes.
+// Cut at the first NUL: data without one must not run on into an earlier, longer
+// value's bytes. Read again as stored, so a text the conversion changed never passes.
 bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     ValueBufferSize = kValueBufferCapacity;
     if (!key->ReadValue(valueName, ValueBuffer, &ValueBufferSize)) return false;
@@ -70,7 +61,6 @@ bool ReadSetting(RegistryKey* key, const char* valueName, SettingValue* value) {
     return true;
 }
 
-// The texts that tell a server read from a client read.
 struct KeyReading {
     const char* keyPath;
     const char* problemReading;

@@ -1,5 +1,4 @@
-// Where the four LDAP settings live, and the routines that move them between
-// the registry and the run: the only users of the registry in the tool.
+// Where the four LDAP settings live, and the tool's only registry routines.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +11,7 @@ struct RunContext;
 inline constexpr char ServerKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
 inline constexpr char ClientKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
 
-// In the order they are read. A plain enum: the ids index arrays.
+// A plain enum: the ids index arrays.
 enum SettingId { kLoginAuth, kCrAuth, kLdapSuffix, kDnSuffix, kSettingCount };
 
 struct SettingPlace {
@@ -26,9 +25,8 @@ inline constexpr SettingPlace kSettings[kSettingCount] = {
     {ClientKeyPath, "DNSuffix"},
 };
 
-// One setting as read: its text in the ANSI code page, for the rules and the
-// screen, and the value as stored. The "A" read converts with best fit
-// ("Ｙｅｓ" reads as "Yes"), so the text alone may not tell values apart.
+// Its ANSI text, for the rules and the screen, and the value as stored: the "A"
+// read converts with best fit ("Ｙｅｓ" reads as "Yes"), so the text alone may mislead.
 struct SettingValue {
     std::string text;
     DWORD type = REG_NONE;
@@ -42,11 +40,9 @@ extern BYTE ValueBuffer[kValueBufferCapacity];
 extern DWORD ValueBufferSize;
 extern bool VerboseMode;
 
-// The registry stores a NUL after the text, and both must fit the read buffer.
-const size_t kMaxValueLength = kValueBufferCapacity - 1;
+const size_t kMaxValueLength = kValueBufferCapacity - 1;  // and the NUL the registry adds
 
-// What a read prints: the first its progress and any failure, one before or
-// after the writes its failure only, one after a told failure nothing.
+// The first read prints its progress; one after a told failure prints nothing.
 enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
 
 // False after a failure, whose notice the interactive run has shown; a key
@@ -54,16 +50,13 @@ enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
 bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
                       REGSAM* keysInOtherView, ReadReport report = ReadReport::kWithProgress);
 
-// On one line, cut in unattended output, marked where it is not the stored
-// value, and with its type where that is not REG_SZ.
 std::string ShownValue(const RunContext& context, const SettingValue& value);
 
-// Stores `byteCount` bytes of `text` as REG_SZ. False after a failure, whose
-// notice the interactive run has shown.
+// False after a failure, whose notice the interactive run has shown.
 bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
                       DWORD byteCount);
 
 enum class Notice { kReadFailure, kWriteFailure };
 
-// Shows the notice and waits for the operator; unattended runs show none.
+// Unattended runs show no notice and wait for no one.
 void ShowFatalNotice(const RunContext& context, Notice notice);

@@ -6,8 +6,8 @@
 namespace {
 
 const char kShortened[] = "...";
+const size_t kLongestShown = 100;
 
-// `text` in `codePage` as UTF-16; false where `flags` refuse it.
 bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring* wide) {
     wide->clear();
     if (text.empty()) return true;
@@ -19,8 +19,7 @@ bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring*
     return true;
 }
 
-// UTF-16 in `codePage`, a character it cannot hold as `standIn` (null: the
-// code page's own, or best fit unless `flags` forbid it).
+// `standIn` null: the code page's own, or best fit unless `flags` forbid it.
 std::string WideTo(UINT codePage, DWORD flags, const std::wstring& text, const char* standIn) {
     if (text.empty()) return std::string();
     const int count = static_cast<int>(text.size());
@@ -77,17 +76,17 @@ std::string OnOneLine(const std::string& text) {
     return out;
 }
 
-std::string Shortened(const std::string& text, size_t longest) {
-    if (text.size() <= longest) return text;
+std::string Shortened(const std::string& text) {
+    if (text.size() <= kLongestShown) return text;
     size_t end = 0;
-    while (end < longest) {
+    while (end < kLongestShown) {
         size_t next = end + 1;
         if (IsDBCSLeadByte(static_cast<BYTE>(text[end]))) {
             next = end + 2;
         } else if (text[end] == '<' && end + 3 < text.size() && text[end + 3] == '>') {
             next = end + 4;
         }
-        if (next > longest) break;
+        if (next > kLongestShown) break;
         end = next;
     }
     return text.substr(0, end) + kShortened;

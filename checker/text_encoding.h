@@ -7,13 +7,11 @@
 #include <string>
 #include <vector>
 
-// With `strict`, false for bytes that are no text in the ANSI code page (a
-// lone lead byte, an unassigned byte) instead of a stand-in.
+// With `strict`, false for bytes that are no ANSI text instead of a stand-in.
 bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict = false);
 std::wstring WideFromAnsi(const std::string& text);
 
-// Best-fit, as the registry's "A" reads convert.
-std::string AnsiFromWide(const std::wstring& wide);
+std::string AnsiFromWide(const std::wstring& wide);  // best fit, as the "A" reads convert
 
 // Without best fit: a character the code page cannot hold shows as "?", never
 // as a look-alike (a full-width letter would name another file).
@@ -24,36 +22,31 @@ std::string Utf8FromWide(const std::wstring& text);
 std::wstring WideFromUtf8(const std::string& utf8);
 std::string Utf8FromAnsi(const std::string& text);
 
-// `text` (ANSI or UTF-8) on one line: control characters but the tab, and
-// DEL, as <0D>, <0A>, <7F>...; neither encoding uses them inside a character.
+// Control characters but the tab, and DEL, as <0D>, <7F>...: never part of a character.
 std::string OnOneLine(const std::string& text);
 
-// At most `longest` bytes and then "...", never cut inside a double-byte
-// character or a <XX> escape: fleet output stays bounded.
-const size_t kLongestShown = 100;
-std::string Shortened(const std::string& text, size_t longest = kLongestShown);
+// At most 100 bytes and then "...", never cut inside a double-byte character
+// or a <XX> escape: fleet output stays bounded.
+std::string Shortened(const std::string& text);
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator);
 
-// An argument as output and the log show it, in UTF-8: control characters,
-// C1 ones too (a CSI starts an escape sequence), as <1B>, cut after 100.
+// UTF-8, C1 controls escaped too (a CSI starts an escape sequence), cut after 100.
 std::string ShownName(const std::wstring& name);
 
 std::string TypeName(DWORD type);
 
 bool IsStringType(DWORD type);
 
-// String data as UTF-16, NULs included; an odd last byte is no unit.
+// NULs included; an odd last byte is no unit.
 std::wstring WideFromStored(const std::vector<BYTE>& data);
 
-// String data up to its first NUL, as an "A" read cuts it.
+// Up to the first NUL, as an "A" read cuts it.
 std::wstring StoredString(const std::vector<BYTE>& data);
 
 unsigned long DwordOf(const std::vector<BYTE>& data);
 
-// hex:xx,xx (REG_BINARY) or hex(N):xx,xx, as a .reg file writes data.
-std::string HexText(DWORD type, const std::vector<BYTE>& data);
+std::string HexText(DWORD type, const std::vector<BYTE>& data);  // as a .reg file writes it
 
-// A stored value as the log shows it: string types as their text, a four-byte
-// REG_DWORD in decimal, anything else as HexText.
+// As the log shows a stored value: a four-byte REG_DWORD in decimal.
 std::string Utf8FromStored(DWORD type, const std::vector<BYTE>& data);

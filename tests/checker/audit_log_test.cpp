@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "audit_log.h"
-#include "json_report.h"
 #include "last_error.h"
+#include "run.h"
+#include "run_files.h"
 #include "scratch_folder.h"
 #include "text_encoding.h"
 

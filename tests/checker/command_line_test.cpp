@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "command_line.h"
 #include "console_capture.h"
 #include "parse_words.h"
+#include "run_context.h"
 #include "text_encoding.h"
 
 RunContext ParseWords(const std::string& text) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "command_line.h"
+#include "run_context.h"
 
 // The command line of `text`, split at spaces, as the arguments after the
 // program's name.

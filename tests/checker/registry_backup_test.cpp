@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "last_error.h"
-#include "registry_backup.h"
+#include "run_files.h"
 #include "scratch_folder.h"
 #include "scratch_key.h"
 #include "text_encoding.h"

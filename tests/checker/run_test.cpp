@@ -6,15 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "command_line.h"
 #include "console_capture.h"
 #include "fake_registry_key.h"
-#include "fleet_run.h"
-#include "interactive_run.h"
 #include "parse_words.h"
+#include "rules.h"
+#include "run.h"
 #include "run_context.h"
 #include "settings_store.h"
-#include "value_rules.h"
 
 namespace {
 

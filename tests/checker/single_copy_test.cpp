@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "single_copy.h"
+#include "run_context.h"
 
 namespace {
 

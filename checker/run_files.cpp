@@ -1,14 +1,94 @@
-#include "registry_backup.h"
+#include "run_files.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 
-#include "file_output.h"
+#include "run_context.h"
 #include "text_encoding.h"
 
 namespace {
 
-const wchar_t* const kHeader = L"Windows Registry Editor Version 5.00";
+// Each path out of a file routine sets the last error exactly once, through this.
+inline bool Report(DWORD error) {
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
+
+// One WriteFile, so appends from several machines never interleave; the first error.
+DWORD WriteAndClose(HANDLE file, const std::string& bytes, bool flush) {
+    DWORD error = ERROR_SUCCESS;
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        error = GetLastError();
+    } else if (written != bytes.size()) {
+        error = ERROR_WRITE_FAULT;
+    } else if (flush && !FlushFileBuffers(file)) {
+        error = GetLastError();
+    }
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    return error;
+}
+
+// Without the \\?\ or \\.\ that skips the usual name parsing: C:\f.reg and
+// \\?\C:\f.reg are one file, whether it exists yet or not.
+std::wstring FullName(const std::wstring& typed) {
+    std::wstring name = typed;
+    if (name.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        name = L"\\\\" + name.substr(8);
+    } else if (name.compare(0, 4, L"\\\\?\\") == 0 || name.compare(0, 4, L"\\\\.\\") == 0) {
+        name = name.substr(4);
+    }
+    std::vector<wchar_t> full(32768);  // the longest path the system takes
+    const DWORD size = static_cast<DWORD>(full.size());
+    const DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+    return length > 0 && length < size ? std::wstring(full.data(), length) : name;
+}
+
+// The long form of `name`, or of its folder where the file does not exist yet.
+std::wstring LongName(const std::wstring& full) {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    DWORD length = GetLongPathNameW(full.c_str(), buffer.data(), size);
+    if (length > 0 && length < size) return std::wstring(buffer.data(), length);
+    const size_t slash = full.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return full;
+    const std::wstring folder = full.substr(0, slash);
+    length = GetLongPathNameW(folder.c_str(), buffer.data(), size);
+    if (length == 0 || length >= size) return full;
+    return std::wstring(buffer.data(), length) + full.substr(slash);
+}
+
+bool FileId(const std::wstring& name, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE file =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return known;
+}
+
+// Shared for reading and writing: other runs log, and anyone reads, meanwhile.
+HANDLE OpenForAppending(const std::wstring& fileName) {
+    if (fileName.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(fileName.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The local time through `format`: year, month, day, hour, minute, second.
+std::string LocalTime(const char* format) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, format, now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    return stamp;
+}
+
 const wchar_t* const kLineEnd = L"\r\n";
 
 const size_t kHexLineWidth = 80;
@@ -66,13 +146,11 @@ std::wstring ValueLine(const StoredSetting& setting) {
     return prefix + WrappedHex(HexText(setting.type, setting.data), prefix.size());
 }
 
-/*
- * On 64-bit Windows a path through SOFTWARE\WOW6432Node reaches the 32-bit
- * view from either reg.exe, so a backup of that view names its keys that way
- * and a plain reg import restores them where they were read. The 64-bit view
- * has no such name: a 32-bit reg.exe reaches it only when told /reg:64.
- * 32-bit Windows has one view and no WOW6432Node.
- */
+// On 64-bit Windows a path through SOFTWARE\WOW6432Node reaches the 32-bit view
+// from either reg.exe, so a backup of that view names its keys that way and a
+// plain reg import restores them where they were read. The 64-bit view has no
+// such name: a 32-bit reg.exe reaches it only when told /reg:64. 32-bit Windows
+// has one view and no WOW6432Node.
 enum class FileView { kOnly, k32BitOn64, k64BitOn64 };
 
 FileView ViewOf(REGSAM view) {
@@ -100,15 +178,9 @@ std::wstring ViewComment(const std::wstring& fileName, FileView view) {
            (view == FileView::k64BitOn64 ? L" /reg:64" : L"");
 }
 
-// `fileName`, then beside it with the date and time (and a number).
 std::wstring CandidateName(const std::wstring& fileName, int attempt) {
     if (attempt == 0) return fileName;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t stamp[40];
-    std::swprintf(stamp, 40, L"-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond);
-    std::wstring suffix = stamp;
+    std::wstring suffix = WideFromAnsi(LocalTime("-%04u%02u%02u-%02u%02u%02u"));
     if (attempt > 1) suffix += L"-" + std::to_wstring(attempt);
     const size_t slash = fileName.find_last_of(L"\\/:");
     const size_t dot = fileName.find_last_of(L'.');
@@ -128,11 +200,40 @@ std::wstring FolderOf(const std::wstring& fileName) {
 
 }  // namespace
 
+bool CanAppendToLog(const std::wstring& fileName) {
+    HANDLE file = OpenForAppending(fileName);
+    if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
+    CloseHandle(file);
+    return Report(ERROR_SUCCESS);
+}
+
+bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
+    const std::string line = LocalTime("%04u-%02u-%02u %02u:%02u:%02u ") +
+                             Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " " +
+                             OnOneLine(utf8Text) + "\r\n";
+    HANDLE file = OpenForAppending(fileName);
+    if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
+    return Report(WriteAndClose(file, line, false));
+}
+
+bool NameSameFile(const std::wstring& first, const std::wstring& second) {
+    const std::wstring a = LongName(FullName(first));
+    const std::wstring b = LongName(FullName(second));
+    if (CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                             static_cast<int>(b.size()), TRUE) == CSTR_EQUAL) {
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION one, other;
+    return FileId(a, &one) && FileId(b, &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
+
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
                           REGSAM view) {
     const FileView fileView = ViewOf(view);
-    std::wstring out =
-        std::wstring(kHeader) + kLineEnd + ViewComment(fileName, fileView) + kLineEnd;
+    std::wstring out = std::wstring(L"Windows Registry Editor Version 5.00") + kLineEnd +
+                       ViewComment(fileName, fileView) + kLineEnd;
     std::vector<std::string> keys;  // in the order they first appear
     for (const StoredSetting& setting : settings) {
         if (std::find(keys.begin(), keys.end(), setting.keyPath) == keys.end()) {
