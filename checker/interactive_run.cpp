@@ -138,5 +138,6 @@ class Dialogue : public FrontEnd {
 
 int RunInteractive(const RunContext& context) {
     Dialogue dialogue;
-    return RunChecks(context, &dialogue);
+    RunRecord run(context);
+    return ShowOutcome(run, RunChecks(&dialogue, &run));
 }

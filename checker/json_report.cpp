@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "console.h"
 #include "text_encoding.h"
 
 namespace {
@@ -70,6 +71,15 @@ std::string Mode(const RunContext& context) {
 }
 
 }  // namespace
+
+int ShowOutcome(const RunRecord& run, int exitCode) {
+    if (run.context.json) {
+        PrintLine(JsonReport(run, exitCode));
+    } else if (run.context.Unattended()) {
+        PrintLine(ScreenText(ResultLine(run)));
+    }
+    return exitCode;
+}
 
 std::string JsonReport(const RunRecord& run, int exitCode) {
     const RunContext& context = run.context;

@@ -3,6 +3,16 @@
 #include "run_files.h"
 #include "text_encoding.h"
 
+namespace {
+
+int Refuse(const RunContext& context, const std::string& interactiveLine,
+           const std::string& reason) {
+    RunRecord run(context);
+    return ShowOutcome(run, RefuseRun(&run, interactiveLine, reason));
+}
+
+}  // namespace
+
 int main() {
     StartConsole();
     RunContext context = ParseCommandLine(TypedArguments());
@@ -15,20 +25,18 @@ int main() {
     if (!context.usageError.empty()) {
         context.backupFile.clear();
         context.logFile.clear();
-        return RefuseRun(context, ScreenText(kResultFailed + context.usageError),
-                         context.usageError);
+        return Refuse(context, ScreenText(kResultFailed + context.usageError), context.usageError);
     }
     const std::string another = "another copy of Sorvane is running";
     if (!TakeSingleCopyLock()) {
-        return RefuseRun(context, kErrorPrefix + another + ", let it finish and run Sorvane again",
-                         another);
+        return Refuse(context, kErrorPrefix + another + ", let it finish and run Sorvane again",
+                      another);
     }
     if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
         const std::string reason =
             "could not open the log " + ShownName(context.logFile) + " for appending";
         context.logFile.clear();  // nothing more goes to a log that cannot be opened
-        return RefuseRun(context, ScreenText(kErrorPrefix + reason + ", nothing was checked"),
-                         reason);
+        return Refuse(context, ScreenText(kErrorPrefix + reason + ", nothing was checked"), reason);
     }
     return context.Unattended() ? RunFleet(context) : RunInteractive(context);
 }

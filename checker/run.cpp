@@ -46,19 +46,6 @@ std::string AlreadyWritten(const RunRecord& run) {
     return names.empty() ? std::string() : "; already written: " + Joined(names, ", ");
 }
 
-// A run that may write counts its changes when it ends compliant, and when
-// it ends not compliant after writing.
-std::string ResultLine(const RunRecord& run) {
-    if (!run.failure.empty()) return kResultFailed + FailureReason(run);
-    const std::string changes = std::to_string(run.changeCount) + " changes made";
-    const bool counts = run.context.MayWrite();
-    if (run.problems.empty()) return "RESULT: compliant" + (counts ? ", " + changes : "");
-    const std::string problems = Joined(run.problems, "; ");
-    if (counts && run.changeCount > 0)
-        return "RESULT: not compliant, " + changes + " - " + problems;
-    return "RESULT: not compliant - " + problems;
-}
-
 struct PlannedWrite {
     SettingId setting;
     std::string text;
@@ -194,38 +181,30 @@ void ReadBack(RunRecord* run) {
 
 // A run whose end the log cannot tell of has failed, whatever it did.
 int EndRun(RunRecord* run) {
-    const RunContext& context = run->context;
     Log(run, ResultLine(*run));
-    const bool notCompliant = context.Unattended() && !run->problems.empty();
-    const int exitCode = !run->failure.empty() ? 1 : notCompliant ? 2 : 0;
-    if (context.json) {
-        PrintLine(JsonReport(*run, exitCode));
-    } else if (context.Unattended()) {
-        PrintLine(ScreenText(ResultLine(*run)));
-    }
-    return exitCode;
+    const bool notCompliant = run->context.Unattended() && !run->problems.empty();
+    return !run->failure.empty() ? 1 : notCompliant ? 2 : 0;
 }
-
-// /check mends nothing; /repair mends Rule One and, given /suffix:, Rule Two.
-class FleetRun : public FrontEnd {
-  public:
-    explicit FleetRun(const RunContext& context) : context(context) {}
-
-    bool RepairText(const RuleCheck& check, std::string* text, std::string*) override {
-        if (context.mode != RunMode::kRepair) return false;
-        *text = check.repairText.empty() ? context.suffix : check.repairText;
-        return !text->empty();
-    }
-
-  private:
-    const RunContext& context;
-};
 
 }  // namespace
 
-int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
+// A run that may write counts its changes when it ends compliant, and when
+// it ends not compliant after writing.
+std::string ResultLine(const RunRecord& run) {
+    if (!run.failure.empty()) return kResultFailed + FailureReason(run);
+    const std::string changes = std::to_string(run.changeCount) + " changes made";
+    const bool counts = run.context.MayWrite();
+    if (run.problems.empty()) return "RESULT: compliant" + (counts ? ", " + changes : "");
+    const std::string problems = Joined(run.problems, "; ");
+    if (counts && run.changeCount > 0)
+        return "RESULT: not compliant, " + changes + " - " + problems;
+    return "RESULT: not compliant - " + problems;
+}
+
+int RunChecks(FrontEnd* frontEnd, RunRecord* record) {
+    RunRecord& run = *record;
+    const RunContext& context = run.context;
     VerboseMode = context.verbose;
-    RunRecord run(context);
     if (!frontEnd->Start(&run)) return EndRun(&run);
     if (!ReadLdapSettings(context, run.values, &run.keysInOtherView)) {
         run.failure = kReadFailed;
@@ -252,15 +231,8 @@ int RunChecks(const RunContext& context, FrontEnd* frontEnd) {
     return EndRun(&run);
 }
 
-int RefuseRun(const RunContext& context, const std::string& interactiveLine,
-              const std::string& reason) {
-    if (!context.Unattended() && !interactiveLine.empty()) Show(context, interactiveLine);
-    RunRecord run(context);
-    run.failure = reason;
-    return EndRun(&run);
-}
-
-int RunFleet(const RunContext& context) {
-    FleetRun fleetRun(context);
-    return RunChecks(context, &fleetRun);
+int RefuseRun(RunRecord* run, const std::string& interactiveLine, const std::string& reason) {
+    if (!run->context.Unattended() && !interactiveLine.empty()) Show(run->context, interactiveLine);
+    run->failure = reason;
+    return EndRun(run);
 }

@@ -51,19 +51,25 @@ class FrontEnd {
     virtual void Finish(const RunRecord&) {}
 };
 
-int RunChecks(const RunContext& context, FrontEnd* frontEnd);
-
-// Never reads standard input; exits 0 compliant (after the run), 2 not compliant, 1 failed.
-int RunFleet(const RunContext& context);
-
-int RunInteractive(const RunContext& context);  // exits 1 when the run failed, 0 otherwise
+// The run into `run`, its RESULT line logged; returns the exit code. Its
+// outcome is shown by the caller, from the record (ShowOutcome).
+int RunChecks(FrontEnd* frontEnd, RunRecord* run);
 
 // Ends a run that reads and writes nothing because of `reason` (UTF-8); the
 // interactive run first prints `interactiveLine` (ANSI), if any.
-int RefuseRun(const RunContext& context, const std::string& interactiveLine,
-              const std::string& reason);
+int RefuseRun(RunRecord* run, const std::string& interactiveLine, const std::string& reason);
 
+std::string ResultLine(const RunRecord& run);
+
+// The views' end of a run: the /json document, or an unattended run's RESULT
+// line; returns `exitCode`.
+int ShowOutcome(const RunRecord& run, int exitCode);
 // The /json document, in plain ASCII (others as \uXXXX): PowerShell decodes it
 // as OEM, remoting as ANSI, Ansible as UTF-8, and ASCII reads alike to all.
 std::string JsonReport(const RunRecord& run, int exitCode);
 std::string JsonString(const std::wstring& text);
+
+// The front ends. Never reads standard input; exits 0 compliant (after the
+// run), 2 not compliant, 1 failed.
+int RunFleet(const RunContext& context);
+int RunInteractive(const RunContext& context);  // exits 1 when the run failed, 0 otherwise

@@ -33,10 +33,12 @@ wine_server_binary() {
     command -v wineserver
 }
 
-# Stops the server of the prefix folder $1 (a no-op when none runs: -k never
-# starts one).
+# Stops the server of the prefix folder $1, or of $WINEPREFIX (a no-op when
+# none runs: -k never starts one).
 wine_prefix_stop() {
-    WINEPREFIX="$(realpath -m "$1")" "$(wine_server_binary)" -k >/dev/null 2>&1 || true
+    local prefix=${1:-${WINEPREFIX:-}}
+    [ -n "$prefix" ] || return 0
+    WINEPREFIX="$(realpath -m "$prefix")" "$(wine_server_binary)" -k >/dev/null 2>&1 || true
 }
 
 # Whether this host executes 32-bit programs; the reason when it does not is

@@ -174,7 +174,7 @@ class MsiUnderWine(ToolTestCase):
 
     @classmethod
     def tearDownClass(cls):
-        subprocess.run(["bash", "-c", '. "$0/wine-env.sh" "$1" win64 64 && wine_prefix_stop',
+        subprocess.run(["bash", "-c", '. "$0/host-bits.sh" && wine_prefix_stop "$1"',
                         os.path.join(ROOT, "tools"), cls.path], stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
