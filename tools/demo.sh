@@ -29,7 +29,10 @@ wine reg import "$(wine winepath -w "$root/tools/demo-settings.reg" 2>/dev/null)
 echo "Seeded from tools/demo-settings.reg. Starting the tool:"
 echo
 
-wine "$tree/$exe" "$@"
+# The tool's exit code is the demo's, after the registry is shown (/check
+# exits 2 on the sample settings, which break both rules).
+code=0
+wine "$tree/$exe" "$@" || code=$?
 
 echo
 echo "The registry now holds:"
@@ -37,3 +40,4 @@ for key in QXLDAPSRV QXLDAPClient; do
     wine reg query "HKLM\\SOFTWARE\\Brimsek\\vexa\\$key" "${view[@]}" </dev/null 2>/dev/null |
         tr -d '\r' | grep -v '^$' || true
 done
+exit $code
