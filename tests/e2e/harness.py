@@ -165,7 +165,7 @@ class WinePrefix:
         code, out = self.run([PROBE, *args], stdin=b"")
         text = out.decode("latin-1").replace("\r\n", "\n")
         if code != 0:
-            raise AssertionError("regprobe %s failed: %s" % (" ".join(args), text))
+            raise AssertionError("regprobe %s exited %d: %r" % (" ".join(args), code, text))
         return text.splitlines()
 
     def values(self, view="default"):
