@@ -37,8 +37,7 @@ std::string Values(const RunRecord& run) {
     std::vector<std::string> values;
     bool passes[kSettingCount] = {};  // each value passes the check it takes part in
     for (const RuleCheck& check : run.checks) {
-        passes[check.setting] = check.holds;
-        if (check.setting == kLdapSuffix) passes[kDnSuffix] = check.holds;
+        for (SettingId setting : check.settings) passes[setting] = check.holds;
     }
     for (int id = 0; run.valuesRead && id < kSettingCount; ++id) {
         const SettingValue& value = run.values[id];
@@ -101,7 +100,7 @@ std::string JsonReport(const RunRecord& run, int exitCode) {
                        {"backupFile", run.backupFile.empty() ? "null" : JsonString(run.backupFile)},
                        {"changesMade", std::to_string(run.changeCount)},
                        {"result", Ansi(result)}};
-    if (!run.failure.empty()) members.push_back({"reason", Utf8(FailureReason(run))});
+    if (!run.failure.empty()) members.push_back({"reason", Utf8(run.failure)});
     members.push_back({"exitCode", std::to_string(exitCode)});
     return JsonObject(members);
 }

@@ -37,20 +37,14 @@ bool HoldsText(const SettingValue& value, const std::string& text) {
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
     std::vector<RuleCheck> checks;
     for (SettingId flag : {kLoginAuth, kCrAuth}) {
-        if (HoldsText(values[flag], kExpectedValue)) {
-            checks.push_back({flag, true, "", {}, ""});
-        } else {
-            const std::string problem =
-                kSettings[flag].valueName + std::string(" is not ") + kExpectedValue;
-            checks.push_back({flag, false, problem, {flag}, kExpectedValue});
-        }
+        const bool holds = HoldsText(values[flag], kExpectedValue);
+        const std::string problem =
+            kSettings[flag].valueName + std::string(" is not ") + kExpectedValue;
+        checks.push_back({flag, holds, holds ? "" : problem, {flag}, kExpectedValue});
     }
-    if (SuffixesMatch(values[kLdapSuffix], values[kDnSuffix])) {
-        checks.push_back({kLdapSuffix, true, "", {}, ""});
-    } else {
-        checks.push_back(
-            {kLdapSuffix, false, "LdapSuffix and DNSuffix differ", {kLdapSuffix, kDnSuffix}, ""});
-    }
+    const bool match = SuffixesMatch(values[kLdapSuffix], values[kDnSuffix]);
+    const char* problem = match ? "" : "LdapSuffix and DNSuffix differ";
+    checks.push_back({kLdapSuffix, match, problem, {kLdapSuffix, kDnSuffix}, ""});
     return checks;
 }
 

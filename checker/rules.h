@@ -14,9 +14,9 @@ inline constexpr char kErrorPrefix[] = "ERROR - ";
 struct RuleCheck {
     SettingId setting;
     bool holds;
-    std::string problem;           // for the RESULT line; empty when it holds
-    std::vector<SettingId> mends;  // the values a repair writes; none when it holds
-    std::string repairText;        // "Yes" for Rule One; Rule Two's comes from the operator
+    std::string problem;              // for the RESULT line; empty when it holds
+    std::vector<SettingId> settings;  // the values it judges, which a repair writes
+    std::string repairText;           // "Yes" for Rule One; Rule Two's comes from the operator
 };
 
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);

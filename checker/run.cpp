@@ -58,7 +58,7 @@ void Evaluate(RunRecord* run) {
     for (const RuleCheck& check : run->checks) {
         if (check.holds) continue;
         const bool noSuffix = check.setting == kLdapSuffix &&
-                              run->context.mode == RunMode::kRepair && !run->context.hasSuffix;
+                              run->context.mode == RunMode::kRepair && run->context.suffix.empty();
         run->problems.push_back(check.problem +
                                 (noSuffix ? " (give /suffix:VALUE to repair it)" : ""));
     }
@@ -191,7 +191,7 @@ int EndRun(RunRecord* run) {
 // A run that may write counts its changes when it ends compliant, and when
 // it ends not compliant after writing.
 std::string ResultLine(const RunRecord& run) {
-    if (!run.failure.empty()) return kResultFailed + FailureReason(run);
+    if (!run.failure.empty()) return kResultFailed + run.failure;
     const std::string changes = std::to_string(run.changeCount) + " changes made";
     const bool counts = run.context.MayWrite();
     if (run.problems.empty()) return "RESULT: compliant" + (counts ? ", " + changes : "");
@@ -206,8 +206,12 @@ int RunChecks(FrontEnd* frontEnd, RunRecord* record) {
     const RunContext& context = run.context;
     VerboseMode = context.verbose;
     if (!frontEnd->Start(&run)) return EndRun(&run);
-    if (!ReadLdapSettings(context, run.values, &run.keysInOtherView)) {
-        run.failure = kReadFailed;
+    REGSAM otherView = 0;
+    if (!ReadLdapSettings(context, run.values, &otherView)) {
+        const std::string bits = otherView == KEY_WOW64_64KEY ? "64" : "32";
+        const std::string where =
+            "; the keys are in the " + bits + "-bit registry view (/reg:" + bits + ")";
+        run.failure = kReadFailed + (otherView == 0 ? "" : where);
         return EndRun(&run);
     }
     Evaluate(&run);
@@ -219,7 +223,7 @@ int RunChecks(FrontEnd* frontEnd, RunRecord* record) {
         std::string text;
         std::string announcement;
         if (check.holds || !frontEnd->RepairText(check, &text, &announcement)) continue;
-        for (SettingId setting : check.mends) {
+        for (SettingId setting : check.settings) {
             if (context.Unattended() && HoldsText(run.values[setting], text)) continue;
             plan.push_back({setting, text});
         }

@@ -28,15 +28,8 @@ struct RunRecord {
     std::vector<WriteRecord> writes;    // in the order made or planned
     std::vector<std::string> problems;  // what is still wrong
     std::string failure;                // UTF-8 (it may name a file); empty while none
-    REGSAM keysInOtherView = 0;         // a failed read found the keys in this view
     std::wstring backupFile;            // the backup written, once it is
 };
-
-inline std::string FailureReason(const RunRecord& run) {
-    if (run.keysInOtherView == 0) return run.failure;
-    const char* bits = run.keysInOtherView == KEY_WOW64_64KEY ? "64" : "32";
-    return run.failure + "; the keys are in the " + bits + "-bit registry view (/reg:" + bits + ")";
-}
 
 class FrontEnd {
   public:

@@ -10,21 +10,11 @@ extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*
 
 namespace {
 
-enum SwitchId {
-    kHelp,
-    kCheck,
-    kRepair,
-    kSuffix,
-    kWhatIf,
-    kBackup,
-    kLog,
-    kReg,
-    kJson,
-    kSwitchCount
-};
+// kNone, no switch, is also their number.
+enum SwitchId { kHelp, kCheck, kRepair, kSuffix, kWhatIf, kBackup, kLog, kReg, kJson, kNone };
 
-const char* const kSwitchNames[kSwitchCount] = {"?",      "check", "repair", "suffix", "whatif",
-                                                "backup", "log",   "reg",    "json"};
+const char* const kSwitchNames[kNone] = {"?",      "check", "repair", "suffix", "whatif",
+                                         "backup", "log",   "reg",    "json"};
 
 // At most 40 lines of at most 79 columns: an 80-column console shows it unwrapped.
 const char* const kUsage[] = {
@@ -60,19 +50,19 @@ const char* const kUsage[] = {
 
 // Matched in ASCII only: the locale-aware routines need user32.
 SwitchId FindSwitch(const std::wstring& argument, bool* hasValue, std::wstring* value) {
-    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return kSwitchCount;
+    if (argument.empty() || (argument[0] != L'/' && argument[0] != L'-')) return kNone;
     const size_t colon = argument.find(L':');
     std::string name;
     for (wchar_t c : argument.substr(1, colon == std::wstring::npos ? colon : colon - 1)) {
-        if (c > 0x7F) return kSwitchCount;
+        if (c > 0x7F) return kNone;
         name += static_cast<char>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
     }
     *hasValue = colon != std::wstring::npos;
     *value = *hasValue ? argument.substr(colon + 1) : std::wstring();
-    for (int id = 0; id < kSwitchCount; ++id) {
+    for (int id = 0; id < kNone; ++id) {
         if (name == kSwitchNames[id]) return static_cast<SwitchId>(id);
     }
-    return kSwitchCount;
+    return kNone;
 }
 
 void SetError(RunContext* context, const std::string& error) {
@@ -90,7 +80,6 @@ void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContex
     } else if (id == kSuffix && value.empty()) {
         SetError(context, "/suffix needs a value: /suffix:VALUE.");
     } else if (id == kSuffix) {
-        context->hasSuffix = true;
         *typedSuffix = value;
     } else if ((id == kBackup || id == kLog) && value.empty()) {
         SetError(context, slash + " needs a file name: " + slash + ":FILE.");
@@ -118,7 +107,7 @@ std::vector<std::wstring> TypedArguments() {
 
 RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     RunContext context;
-    bool seen[kSwitchCount] = {};
+    bool seen[kNone] = {};
     bool anyOther = false;
     std::wstring firstOther;
     std::wstring typedSuffix;
@@ -126,7 +115,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
         bool hasValue = false;
         std::wstring value;
         const SwitchId id = FindSwitch(argument, &hasValue, &value);
-        if (id == kSwitchCount) {
+        if (id == kNone) {
             if (!anyOther) firstOther = argument;
             anyOther = true;
             continue;
@@ -156,7 +145,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
     if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
     if (seen[kJson] && !modeGiven) SetError(&context, "/json works only with /check or /repair.");
-    if (context.hasSuffix && context.usageError.empty()) {
+    if (!typedSuffix.empty() && context.usageError.empty()) {
         // A character with no place in the ANSI code page got a stand-in.
         context.suffix = AnsiForScreen(typedSuffix);
         std::wstring back;
@@ -212,11 +201,6 @@ bool TakeSingleCopyLock() {
     }
     mutex = CreateMutexA(nullptr, FALSE, "Local\\Sorvane.LdapSettings");
     return mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
-}
-
-REGSAM RunView(REGSAM asked) {
-    const REGSAM kDefaultView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
-    return asked != 0 ? asked : kDefaultView;
 }
 
 void Show(const RunContext& context, const std::string& line) {

@@ -11,7 +11,7 @@ enum class RunMode { kInteractive, kUsage, kCheck, kRepair };
 
 // Without /reg: the 32-bit view, which the 32-bit build gets by asking for none
 // and the 64-bit build must name. RegistryKey keeps the platform's default.
-REGSAM RunView(REGSAM asked);
+inline constexpr REGSAM kDefaultView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
 
 bool QueryTokenElevation();
 
@@ -22,9 +22,8 @@ struct RunContext {
     RunMode mode = RunMode::kInteractive;
     bool verbose = false;  // interactive only; VerboseMode is set from it
     bool whatIf = false;
-    bool hasSuffix = false;
-    std::string suffix;                  // the /suffix: value (ANSI)
-    REGSAM view = RunView(0);            // ORed into every open
+    std::string suffix;                  // the /suffix: value (ANSI); empty: none
+    REGSAM view = kDefaultView;          // ORed into every open
     REGSAM readAccess = KEY_ALL_ACCESS;  // KEY_READ in unattended runs: they need no more
     bool json = false;                   // standard output is one JSON document
     std::wstring backupFile;             // as typed; empty: none

@@ -9,25 +9,13 @@
 
 namespace {
 
-// Each path out of a file routine sets the last error exactly once, through this.
-inline bool Report(DWORD error) {
-    SetLastError(error);
-    return error == ERROR_SUCCESS;
-}
-
-// One WriteFile, so appends from several machines never interleave; the first error.
-DWORD WriteAndClose(HANDLE file, const std::string& bytes, bool flush) {
-    DWORD error = ERROR_SUCCESS;
+// One WriteFile, so appends from several machines never interleave.
+bool WriteAndClose(HANDLE file, const std::string& bytes, bool flush) {
     DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-        error = GetLastError();
-    } else if (written != bytes.size()) {
-        error = ERROR_WRITE_FAULT;
-    } else if (flush && !FlushFileBuffers(file)) {
-        error = GetLastError();
-    }
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-    return error;
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size() && (!flush || FlushFileBuffers(file));
+    return CloseHandle(file) && ok;
 }
 
 // Without the \\?\ or \\.\ that skips the usual name parsing: C:\f.reg and
@@ -71,10 +59,6 @@ bool FileId(const std::wstring& name, BY_HANDLE_FILE_INFORMATION* info) {
 
 // Shared for reading and writing: other runs log, and anyone reads, meanwhile.
 HANDLE OpenForAppending(const std::wstring& fileName) {
-    if (fileName.empty()) {
-        SetLastError(ERROR_INVALID_NAME);
-        return INVALID_HANDLE_VALUE;
-    }
     return CreateFileW(fileName.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -202,9 +186,7 @@ std::wstring FolderOf(const std::wstring& fileName) {
 
 bool CanAppendToLog(const std::wstring& fileName) {
     HANDLE file = OpenForAppending(fileName);
-    if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
-    CloseHandle(file);
-    return Report(ERROR_SUCCESS);
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file);
 }
 
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
@@ -212,8 +194,7 @@ bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
                              Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " " +
                              OnOneLine(utf8Text) + "\r\n";
     HANDLE file = OpenForAppending(fileName);
-    if (file == INVALID_HANDLE_VALUE) return Report(GetLastError());
-    return Report(WriteAndClose(file, line, false));
+    return file != INVALID_HANDLE_VALUE && WriteAndClose(file, line, false);
 }
 
 bool NameSameFile(const std::wstring& first, const std::wstring& second) {
@@ -251,30 +232,28 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view, std::wstring* written) {
-    if (fileName.empty()) return Report(ERROR_INVALID_PARAMETER);
     wchar_t temporary[MAX_PATH];
-    if (GetTempFileNameW(FolderOf(fileName).c_str(), L"srv", 0, temporary) == 0) {
-        return Report(GetLastError());
+    if (fileName.empty() ||
+        GetTempFileNameW(FolderOf(fileName).c_str(), L"srv", 0, temporary) == 0) {
+        return false;
     }
-    DWORD error = ERROR_ALREADY_EXISTS;
-    for (int attempt = 0;
-         attempt < 100 && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS);
-         ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
         const std::wstring name = CandidateName(fileName, attempt);
         const std::wstring text = FormatBackup(settings, name, view);
         std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
         HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-        error = file == INVALID_HANDLE_VALUE ? GetLastError() : WriteAndClose(file, bytes, true);
+        if (file == INVALID_HANDLE_VALUE || !WriteAndClose(file, bytes, true)) break;
         // Without MOVEFILE_REPLACE_EXISTING no file is overwritten, not even
         // one made meanwhile.
-        if (error == ERROR_SUCCESS &&
-            !MoveFileExW(temporary, name.c_str(), MOVEFILE_WRITE_THROUGH)) {
-            error = GetLastError();
+        if (MoveFileExW(temporary, name.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            *written = name;
+            return true;
         }
-        if (error == ERROR_SUCCESS) *written = name;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
     }
-    if (error != ERROR_SUCCESS) DeleteFileW(temporary);
-    return Report(error);
+    DeleteFileW(temporary);
+    return false;
 }

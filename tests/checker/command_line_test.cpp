@@ -75,11 +75,11 @@ TEST(CommandLineParse, ValidCommandLines) {
         EXPECT_STREQ(ModeName(c.mode), ModeName(line.mode));
         EXPECT_EQ(c.verbose, line.verbose);
         EXPECT_EQ(c.whatIf, line.whatIf);
-        EXPECT_EQ(c.hasSuffix, line.hasSuffix);
+        EXPECT_EQ(c.hasSuffix, !line.suffix.empty());
         EXPECT_EQ(c.suffix, line.suffix);
         EXPECT_EQ(WideFromAnsi(c.backup), line.backupFile);
         EXPECT_EQ(WideFromAnsi(c.log), line.logFile);
-        EXPECT_EQ(RunView(c.view), line.view);
+        EXPECT_EQ(c.view != 0 ? c.view : kDefaultView, line.view);
     }
 }
 
@@ -147,10 +147,10 @@ TEST(CommandLineParse, QuestionMarkWinsOverAnythingButAMode) {
         EXPECT_EQ("", line.usageError);
         EXPECT_FALSE(line.verbose);
         EXPECT_FALSE(line.whatIf);
-        EXPECT_FALSE(line.hasSuffix);
+        EXPECT_EQ("", line.suffix);
         EXPECT_EQ(L"", line.backupFile);
         EXPECT_EQ(L"", line.logFile);
-        EXPECT_EQ(RunView(0), line.view);
+        EXPECT_EQ(kDefaultView, line.view);
     }
 }
 

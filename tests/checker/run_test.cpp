@@ -221,12 +221,12 @@ TEST_F(CheckRun, EachRunKeepsItsOwnModeAndAccess) {
     EXPECT_EQ(
         " ERROR - could not open " + kClient + "\nRESULT: failed - could not read the settings\n",
         checked);
-    EXPECT_EQ(std::vector<REGSAM>{KEY_READ | RunView(0)}, fakeRegistry.accesses);
+    EXPECT_EQ(std::vector<REGSAM>{KEY_READ | kDefaultView}, fakeRegistry.accesses);
 
     fakeRegistry.accesses.clear();
     const std::string out = RunTool("n\nq\n");
     EXPECT_NE(std::string::npos, out.find("QXLDAPClient\n\nThis program cannot read")) << out;
-    EXPECT_EQ(std::vector<REGSAM>{KEY_ALL_ACCESS | RunView(0)}, fakeRegistry.accesses);
+    EXPECT_EQ(std::vector<REGSAM>{KEY_ALL_ACCESS | kDefaultView}, fakeRegistry.accesses);
 }
 
 // The unattended run on faults only the double makes: the read after the
