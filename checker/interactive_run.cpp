@@ -98,46 +98,43 @@ bool AskForSuffix(std::string* enteredValue) {
     }
 }
 
-class Dialogue : public FrontEnd {
-  public:
-    // End of input at the information question ends the run before anything
-    // is read: a run that checked nothing must not look like a clean one.
-    bool Start(RunRecord* run) override {
-        if (AskForInformation()) return true;
-        PrintLine("");
-        PrintLine(kErrorPrefix + std::string(kNoInput));
-        PrintLine("");
-        run->failure = kNoInput;
-        return false;
-    }
+// End of input at the information question ends the run before anything is
+// read: a run that checked nothing must not look like a clean one.
+bool Start(RunRecord* run) {
+    if (AskForInformation()) return true;
+    PrintLine("");
+    PrintLine(kErrorPrefix + std::string(kNoInput));
+    PrintLine("");
+    run->failure = kNoInput;
+    return false;
+}
 
-    bool RepairText(const RuleCheck& check, std::string* text, std::string* announcement) override {
-        if (!check.repairText.empty()) {
-            *announcement = "WRITING CORRECT VALUE into registry";
-            *text = check.repairText;
-            return true;
-        }
-        if (!AskForSuffix(text)) return false;
-        *announcement = kWriting + *text + " to registry";
+bool RepairText(const RunContext&, const RuleCheck& check, std::string* text,
+                std::string* announcement) {
+    if (!check.repairText.empty()) {
+        *announcement = "WRITING CORRECT VALUE into registry";
+        *text = check.repairText;
         return true;
     }
+    if (!AskForSuffix(text)) return false;
+    *announcement = kWriting + *text + " to registry";
+    return true;
+}
 
-    void Finish(const RunRecord& run) override {
-        if (run.changeCount > 0) {
-            PrintLine("");
-            PrintLine("Program needed to make " + std::to_string(run.changeCount) +
-                      " changes to registry values");
-        }
+void Finish(const RunRecord& run) {
+    if (run.changeCount > 0) {
         PrintLine("");
-        PrintLine("Program has finished");
-        PrintLine("");
+        PrintLine("Program needed to make " + std::to_string(run.changeCount) +
+                  " changes to registry values");
     }
-};
+    PrintLine("");
+    PrintLine("Program has finished");
+    PrintLine("");
+}
 
 }  // namespace
 
 int RunInteractive(const RunContext& context) {
-    Dialogue dialogue;
     RunRecord run(context);
-    return ShowOutcome(run, RunChecks(&dialogue, &run));
+    return ShowOutcome(run, RunChecks({Start, RepairText, Finish}, &run));
 }

@@ -201,11 +201,11 @@ std::string ResultLine(const RunRecord& run) {
     return "RESULT: not compliant - " + problems;
 }
 
-int RunChecks(FrontEnd* frontEnd, RunRecord* record) {
+int RunChecks(const FrontEnd& frontEnd, RunRecord* record) {
     RunRecord& run = *record;
     const RunContext& context = run.context;
     VerboseMode = context.verbose;
-    if (!frontEnd->Start(&run)) return EndRun(&run);
+    if (frontEnd.start != nullptr && !frontEnd.start(&run)) return EndRun(&run);
     REGSAM otherView = 0;
     if (!ReadLdapSettings(context, run.values, &otherView)) {
         const std::string bits = otherView == KEY_WOW64_64KEY ? "64" : "32";
@@ -222,7 +222,7 @@ int RunChecks(FrontEnd* frontEnd, RunRecord* record) {
         ShowCheck(context, check, run.values);
         std::string text;
         std::string announcement;
-        if (check.holds || !frontEnd->RepairText(check, &text, &announcement)) continue;
+        if (check.holds || !frontEnd.repairText(context, check, &text, &announcement)) continue;
         for (SettingId setting : check.settings) {
             if (context.Unattended() && HoldsText(run.values[setting], text)) continue;
             plan.push_back({setting, text});
@@ -231,7 +231,7 @@ int RunChecks(FrontEnd* frontEnd, RunRecord* record) {
     }
     if (run.failure.empty()) MakeWrites(&run, &plan);
     if (run.changeCount > 0 && KeepsRecords(context)) ReadBack(&run);
-    if (run.failure.empty()) frontEnd->Finish(run);
+    if (run.failure.empty() && frontEnd.finish != nullptr) frontEnd.finish(run);
     return EndRun(&run);
 }
 

@@ -31,22 +31,21 @@ struct RunRecord {
     std::wstring backupFile;            // the backup written, once it is
 };
 
-class FrontEnd {
-  public:
-    virtual ~FrontEnd() = default;
-    // Before anything is read. False ends the run; `run->failure` says why.
-    virtual bool Start(RunRecord*) { return true; }
-    // The text that mends `check`, and the line that announces its writes once
-    // the backup is made (none: each write has a line). False: left as it is.
-    virtual bool RepairText(const RuleCheck& check, std::string* text,
-                            std::string* announcement) = 0;
-    // After the checks and their writes, when the run has not failed.
-    virtual void Finish(const RunRecord&) {}
+// What a front end supplies, each part null where it has none. `start`, before
+// anything is read: false ends the run, `run->failure` says why. `repairText`:
+// the text that mends `check`, and the line that announces its writes once the
+// backup is made (none: each write has a line); false leaves it as it is.
+// `finish`: after the checks and their writes, when the run has not failed.
+struct FrontEnd {
+    bool (*start)(RunRecord* run);
+    bool (*repairText)(const RunContext& context, const RuleCheck& check, std::string* text,
+                       std::string* announcement);
+    void (*finish)(const RunRecord& run);
 };
 
 // The run into `run`, its RESULT line logged; returns the exit code. Its
 // outcome is shown by the caller, from the record (ShowOutcome).
-int RunChecks(FrontEnd* frontEnd, RunRecord* run);
+int RunChecks(const FrontEnd& frontEnd, RunRecord* run);
 
 // Ends a run that reads and writes nothing because of `reason` (UTF-8); the
 // interactive run first prints `interactiveLine` (ANSI), if any.

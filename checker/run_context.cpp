@@ -165,8 +165,6 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
                    : seen[kRepair] ? RunMode::kRepair
                                    : RunMode::kInteractive;
     context.verbose = !context.Unattended() && anyOther;
-    // A check then needs no elevation where the keys' access lists allow reading.
-    context.readAccess = context.Unattended() ? KEY_READ : KEY_ALL_ACCESS;
     return context;
 }
 

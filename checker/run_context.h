@@ -22,17 +22,18 @@ struct RunContext {
     RunMode mode = RunMode::kInteractive;
     bool verbose = false;  // interactive only; VerboseMode is set from it
     bool whatIf = false;
-    std::string suffix;                  // the /suffix: value (ANSI); empty: none
-    REGSAM view = kDefaultView;          // ORed into every open
-    REGSAM readAccess = KEY_ALL_ACCESS;  // KEY_READ in unattended runs: they need no more
-    bool json = false;                   // standard output is one JSON document
-    std::wstring backupFile;             // as typed; empty: none
-    std::wstring logFile;                // as typed; empty: none
-    std::string usageError;              // the first, in one short sentence (UTF-8)
+    std::string suffix;                                 // the /suffix: value (ANSI); empty: none
+    REGSAM view = kDefaultView;                         // ORed into every open
+    bool json = false;                                  // standard output is one JSON document
+    std::wstring backupFile;                            // as typed; empty: none
+    std::wstring logFile;                               // as typed; empty: none
+    std::string usageError;                             // the first, in one short sentence (UTF-8)
     bool (*processIsElevated)() = QueryTokenElevation;  // tests put their own answer here
 
     // /check or /repair: no notice, no wait, long values cut, a RESULT line.
     bool Unattended() const { return mode == RunMode::kCheck || mode == RunMode::kRepair; }
+    // A check then needs no elevation where the keys' access lists allow reading.
+    REGSAM ReadAccess() const { return Unattended() ? KEY_READ : KEY_ALL_ACCESS; }
     bool MayWrite() const {
         return mode == RunMode::kInteractive || (mode == RunMode::kRepair && !whatIf);
     }

@@ -78,7 +78,7 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
                    REGSAM* keysInOtherView, ReadReport report) {
     const bool progress = report == ReadReport::kWithProgress;
     RegistryKey key;
-    key.SetAccess(context.readAccess | context.view);
+    key.SetAccess(context.ReadAccess() | context.view);
     if (!key.Open(reading.keyPath)) {
         if (report == ReadReport::kSilent) return false;
         *keysInOtherView = ReportOpenFailure(context, reading.keyPath);
