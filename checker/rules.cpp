@@ -18,8 +18,7 @@ bool IsStorableText(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && ++i == text.size()) return false;
     }
-    std::wstring wide;
-    return WideFromAnsi(text, &wide, true) && AnsiFromWide(wide) == text;
+    return AnsiFromWide(WideFromAnsi(text, true)) == text;
 }
 
 // Texts that read alike match only when the stored values do.

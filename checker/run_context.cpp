@@ -148,8 +148,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     if (!typedSuffix.empty() && context.usageError.empty()) {
         // A character with no place in the ANSI code page got a stand-in.
         context.suffix = AnsiForScreen(typedSuffix);
-        std::wstring back;
-        const bool asTyped = WideFromAnsi(context.suffix, &back, true) && back == typedSuffix;
+        const bool asTyped = WideFromAnsi(context.suffix, true) == typedSuffix;
         const Refusal* refusal = asTyped ? ValueRefusal(context.suffix) : &kValueNotStorable;
         if (refusal != nullptr) {
             SetError(&context, std::string("the /suffix: value ") + refusal->reason);

@@ -8,15 +8,14 @@ namespace {
 const char kShortened[] = "...";
 const size_t kLongestShown = 100;
 
-bool WideFrom(UINT codePage, DWORD flags, const std::string& text, std::wstring* wide) {
-    wide->clear();
-    if (text.empty()) return true;
+// Empty for bytes that are no text under `flags`.
+std::wstring WideFrom(UINT codePage, DWORD flags, const std::string& text) {
     const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
-    if (size <= 0) return false;
-    wide->resize(static_cast<size_t>(size));
-    MultiByteToWideChar(codePage, flags, text.data(), length, &(*wide)[0], size);
-    return true;
+    const int size =
+        length == 0 ? 0 : MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) MultiByteToWideChar(codePage, flags, text.data(), length, &wide[0], size);
+    return wide;
 }
 
 // `standIn` null: the code page's own, or best fit unless `flags` forbid it.
@@ -33,14 +32,8 @@ std::string WideTo(UINT codePage, DWORD flags, const std::wstring& text, const c
 
 }  // namespace
 
-bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict) {
-    return WideFrom(CP_ACP, strict ? MB_ERR_INVALID_CHARS : 0, text, wide);
-}
-
-std::wstring WideFromAnsi(const std::string& text) {
-    std::wstring wide;
-    WideFromAnsi(text, &wide);
-    return wide;
+std::wstring WideFromAnsi(const std::string& text, bool strict) {
+    return WideFrom(CP_ACP, strict ? MB_ERR_INVALID_CHARS : 0, text);
 }
 
 std::string AnsiFromWide(const std::wstring& wide) { return WideTo(CP_ACP, 0, wide, nullptr); }
@@ -53,11 +46,7 @@ std::string ScreenText(const std::string& utf8) { return AnsiForScreen(WideFromU
 
 std::string Utf8FromWide(const std::wstring& text) { return WideTo(CP_UTF8, 0, text, nullptr); }
 
-std::wstring WideFromUtf8(const std::string& utf8) {
-    std::wstring wide;
-    WideFrom(CP_UTF8, 0, utf8, &wide);
-    return wide;
-}
+std::wstring WideFromUtf8(const std::string& utf8) { return WideFrom(CP_UTF8, 0, utf8); }
 
 std::string Utf8FromAnsi(const std::string& text) { return Utf8FromWide(WideFromAnsi(text)); }
 

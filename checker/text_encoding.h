@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-// With `strict`, false for bytes that are no ANSI text instead of a stand-in.
-bool WideFromAnsi(const std::string& text, std::wstring* wide, bool strict = false);
-std::wstring WideFromAnsi(const std::string& text);
+// With `strict`, empty for bytes that are no ANSI text instead of a stand-in.
+std::wstring WideFromAnsi(const std::string& text, bool strict = false);
 
 std::string AnsiFromWide(const std::wstring& wide);  // best fit, as the "A" reads convert
 
