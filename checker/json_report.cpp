@@ -39,7 +39,7 @@ std::string Values(const RunRecord& run) {
     for (const RuleCheck& check : run.checks) {
         for (SettingId setting : check.settings) passes[setting] = check.holds;
     }
-    for (int id = 0; run.valuesRead && id < kSettingCount; ++id) {
+    for (int id = 0; !run.checks.empty() && id < kSettingCount; ++id) {
         const SettingValue& value = run.values[id];
         values.push_back(JsonObject({{"key", Ansi(kSettings[id].keyPath)},
                                      {"name", Ansi(kSettings[id].valueName)},

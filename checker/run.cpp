@@ -52,7 +52,6 @@ struct PlannedWrite {
 };
 
 void Evaluate(RunRecord* run) {
-    run->valuesRead = true;
     run->checks = CheckRules(run->values);
     run->problems.clear();
     for (const RuleCheck& check : run->checks) {
@@ -174,7 +173,7 @@ void ReadBack(RunRecord* run) {
         Evaluate(run);
         return;
     }
-    run->valuesRead = false;
+    run->checks.clear();
     run->problems.clear();
     if (!failed) run->failure = kReadFailed + (" back after writing them" + AlreadyWritten(*run));
 }

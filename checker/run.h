@@ -21,9 +21,8 @@ struct RunRecord {
     explicit RunRecord(const RunContext& context) : context(context) {}
 
     const RunContext& context;
-    bool valuesRead = false;  // `values` hold what the registry last gave
     SettingValue values[kSettingCount];
-    std::vector<RuleCheck> checks;  // the rules on `values`
+    std::vector<RuleCheck> checks;  // the rules on `values`; none while those are not known
     int changeCount = 0;
     std::vector<WriteRecord> writes;    // in the order made or planned
     std::vector<std::string> problems;  // what is still wrong

@@ -9,7 +9,6 @@
 
 namespace {
 
-// One WriteFile, so appends from several machines never interleave.
 bool WriteAndClose(HANDLE file, const std::string& bytes, bool flush) {
     DWORD written = 0;
     const bool ok =
@@ -176,10 +175,8 @@ std::wstring CandidateName(const std::wstring& fileName, int attempt) {
 
 // The folder of `fileName`, so the final rename stays within one volume.
 std::wstring FolderOf(const std::wstring& fileName) {
-    const size_t slash = fileName.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) return fileName.substr(0, slash + 1);
-    if (fileName.size() >= 2 && fileName[1] == L':') return fileName.substr(0, 2) + L".";
-    return L".";
+    const std::wstring full = FullName(fileName);
+    return full.substr(0, full.find_last_of(L"\\/") + 1);
 }
 
 }  // namespace
