@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "console.h"
+#include "host.h"
 #include "text_encoding.h"
 
 namespace {

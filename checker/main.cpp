@@ -1,4 +1,6 @@
+#include "command_line.h"
 #include "console.h"
+#include "host.h"
 #include "run.h"
 #include "run_files.h"
 #include "text_encoding.h"

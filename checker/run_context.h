@@ -5,18 +5,15 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
+
+#include "console.h"
+#include "host.h"
 
 enum class RunMode { kInteractive, kUsage, kCheck, kRepair };
 
 // Without /reg: the 32-bit view, which the 32-bit build gets by asking for none
 // and the 64-bit build must name. RegistryKey keeps the platform's default.
 inline constexpr REGSAM kDefaultView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
-
-bool QueryTokenElevation();
-
-// Held until the process ends: two copies repairing at once could leave the suffixes different.
-bool TakeSingleCopyLock();
 
 struct RunContext {
     RunMode mode = RunMode::kInteractive;
@@ -39,18 +36,7 @@ struct RunContext {
     }
 };
 
-// As typed: the C runtime's ANSI argv maps them best-fit ("ｂ.reg" as "b.reg").
-std::vector<std::wstring> TypedArguments();
-
-// Switches begin with / or -, in any case, and take their value after the
-// first colon; any other argument makes the interactive tool verbose, as always.
-RunContext ParseCommandLine(const std::vector<std::wstring>& arguments);
-
-void ShowUsage();
-
 // Unless the run's output is its JSON document.
-void Show(const RunContext& context, const std::string& line);
-
-// "?" where unknown.
-std::wstring ComputerName();
-std::wstring UserName();
+inline void Show(const RunContext& context, const std::string& line) {
+    if (!context.json) PrintLine(line);
+}

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "run_context.h"
+#include "host.h"
 #include "text_encoding.h"
 
 namespace {

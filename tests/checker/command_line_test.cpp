@@ -8,7 +8,7 @@
 
 #include "console_capture.h"
 #include "parse_words.h"
-#include "run_context.h"
+#include "command_line.h"
 #include "text_encoding.h"
 
 RunContext ParseWords(const std::string& text) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "run_context.h"
+#include "command_line.h"
 
 // The command line of `text`, split at spaces, as the arguments after the
 // program's name.

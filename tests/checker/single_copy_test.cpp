@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run_context.h"
+#include "host.h"
 
 namespace {
 

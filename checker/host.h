@@ -1,0 +1,13 @@
+// What the tool asks of the system it runs on.
+#pragma once
+
+#include <string>
+
+bool QueryTokenElevation();
+
+// Held until the process ends: two copies repairing at once could leave the suffixes different.
+bool TakeSingleCopyLock();
+
+// "?" where unknown.
+std::wstring ComputerName();
+std::wstring UserName();
