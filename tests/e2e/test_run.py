@@ -11,8 +11,9 @@ from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MIS
                      transcript, values, windows_path, wine_ready, wine_reg)
 from texts import (ANOTHER_COPY, CHANGES_MADE, CLIENT, CONFIRM_QUESTION, CORRECTION_NEEDED,
                    CR_AUTH, CURRENTLY, DN_SUFFIX, ENTERED, FINISHED_END, HELP_BLOCK, INFO_QUESTION,
-                   LDAP_SUFFIX, LOGIN_AUTH, MUST_MATCH, NOT_REPRESENTABLE, NOT_STORABLE, PROMPT,
-                   QUIT_NOTICE, SERVER, SHOULD_BE_YES, SUFFIXES_OK, TOO_LONG, VALUE_PROMPT, screen)
+                   LDAP_SUFFIX, LOGIN_AUTH, MUST_MATCH, NOT_ONE_WORD, NOT_REPRESENTABLE,
+                   NOT_STORABLE, PROMPT, QUIT_NOTICE, SERVER, SHOULD_BE_YES, SUFFIXES_OK, TOO_LONG,
+                   VALUE_PROMPT, screen)
 
 
 def setUpModule():
@@ -26,8 +27,9 @@ class AllRulesMet(ToolTestCase):
     def test_terse_run_prints_only_the_question_and_the_end(self):
         self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
 
-    def test_verbose_run_shows_progress_and_checks(self):
-        self.assertTranscript("verbose_all_ok.txt", run_tool("n\n", verbose=True))
+    def test_verbose_run_shows_progress_and_checks_and_writes_nothing(self):
+        with self.assertNothingWritten():
+            self.assertTranscript("verbose_all_ok.txt", run_tool("n\n", verbose=True))
 
     def test_any_argument_selects_verbose_and_the_switches_keep_it_terse(self):
         # Not only "1": any argument that is no switch, a switch it does not
@@ -46,10 +48,6 @@ class AllRulesMet(ToolTestCase):
     def test_information_question_reasks_until_yes(self):
         # "maybe": m and a re-ask, y shows the screen, b and e stay pending.
         self.assertTranscript("information_screen.txt", run_tool("maybe\n"))
-
-    def test_nothing_is_written(self):
-        with self.assertNothingWritten():
-            run_tool("n\n", verbose=True)
 
 
 class RuleOne(ToolTestCase):
@@ -115,13 +113,24 @@ class RuleTwo(ToolTestCase):
         self.assertTranscript("dialogue_two_words.txt", out)
         self.assertEqual("dc=corp,dc=yoyodyne", text_of(values()[DN_SUFFIX]))
 
-    def test_value_too_long_to_read_back_is_refused_at_the_prompt(self):
-        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+    def test_refused_value_is_asked_for_again_and_the_next_one_written(self):
+        # Each refused line, then an accepted value with blanks after it.
         longest = "d" * 511
-        out = run_tool("n\n" + "x" * 512 + "\n" + longest + "\ny\n")
-        self.assertIn(screen(PROMPT + TOO_LONG, "", VALUE_PROMPT, PROMPT + ENTERED % longest), out)
-        self.assertEqual(1, out.count((ENTERED % "").encode()))
-        self.assertEqual(longest, text_of(values()[LDAP_SUFFIX]))
+        for refused, refusal, accepted in (("dc=a dc=b", NOT_ONE_WORD, "dc=ok"),
+                                           ("dc=a\tyes", NOT_ONE_WORD, "dc=ok"),
+                                           ("dc=\x01", NOT_STORABLE, "dc=ok"),
+                                           ("dc=\x7f", NOT_STORABLE, "dc=ok"),
+                                           ("dc=a\0b", NOT_STORABLE, "dc=ok"),
+                                           ("x" * 512, TOO_LONG, longest)):
+            with self.subTest(refused=refused[:10]):
+                seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+                out = run_tool("n\n%s\n%s  \ny\n" % (refused, accepted))
+                self.assertIn(screen(PROMPT + refusal, "", VALUE_PROMPT,
+                                     PROMPT + ENTERED % accepted), out)
+                self.assertEqual(1, out.count((ENTERED % "").encode()), out)
+                after = values()
+                self.assertEqual([("sz", accepted.encode() + b"\0")] * 2,
+                                 [after[LDAP_SUFFIX], after[DN_SUFFIX]])
         # The longest accepted value reads back: a second run is clean.
         self.assertTranscript("terse_all_ok.txt", run_tool("n\n"))
 
@@ -137,46 +146,49 @@ class RuleTwo(ToolTestCase):
 
 
 class EndOfInput(ToolTestCase):
-    def test_at_the_information_question_nothing_is_read_or_written(self):
-        # Not a clean run: it says that nothing was checked.
-        seed(BROKEN_SERVER, BROKEN_CLIENT)
-        with self.assertNothingWritten():
-            # A mistyped switch starts this tool too: a fleet tool reads the exit code.
-            for args, stdin in (([], ""), ([], "\n\n  \n"), (["/chek"], "")):
-                code, out = harness.prefix.run_tool(args, stdin)
-                self.assertTranscript("no_input.txt", out)
-                self.assertEqual(1, code, args)
+    def test_at_each_prompt(self):
+        at_info, at_dialogue = (BROKEN_SERVER, BROKEN_CLIENT), (MISMATCHED_SERVER, BROKEN_CLIENT)
+        # The seeded keys (server, client), the arguments, standard input, the
+        # transcript (a name) or the output's tail (bytes), the exit code, and
+        # the values written before the input ended.
+        rows = {
+            # Not a clean run: it says that nothing was checked; and a mistyped
+            # switch starts this tool too, so a fleet tool reads the exit code.
+            "information question": (at_info, [], "", "no_input.txt", 1, {}),
+            "information question, blank lines": (at_info, [], "\n\n  \n", "no_input.txt", 1,
+                                                  {}),
+            "information question, /chek": (at_info, ["/chek"], "", "no_input.txt", 1, {}),
             # Two answers that are neither yes nor no re-ask twice, then input ends.
-            self.assertEqual(screen(INFO_QUESTION) * 2 + transcript("no_input.txt"),
-                             run_tool("x z\n"))
-
-    def test_at_the_value_prompt_rule_two_is_left_alone(self):
-        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        with self.assertNothingWritten():
-            self.assertTranscript("dialogue_end_at_value_prompt.txt", run_tool("n\n"))
-
-    def test_at_the_question_rule_two_is_left_alone(self):
-        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        with self.assertNothingWritten():
-            self.assertTranscript("dialogue_end_at_question.txt", run_tool("n\ndc=x\n"))
-
-    def test_at_the_question_after_rule_one_writes_the_summary_counts_them(self):
-        seed({**MISMATCHED_SERVER, LOGIN_AUTH: "No"}, BROKEN_CLIENT)
-        out = run_tool("n\ndc=x\nx x x")
-        self.assertTrue(out.endswith(screen(CONFIRM_QUESTION, "", CHANGES_MADE % 1) +
-                                     FINISHED_END), out)
-        after = values()
-        self.assertEqual("Yes", text_of(after[LOGIN_AUTH]))
-        self.assertEqual(MISMATCHED_SERVER[LDAP_SUFFIX], text_of(after[LDAP_SUFFIX]))
-        self.assertEqual(BROKEN_CLIENT[DN_SUFFIX], text_of(after[DN_SUFFIX]))
+            "information question, re-asked": (at_info, [], "x z\n", screen(INFO_QUESTION) * 2 +
+                                               transcript("no_input.txt"), 1, {}),
+            # Rule Two is left alone.
+            "value prompt": (at_dialogue, [], "n\n", "dialogue_end_at_value_prompt.txt", 0, {}),
+            "confirmation question": (at_dialogue, [], "n\ndc=x\n",
+                                      "dialogue_end_at_question.txt", 0, {}),
+            # Rule One's write stays made, and the summary counts it.
+            "confirmation question after Rule One's writes": (
+                ({**MISMATCHED_SERVER, LOGIN_AUTH: "No"}, BROKEN_CLIENT), [], "n\ndc=x\nx x x",
+                screen(CONFIRM_QUESTION, "", CHANGES_MADE % 1) + FINISHED_END, 0,
+                {LOGIN_AUTH: "Yes"}),
+            "notice wait": ((None, GOOD_CLIENT), [], "n\n", "missing_server_key.txt", 1, {}),
+        }
+        for name, (keys, args, stdin, shown, exit_code, written) in rows.items():
+            with self.subTest(name):
+                seed(*keys)
+                before = values()
+                code, out = harness.prefix.run_tool(args, stdin)
+                if isinstance(shown, str):
+                    self.assertTranscript(shown, out)
+                else:
+                    self.assertTrue(out.endswith(shown), out)
+                self.assertEqual(exit_code, code, out)
+                self.assertEqual({**before, **{value: ("sz", text.encode() + b"\0")
+                                               for value, text in written.items()}}, values())
 
 
 class ReadFailures(ToolTestCase):
-    def test_missing_keys(self):
-        # An entry ends the notice's wait, and so does the end of input.
-        seed(None, GOOD_CLIENT)
-        for stdin in ("n\nQ\n", "n\n"):
-            self.assertTranscript("missing_server_key.txt", run_tool(stdin))
+    def test_missing_client_key(self):
+        # A number ends the notice's wait as Q does (Interactive).
         seed(GOOD_SERVER, None)
         self.assertTranscript("missing_client_key.txt", run_tool("n\n7\n"))
 
@@ -317,8 +329,7 @@ class Interactive(ToolTestCase):
         session.send("\n\n")  # empty lines do not end the wait
         self.assertTrue(session.quiet_for(0.3))
         self.assertIsNone(session.proc.poll())
-        session.send("Q\n")
-        session.proc.stdin.close()
+        session.send("Q\n")  # and the run ends while its input is still open
         session.proc.wait(timeout=10)
         self.assertEqual(transcript("missing_server_key.txt"), session.finish())
 

@@ -30,30 +30,35 @@ class ReadOnlyKeys(ToolTestCase):
         with read_only(CLIENT):
             self.assertTranscript("missing_client_key.txt", run_tool("n\nq\n"))
 
-    def test_client_key_locked_during_the_dialogue_stops_after_the_server_write(self):
-        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        session = Session()
-        session.expect(screen(INFO_QUESTION))
-        session.send("n\n")
-        session.expect(screen("", VALUE_PROMPT) + PROMPT.encode())
-        session.send("dc=s,dc=t\n")
-        session.expect(CONFIRM_QUESTION)
-        self.assertTrue(session.quiet_for(0.3), "the tool waits at the question")
-        # Both keys were read and closed before the dialogue; lock the client
-        # key now, while the tool waits, and then confirm.
-        with read_only(CLIENT):
-            session.send("y\n")
-            session.expect(screen(QUIT_NOTICE))
-            session.send("q\n")
-            out = session.finish()
+    def test_key_locked_during_the_dialogue_stops_the_writes_at_it(self):
+        # The suffix is written to the server key first, then to the client key.
+        for locked, server_suffix in ((SERVER, MISMATCHED_SERVER[LDAP_SUFFIX]),
+                                      (CLIENT, "dc=s,dc=t")):
+            with self.subTest(locked=locked):
+                seed(MISMATCHED_SERVER, BROKEN_CLIENT)
+                session = Session()
+                session.expect(screen(INFO_QUESTION))
+                session.send("n\n")
+                session.expect(screen("", VALUE_PROMPT) + PROMPT.encode())
+                session.send("dc=s,dc=t\n")
+                session.expect(CONFIRM_QUESTION)
+                self.assertTrue(session.quiet_for(0.3), "the tool waits at the question")
+                # Both keys were read and closed before the dialogue; lock one
+                # now, while the tool waits, and then confirm.
+                with read_only(locked):
+                    session.send("y\n")
+                    session.expect(screen(QUIT_NOTICE))
+                    session.send("q\n")
+                    out = session.finish()
 
-        expected_tail = screen(WRITING_SUFFIX % "dc=s,dc=t", COULD_NOT_OPEN % CLIENT, "",
-                               *WRITE_NOTICE)
-        self.assertTrue(out.endswith(expected_tail), out)
-        self.assertNotIn(FINISHED.encode(), out)
-        after = values()
-        self.assertEqual("dc=s,dc=t", text_of(after[LDAP_SUFFIX]), "the server write happened")
-        self.assertEqual(BROKEN_CLIENT[DN_SUFFIX], text_of(after[DN_SUFFIX]))
+                expected_tail = screen(WRITING_SUFFIX % "dc=s,dc=t", COULD_NOT_OPEN % locked, "",
+                                       *WRITE_NOTICE)
+                self.assertTrue(out.endswith(expected_tail), out)
+                self.assertNotIn(FINISHED.encode(), out)
+                self.assertEqual(1, session.proc.returncode)
+                after = values()
+                self.assertEqual((server_suffix, BROKEN_CLIENT[DN_SUFFIX]),
+                                 (text_of(after[LDAP_SUFFIX]), text_of(after[DN_SUFFIX])))
 
 
 if __name__ == "__main__":
