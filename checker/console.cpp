@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <limits>
+#include <sstream>
 #include <streambuf>
 
 #include "text_encoding.h"
@@ -84,34 +85,26 @@ class ConsoleInput : public std::streambuf {
 };
 
 // Written as characters, one call per flush: a line or a prompt.
-class ConsoleOutput : public std::streambuf {
+class ConsoleOutput : public std::stringbuf {
   public:
     explicit ConsoleOutput(HANDLE console) : console(console) {}
 
   protected:
-    int_type overflow(int_type c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            // The line end the C runtime's text mode writes.
-            if (c == '\n') pending += '\r';
-            pending += traits_type::to_char_type(c);
-        }
-        return traits_type::not_eof(c);
-    }
-
     int sync() override {
-        if (pending.empty()) return 0;
-        const std::wstring wide = WideFromAnsi(pending);
-        pending.clear();
+        std::wstring wide;
+        for (wchar_t c : WideFromAnsi(str())) {
+            if (c == L'\n') wide += L'\r';  // the line end the C runtime's text mode writes
+            wide += c;
+        }
+        str("");
+        if (wide.empty()) return 0;
         DWORD written = 0;
         const DWORD length = static_cast<DWORD>(wide.size());
-        const bool ok =
-            length > 0 && WriteConsoleW(console, wide.data(), length, &written, nullptr);
-        return ok ? 0 : -1;
+        return WriteConsoleW(console, wide.data(), length, &written, nullptr) ? 0 : -1;
     }
 
   private:
     HANDLE console;
-    std::string pending;
 };
 
 bool IsConsole(HANDLE handle) {
