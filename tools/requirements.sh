@@ -17,6 +17,9 @@ requirement_table=(
     "wixl|wixl"
     "osslsigncode|osslsigncode"
     "openssl|openssl"
+    # The fleet's Ansible tasks are run in the PowerShell tests; the full package
+    # brings the ansible.windows collection their syntax check resolves.
+    "ansible-playbook|ansible"
     "locale-gen|locales"
     "/usr/src/googletest/googletest|googletest"
     "wine|wine"

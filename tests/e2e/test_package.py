@@ -38,7 +38,6 @@ class ReleaseZip(ToolTestCase):
         if result.returncode != 0:
             raise AssertionError("package.sh failed:\n" + result.stdout.decode())
         cls.output = result.stdout.decode()
-        cls.dist = dist
         cls.name = "Sorvane-" + version()
         cls.zip_path = os.path.join(dist, cls.name + ".zip")
         cls.unpacked = os.path.join(cls.scratch.name, "unpacked")
@@ -93,10 +92,9 @@ class ReleaseZip(ToolTestCase):
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30)
         self.assertTranscript("terse_all_ok.txt", result.stdout)
 
-    def test_unsigned_package_says_so_and_dist_holds_the_msi_and_the_zip_with_their_sums(self):
+    # What dist/ holds is proven with the signed release (test_release).
+    def test_unsigned_package_says_so(self):
         self.assertIn("built UNSIGNED (no --sign)", self.output)
-        self.assertEqual([self.name + ext for ext in (".msi", ".msi.sha256", ".zip", ".zip.sha256")],
-                         sorted(os.listdir(self.dist)))
         exe = os.path.join(self.folder, EXES[64])
         verdict = subprocess.run(["osslsigncode", "verify", "-in", exe], stdout=subprocess.PIPE,
                                  stderr=subprocess.STDOUT).stdout.decode()
