@@ -105,9 +105,10 @@ class WinePrefix:
     def run(self, command, stdin=None, timeout=RUN_TIMEOUT, env=None):
         """Runs a Windows program, `command` = [program, *arguments], with
         `env` added to its environment; returns (exit code, standard output
-        bytes). `stdin` (bytes or str) is its whole input; None leaves its
-        input open and silent, so a program that waits for input hangs (and
-        fails here) instead of reading an end of input."""
+        bytes), and keeps its standard error in `last_stderr`. `stdin` (bytes
+        or str) is its whole input; None leaves its input open and silent, so
+        a program that waits for input hangs (and fails here) instead of
+        reading an end of input."""
         if isinstance(stdin, str):
             stdin = stdin.encode("latin-1")
         args = [LOADER, *command]
@@ -115,18 +116,19 @@ class WinePrefix:
         try:
             if stdin is not None:
                 result = subprocess.run(args, env=env, input=stdin, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, timeout=timeout)
+                                        stderr=subprocess.PIPE, timeout=timeout)
             else:
                 silent, writer = os.pipe()
                 try:
                     result = subprocess.run(args, env=env, stdin=silent, stdout=subprocess.PIPE,
-                                            stderr=subprocess.DEVNULL, timeout=timeout)
+                                            stderr=subprocess.PIPE, timeout=timeout)
                 finally:
                     os.close(silent)
                     os.close(writer)
         except subprocess.TimeoutExpired as e:
             raise AssertionError("%s did not end within %d s; its output: %r" %
                                  (" ".join(command), timeout, e.output)) from None
+        self.last_stderr = result.stderr
         return result.returncode, result.stdout
 
     def run_tool(self, args=(), stdin=None, timeout=RUN_TIMEOUT, env=None):
@@ -165,7 +167,9 @@ class WinePrefix:
         code, out = self.run([PROBE, *args], stdin=b"")
         text = out.decode("latin-1").replace("\r\n", "\n")
         if code != 0:
-            raise AssertionError("regprobe %s exited %d: %r" % (" ".join(args), code, text))
+            # Wine's own complaint, if any, is on standard error.
+            raise AssertionError("regprobe %s exited %d: %r; standard error: %r" %
+                                 (" ".join(args), code, text, self.last_stderr[-2000:]))
         return text.splitlines()
 
     def values(self, view="default"):
