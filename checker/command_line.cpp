@@ -11,10 +11,10 @@ extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*
 namespace {
 
 // kNone, no switch, is also their number.
-enum SwitchId { kHelp, kCheck, kRepair, kSuffix, kWhatIf, kBackup, kLog, kReg, kJson, kNone };
+enum SwitchId { kHelp, kCheck, kRepair, kSuffix, kWhatIf, kBackup, kLog, kReg, kJson, kDsc, kNone };
 
 const char* const kSwitchNames[kNone] = {"?",      "check", "repair", "suffix", "whatif",
-                                         "backup", "log",   "reg",    "json"};
+                                         "backup", "log",   "reg",    "json",   "dsc"};
 
 // At most 40 lines of at most 79 columns: an 80-column console shows it unwrapped.
 const char* const kUsage[] = {
@@ -22,6 +22,9 @@ const char* const kUsage[] = {
     "               [/backup:FILE] [/log:FILE] [/reg:32 | /reg:64]",
     "       Sorvane [1]    the interactive tool; any argument that is no switch",
     "                      makes it verbose",
+    "       Sorvane /dsc:get | /dsc:test | /dsc:set [/whatif]",
+    "                      a resource of DSC 3 (Sorvane.dsc.resource.json): the",
+    "                      desired state as one JSON object on standard input",
     "",
     "  /check          check the four LDAP values against the rules; no writes",
     "  /repair         correct what the rules require, then check as /check",
@@ -72,7 +75,8 @@ void SetError(RunContext* context, const std::string& error) {
 void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContext* context,
                 std::wstring* typedSuffix) {
     const std::string slash = std::string("/") + kSwitchNames[id];
-    const bool takesValue = id == kSuffix || id == kBackup || id == kLog || id == kReg;
+    const bool takesValue =
+        id == kSuffix || id == kBackup || id == kLog || id == kReg || id == kDsc;
     if (!takesValue && hasValue) {
         SetError(context, slash + " takes no value.");
     } else if (id == kWhatIf || id == kJson) {
@@ -89,6 +93,12 @@ void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContex
         context->view = value == L"32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     } else if (id == kReg) {
         SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
+    } else if (id == kDsc && (value == L"get" || value == L"test" || value == L"set")) {
+        context->dscOperation = value == L"get"    ? DscOperation::kGet
+                                : value == L"test" ? DscOperation::kTest
+                                                   : DscOperation::kSet;
+    } else if (id == kDsc) {
+        SetError(context, "/dsc takes get, test or set: /dsc:get, /dsc:test or /dsc:set.");
     }
 }
 
@@ -129,7 +139,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     }
     // A detection script that reads exit 0 as compliant must not get it from
     // a call that checked nothing, and /json must get its document.
-    const bool modeGiven = seen[kCheck] || seen[kRepair];
+    const bool modeGiven = seen[kCheck] || seen[kRepair] || seen[kDsc];
     if (seen[kHelp] && !modeGiven && !seen[kJson]) {
         RunContext usage;
         usage.mode = RunMode::kUsage;
@@ -137,19 +147,28 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     }
     if (seen[kHelp]) SetError(&context, "/? shows the usage and checks nothing: give it alone.");
 
+    // The engine hands the desired state over on standard input, nothing else.
+    for (int id = kCheck; seen[kDsc] && id < kDsc; ++id) {
+        if (seen[id] && id != kWhatIf) {
+            SetError(&context, std::string("/") + kSwitchNames[id] +
+                                   " does not work with /dsc:, whose desired state says the rest.");
+        }
+    }
+    if (seen[kDsc] && seen[kWhatIf] && context.dscOperation != DscOperation::kSet) {
+        SetError(&context, "/whatif works only with /repair or /dsc:set.");
+    }
     if (seen[kCheck] && seen[kRepair]) {
         SetError(&context, "/check and /repair cannot be used together.");
     } else if (anyOther && modeGiven) {
         SetError(&context, "Unknown argument \"" + ShownName(firstOther) + "\".");
     }
     if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
-    if (seen[kWhatIf] && !seen[kRepair]) SetError(&context, "/whatif works only with /repair.");
+    if (seen[kWhatIf] && !seen[kRepair] && !seen[kDsc]) {
+        SetError(&context, "/whatif works only with /repair.");
+    }
     if (seen[kJson] && !modeGiven) SetError(&context, "/json works only with /check or /repair.");
     if (!typedSuffix.empty() && context.usageError.empty()) {
-        // A character with no place in the ANSI code page got a stand-in.
-        context.suffix = AnsiForScreen(typedSuffix);
-        const bool asTyped = WideFromAnsi(context.suffix, true) == typedSuffix;
-        const Refusal* refusal = asTyped ? ValueRefusal(context.suffix) : &kValueNotStorable;
+        const Refusal* refusal = TypedValueRefusal(typedSuffix, &context.suffix);
         if (refusal != nullptr) {
             SetError(&context, std::string("the /suffix: value ") + refusal->reason);
         }
@@ -160,10 +179,11 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
         SetError(&context, "/backup and /log name the same file.");
     }
 
-    context.mode = seen[kCheck]    ? RunMode::kCheck
+    context.mode = seen[kDsc]      ? RunMode::kDsc
+                   : seen[kCheck]  ? RunMode::kCheck
                    : seen[kRepair] ? RunMode::kRepair
                                    : RunMode::kInteractive;
-    context.verbose = !context.Unattended() && anyOther;
+    context.verbose = context.mode == RunMode::kInteractive && anyOther;
     return context;
 }
 

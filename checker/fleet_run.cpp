@@ -5,7 +5,7 @@ namespace {
 // /check mends nothing; /repair mends Rule One and, given /suffix:, Rule Two.
 bool RepairText(const RunContext& context, const RuleCheck& check, std::string* text,
                 std::string*) {
-    if (context.mode != RunMode::kRepair) return false;
+    if (check.holds || context.mode != RunMode::kRepair) return false;
     *text = check.repairText.empty() ? context.suffix : check.repairText;
     return !text->empty();
 }

@@ -7,6 +7,7 @@ bool QueryTokenElevation();
 
 // Held until the process ends: two copies repairing at once could leave the suffixes different.
 bool TakeSingleCopyLock();
+inline constexpr char kAnotherCopyRunning[] = "another copy of Sorvane is running";
 
 // "?" where unknown.
 std::wstring ComputerName();

@@ -111,6 +111,7 @@ bool Start(RunRecord* run) {
 
 bool RepairText(const RunContext&, const RuleCheck& check, std::string* text,
                 std::string* announcement) {
+    if (check.holds) return false;
     if (!check.repairText.empty()) {
         *announcement = "WRITING CORRECT VALUE into registry";
         *text = check.repairText;

@@ -22,6 +22,8 @@ int main() {
         ShowUsage();
         return 0;
     }
+    // Its refusals, the lock and the log are told on standard error, as the engine reads them.
+    if (context.mode == RunMode::kDsc) return RunDsc(context);
     // A usage error reads and writes nothing, in every mode: nothing goes to
     // a log or a backup, and /json still gets its document.
     if (!context.usageError.empty()) {
@@ -29,14 +31,14 @@ int main() {
         context.logFile.clear();
         return Refuse(context, ScreenText(kResultFailed + context.usageError), context.usageError);
     }
-    const std::string another = "another copy of Sorvane is running";
     if (!TakeSingleCopyLock()) {
-        return Refuse(context, kErrorPrefix + another + ", let it finish and run Sorvane again",
-                      another);
+        return Refuse(context,
+                      kErrorPrefix + std::string(kAnotherCopyRunning) +
+                          ", let it finish and run Sorvane again",
+                      kAnotherCopyRunning);
     }
     if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
-        const std::string reason =
-            "could not open the log " + ShownName(context.logFile) + " for appending";
+        const std::string reason = CannotAppendReason(context.logFile);
         context.logFile.clear();  // nothing more goes to a log that cannot be opened
         return Refuse(context, ScreenText(kErrorPrefix + reason + ", nothing was checked"), reason);
     }

@@ -59,3 +59,9 @@ const Refusal* ValueRefusal(const std::string& value) {
     if (!IsStorableText(value)) return &kValueNotStorable;
     return nullptr;
 }
+
+const Refusal* TypedValueRefusal(const std::wstring& typed, std::string* ansi) {
+    *ansi = AnsiForScreen(typed);
+    if (WideFromAnsi(*ansi, true) != typed) return &kValueNotStorable;
+    return ValueRefusal(*ansi);
+}

@@ -35,3 +35,8 @@ inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be s
 std::string RefusalLine(const Refusal& refusal);
 
 const Refusal* ValueRefusal(const std::string& value);  // null when `value` may be written
+
+// A value given as Unicode (a /suffix: argument, a desired state's suffix), in
+// the ANSI code page in `ansi`; null when it may be written. A character the
+// code page cannot hold exactly gets no stand-in: the value is refused.
+const Refusal* TypedValueRefusal(const std::wstring& typed, std::string* ansi);

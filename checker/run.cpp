@@ -221,7 +221,7 @@ int RunChecks(const FrontEnd& frontEnd, RunRecord* record) {
         ShowCheck(context, check, run.values);
         std::string text;
         std::string announcement;
-        if (check.holds || !frontEnd.repairText(context, check, &text, &announcement)) continue;
+        if (!frontEnd.repairText(context, check, &text, &announcement)) continue;
         for (SettingId setting : check.settings) {
             if (context.Unattended() && HoldsText(run.values[setting], text)) continue;
             plan.push_back({setting, text});

@@ -31,9 +31,11 @@ struct RunRecord {
 };
 
 // What a front end supplies, each part null where it has none. `start`, before
-// anything is read: false ends the run, `run->failure` says why. `repairText`:
-// the text that mends `check`, and the line that announces its writes once the
-// backup is made (none: each write has a line); false leaves it as it is.
+// anything is read: false ends the run, `run->failure` says why. `repairText`,
+// asked for every check, holding or not (a desired state may name a suffix
+// other than the one both values hold): the text that mends `check`, and the
+// line that announces its writes once the backup is made (none: each write has
+// a line); false leaves it as it is.
 // `finish`: after the checks and their writes, when the run has not failed.
 struct FrontEnd {
     bool (*start)(RunRecord* run);
@@ -64,3 +66,5 @@ std::string JsonString(const std::wstring& text);
 // run), 2 not compliant, 1 failed.
 int RunFleet(const RunContext& context);
 int RunInteractive(const RunContext& context);  // exits 1 when the run failed, 0 otherwise
+// A DSC 3 resource: exits 0 in the desired state or not, another code only on failure.
+int RunDsc(const RunContext& context);

@@ -9,7 +9,10 @@
 #include "console.h"
 #include "host.h"
 
-enum class RunMode { kInteractive, kUsage, kCheck, kRepair };
+enum class RunMode { kInteractive, kUsage, kCheck, kRepair, kDsc };
+
+// /dsc:get, /dsc:test, /dsc:set: what the configuration engine asks for.
+enum class DscOperation { kNone, kGet, kTest, kSet };
 
 // Without /reg: the 32-bit view, which the 32-bit build gets by asking for none
 // and the 64-bit build must name. RegistryKey keeps the platform's default.
@@ -19,6 +22,7 @@ struct RunContext {
     RunMode mode = RunMode::kInteractive;
     bool verbose = false;  // interactive only; VerboseMode is set from it
     bool whatIf = false;
+    DscOperation dscOperation = DscOperation::kNone;    // with RunMode::kDsc
     std::string suffix;                                 // the /suffix: value (ANSI); empty: none
     REGSAM view = kDefaultView;                         // ORed into every open
     bool json = false;                                  // standard output is one JSON document

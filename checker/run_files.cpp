@@ -186,6 +186,10 @@ bool CanAppendToLog(const std::wstring& fileName) {
     return file != INVALID_HANDLE_VALUE && CloseHandle(file);
 }
 
+std::string CannotAppendReason(const std::wstring& fileName) {
+    return "could not open the log " + ShownName(fileName) + " for appending";
+}
+
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
     const std::string line = LocalTime("%04u-%02u-%02u %02u:%02u:%02u ") +
                              Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " " +

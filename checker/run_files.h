@@ -11,6 +11,7 @@
 
 // Asked before the registry is read (the file is created when missing).
 bool CanAppendToLog(const std::wstring& fileName);
+std::string CannotAppendReason(const std::wstring& fileName);  // UTF-8, when it cannot
 
 // In one WriteFile, appending only: servers logging to one share never interleave.
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);

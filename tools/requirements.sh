@@ -22,6 +22,10 @@ requirement_table=(
     "ansible-playbook|ansible"
     "locale-gen|locales"
     "/usr/src/googletest/googletest|googletest"
+    # The DSC mode parses its desired state with nlohmann-json (header only);
+    # its test validates what the exe prints against the manifest's schema.
+    "/usr/include/nlohmann/json.hpp|nlohmann-json3-dev"
+    "dpkg:python3-jsonschema|python3-jsonschema"
     "wine|wine"
     # The 32-bit loader installs on any host; whether it runs there is
     # probed (wine_runs_32bit in tools/host-bits.sh).

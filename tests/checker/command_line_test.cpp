@@ -30,6 +30,8 @@ const char* ModeName(RunMode mode) {
             return "Check";
         case RunMode::kRepair:
             return "Repair";
+        case RunMode::kDsc:
+            return "Dsc";
     }
     return "?";
 }
@@ -67,6 +69,8 @@ TEST(CommandLineParse, ValidCommandLines) {
          "DC=Example,dc=com:x", "", "", 0},
         {"/whatif /suffix:s /repair /reg:32", RunMode::kRepair, false, true, true, "s", "", "",
          KEY_WOW64_32KEY},
+        {"/dsc:get", RunMode::kDsc, false, false, false, "", "", "", 0},
+        {"-DSC:set -whatif", RunMode::kDsc, false, true, false, "", "", "", 0},
     };
     for (const auto& c : cases) {
         const RunContext line = ParseWords(c.arguments);
@@ -123,6 +127,17 @@ TEST(CommandLineParse, UsageErrorsSayWhatIsWrong) {
         {"/? /repair /suffix:s", "/? shows the usage and checks nothing: give it alone."},
         {"/x /check -?", "/? shows the usage and checks nothing: give it alone."},
         {"/json /?", "/? shows the usage and checks nothing: give it alone."},
+        // A configuration engine gives everything else in the desired state.
+        {"/dsc:Get", "/dsc takes get, test or set: /dsc:get, /dsc:test or /dsc:set."},
+        {"/dsc", "/dsc takes get, test or set: /dsc:get, /dsc:test or /dsc:set."},
+        {"/dsc:test /whatif", "/whatif works only with /repair or /dsc:set."},
+        {"/dsc:set /reg:64", "/reg does not work with /dsc:, whose desired state says the rest."},
+        {"/json /dsc:get", "/json does not work with /dsc:, whose desired state says the rest."},
+        {"/dsc:set /suffix:s",
+         "/suffix does not work with /dsc:, whose desired state says the rest."},
+        {"/dsc:get 1", "Unknown argument \"1\"."},
+        {"/dsc:get /dsc:set", "/dsc is given twice."},
+        {"/dsc:get /?", "/? shows the usage and checks nothing: give it alone."},
         // The first error in the order the arguments come is the one reported.
         {"/reg:1 /log:", "/reg takes 32 or 64: /reg:32 or /reg:64."},
     };
@@ -177,10 +192,26 @@ TEST(Usage, NamesEverySwitchAndFitsOneScreen) {
         EXPECT_LE(text.size(), 79u) << "line " << count << ": " << text;
     }
     EXPECT_LE(count, 40);
-    for (const char* word : {"/?", "/check", "/repair", "/suffix:VALUE", "/whatif", "/backup:FILE",
-                             "/log:FILE", "/reg:32", "/reg:64", "0 compliant", "2 not compliant",
-                             "1 failed", "fleet", "PowerShell module Sorvane", "/json",
-                             "Sorvane64.exe", "not compliant[, N changes made] - "}) {
+    for (const char* word : {"/?",
+                             "/check",
+                             "/repair",
+                             "/suffix:VALUE",
+                             "/whatif",
+                             "/backup:FILE",
+                             "/dsc:get",
+                             "/dsc:set",
+                             "Sorvane.dsc.resource.json",
+                             "/log:FILE",
+                             "/reg:32",
+                             "/reg:64",
+                             "0 compliant",
+                             "2 not compliant",
+                             "1 failed",
+                             "fleet",
+                             "PowerShell module Sorvane",
+                             "/json",
+                             "Sorvane64.exe",
+                             "not compliant[, N changes made] - "}) {
         EXPECT_NE(std::string::npos, out.find(word)) << word;
     }
 }

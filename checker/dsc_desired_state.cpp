@@ -1,0 +1,94 @@
+#include "dsc_desired_state.h"
+
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "rules.h"
+#include "text_encoding.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// Null for a value the tool would not write through this property; an empty
+// file name or one cut by a NUL would name another file than the one given.
+const char* FileNameRefusal(const Json& value) {
+    if (!value.is_string() || value.get_ref<const std::string&>().empty()) {
+        return "must be a file name";
+    }
+    for (wchar_t c : WideFromUtf8(value.get<std::string>())) {
+        if (c < 0x20) return "holds a control character";
+    }
+    return nullptr;
+}
+
+bool TakeMember(const std::string& name, const Json& value, DesiredState* desired,
+                std::string* refusal) {
+    if (name == kDscView) {
+        if (value == "32" || value == "64") {
+            desired->view = value == "64" ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+            return true;
+        }
+        *refusal = Quoted(name) + " must be \"32\" or \"64\"";
+    } else if (name == kDscSuffix) {
+        if (value.is_null()) return true;  // as a get prints it where the suffixes differ
+        if (!value.is_string()) {
+            *refusal = Quoted(name) + " must be a text or null";
+        } else if (value.get_ref<const std::string&>().empty()) {
+            *refusal = Quoted(name) + " is empty: leave it out to only report Rule Two";
+        } else {
+            const std::wstring typed = WideFromUtf8(value.get<std::string>());
+            const Refusal* reason = TypedValueRefusal(typed, &desired->suffix);
+            if (reason == nullptr) return true;
+            *refusal = Quoted(name) + " " + reason->reason;
+        }
+    } else if (name == kDscBackupPath || name == kDscLogPath) {
+        const char* reason = FileNameRefusal(value);
+        if (reason == nullptr) {
+            (name == kDscBackupPath ? desired->backupPath : desired->logPath) =
+                WideFromUtf8(value.get<std::string>());
+            return true;
+        }
+        *refusal = Quoted(name) + " " + reason;
+    } else {
+        for (const char* readOnly : kDscValueNames) {
+            if (name == readOnly) return true;
+        }
+        if (name == kDscProblems || name == kDscInDesiredState) return true;
+        *refusal = "unknown property " + Quoted(ShownName(WideFromUtf8(name)));
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseDesiredState(const std::string& utf8, DesiredState* desired, std::string* refusal) {
+    *desired = DesiredState();
+    if (utf8.empty()) return true;
+    // A name given twice: the engine keeps the last, another reader the first.
+    std::set<std::string> names;
+    bool twice = false;
+    const Json::parser_callback_t noteNames = [&](int depth, Json::parse_event_t event,
+                                                  Json& parsed) {
+        if (depth == 1 && event == Json::parse_event_t::key) {
+            twice = !names.insert(parsed.get<std::string>()).second || twice;
+        }
+        return true;
+    };
+    const Json state = Json::parse(utf8, noteNames, false);
+    if (state.is_discarded() || !state.is_object()) {
+        *refusal = "the desired state must be one JSON object";
+        return false;
+    }
+    if (twice) {
+        *refusal = "the desired state names a property twice";
+        return false;
+    }
+    for (const auto& member : state.items()) {
+        if (!TakeMember(member.key(), member.value(), desired, refusal)) return false;
+    }
+    return true;
+}
