@@ -14,6 +14,7 @@ from harness import ROOT, ToolTestCase, seed, wine_ready
 from test_exe_inspection import MACHINE, PeFile
 
 EXES = {32: "Sorvane.exe", 64: "Sorvane64.exe"}
+DSC_MANIFEST = "Sorvane.dsc.resource.json"
 
 
 def setUpModule():
@@ -58,13 +59,16 @@ class ReleaseZip(ToolTestCase):
         module = "PowerShell/Modules/Sorvane/%s/" % version()
         fleet = ["fleet/" + n for n in os.listdir(os.path.join(ROOT, "packaging", "fleet"))]
         expected = ["GUIDE.txt", "Sorvane.exe", "Sorvane.exe.sha256", "Sorvane64.exe",
-                    "Sorvane64.exe.sha256"] + fleet
-        expected += [module + n for n in ("Sorvane.psd1", "Sorvane.psm1", *EXES.values())]
+                    "Sorvane64.exe.sha256", DSC_MANIFEST] + fleet
+        expected += [module + n for n in ("Sorvane.psd1", "Sorvane.psm1", DSC_MANIFEST,
+                                          *EXES.values())]
         self.assertEqual(sorted(self.name + "/" + n for n in expected), files)
         # The module runs the exes beside it: the same files as the zip's own.
         for exe in EXES.values():
             self.assertEqual(self.read(exe), self.read(module + exe), exe)
         self.assertIn(b"ModuleVersion        = '%s'" % version().encode(), self.read(module + "Sorvane.psd1"))
+        # The DSC manifest names the exe beside it, wherever the engine finds it.
+        self.assertEqual(self.read(DSC_MANIFEST), self.read(module + DSC_MANIFEST))
 
     def test_guide_has_crlf_line_ends_and_covers_what_a_technician_needs(self):
         guide = self.read("GUIDE.txt")

@@ -101,3 +101,8 @@ def screen(*lines):
 
 # A run's last words, after whatever came before.
 FINISHED_END = screen("", FINISHED, "")
+
+# The DSC mode: its own problem, and the warning a set leaves on standard error.
+NOT_THE_SUFFIX_GIVEN = "LdapSuffix and DNSuffix do not hold the suffix given"
+STILL_NOT_DESIRED = "still not in the desired state: %s"
+BACKUP_SAVED_DSC = "the values before the writes are saved in %s"  # file
