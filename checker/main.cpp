@@ -34,7 +34,7 @@ int main() {
         return Refuse(context, kErrorPrefix + another + ", let it finish and run Sorvane again",
                       another);
     }
-    if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
+    if (context.KeepsLog() && !CanAppendToLog(context.logFile)) {
         const std::string reason =
             "could not open the log " + ShownName(context.logFile) + " for appending";
         context.logFile.clear();  // nothing more goes to a log that cannot be opened
