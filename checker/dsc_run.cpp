@@ -109,7 +109,7 @@ int RunDsc(const RunContext& parsed) {
         return Fail(kDscRefused, "\"backupPath\" and \"logPath\" name the same file");
     }
     if (!TakeSingleCopyLock()) return Fail(kDscAnotherCopy, kAnotherCopyRunning);
-    if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
+    if (context.KeepsLog() && !CanAppendToLog(context.logFile)) {
         return Fail(kDscFailed, CannotAppendReason(context.logFile));
     }
 

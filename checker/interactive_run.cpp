@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include "console.h"
+#include "text_encoding.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ bool AskForSuffix(std::string* enteredValue) {
             PrintLine(RefusalLine(*refusal));
             continue;
         }
-        PrintLine("You entered " + *enteredValue);
+        PrintLine("You entered " + OnOneLine(*enteredValue));
         for (;;) {
             PrintLine(
                 "Do you want to write this value into the two reg keys above? Press key "
@@ -118,7 +119,7 @@ bool RepairText(const RunContext&, const RuleCheck& check, std::string* text,
         return true;
     }
     if (!AskForSuffix(text)) return false;
-    *announcement = kWriting + *text + " to registry";
+    *announcement = kWriting + OnOneLine(*text) + " to registry";
     return true;
 }
 

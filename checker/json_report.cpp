@@ -76,6 +76,9 @@ int ShowOutcome(const RunRecord& run, int exitCode) {
     if (run.context.json) {
         PrintLine(JsonReport(run, exitCode));
     } else if (run.context.Unattended()) {
+        if (run.context.whatIf && !run.context.logFile.empty()) {
+            PrintLine(ScreenText(kWhatIfLogUnwritten + ShownName(run.context.logFile)));
+        }
         PrintLine(ScreenText(ResultLine(run)));
     }
     return exitCode;

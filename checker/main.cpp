@@ -37,7 +37,7 @@ int main() {
                           ", let it finish and run Sorvane again",
                       kAnotherCopyRunning);
     }
-    if (!context.logFile.empty() && !CanAppendToLog(context.logFile)) {
+    if (context.KeepsLog() && !CanAppendToLog(context.logFile)) {
         const std::string reason = CannotAppendReason(context.logFile);
         context.logFile.clear();  // nothing more goes to a log that cannot be opened
         return Refuse(context, ScreenText(kErrorPrefix + reason + ", nothing was checked"), reason);

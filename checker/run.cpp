@@ -73,7 +73,7 @@ bool Fail(RunRecord* run, const std::string& failure) {
 // A line the log cannot take fails the run.
 bool Log(RunRecord* run, const std::string& line) {
     const std::wstring& log = run->context.logFile;
-    if (log.empty() || AppendLogLine(log, line)) return true;
+    if (!run->context.KeepsLog() || AppendLogLine(log, line)) return true;
     return Fail(run, "could not write the log " + ShownName(log) + AlreadyWritten(*run));
 }
 
@@ -123,13 +123,13 @@ bool WriteSetting(RunRecord* run, SettingId setting, const std::string& text) {
     const char* valueName = kSettings[setting].valueName;
     RecordWrite(run, setting, text);
     // Logged before it is made: a write the log cannot tell of is not made.
-    const std::string logged = std::string(keyPath) + " = " + valueName + " : \"" +
-                               run->writes.back().oldText + "\" -> \"" +
-                               run->writes.back().newText + "\"";
+    const std::string logged = std::string(keyPath) + " = " + valueName + " : " +
+                               LogQuoted(run->writes.back().oldText) + " -> " +
+                               LogQuoted(run->writes.back().newText);
     if (!Log(run, "WRITE " + logged)) return false;
     // The registry stores a NUL after string data that does not end in one.
     if (!WriteLdapSetting(context, setting, text.c_str(), static_cast<DWORD>(text.size()))) {
-        if (!context.logFile.empty()) AppendLogLine(context.logFile, "REFUSED " + logged);
+        if (context.KeepsLog()) AppendLogLine(context.logFile, "REFUSED " + logged);
         run->failure =
             std::string("could not write ") + keyPath + " = " + valueName + AlreadyWritten(*run);
         return false;
@@ -178,9 +178,10 @@ void ReadBack(RunRecord* run) {
     if (!failed) run->failure = kReadFailed + (" back after writing them" + AlreadyWritten(*run));
 }
 
-// A run whose end the log cannot tell of has failed, whatever it did.
+// A run whose end the log cannot tell of has failed, whatever it did. A check's
+// line says it was one: it changed nothing.
 int EndRun(RunRecord* run) {
-    Log(run, ResultLine(*run));
+    Log(run, (run->context.mode == RunMode::kCheck ? "CHECK " : "") + ResultLine(*run));
     const bool notCompliant = run->context.Unattended() && !run->problems.empty();
     return !run->failure.empty() ? 1 : notCompliant ? 2 : 0;
 }

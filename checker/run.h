@@ -8,6 +8,8 @@
 
 inline constexpr char kWriting[] = "WRITING ";
 inline constexpr char kResultFailed[] = "RESULT: failed - ";
+inline constexpr char kWhatIfLogUnwritten[] =
+    "WHATIF - /whatif writes nothing, not even to the log ";
 
 // Planned (/whatif), made, or refused; the texts in UTF-8.
 struct WriteRecord {

@@ -35,6 +35,8 @@ struct RunContext {
     bool Unattended() const { return mode == RunMode::kCheck || mode == RunMode::kRepair; }
     // A check then needs no elevation where the keys' access lists allow reading.
     REGSAM ReadAccess() const { return Unattended() ? KEY_READ : KEY_ALL_ACCESS; }
+    // /whatif writes nothing, not even to the log it is given.
+    bool KeepsLog() const { return !logFile.empty() && !whatIf; }
     bool MayWrite() const {
         return mode == RunMode::kInteractive || (mode == RunMode::kRepair && !whatIf);
     }

@@ -179,6 +179,15 @@ std::wstring FolderOf(const std::wstring& fileName) {
     return full.substr(0, full.find_last_of(L"\\/") + 1);
 }
 
+const wchar_t kBackupInFolder[] = L"ldap-before.reg";
+
+// Named with a trailing separator, or an existing folder.
+bool NamesFolder(const std::wstring& name) {
+    if (!name.empty() && (name.back() == L'\\' || name.back() == L'/')) return true;
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace
 
 bool CanAppendToLog(const std::wstring& fileName) {
@@ -193,9 +202,18 @@ std::string CannotAppendReason(const std::wstring& fileName) {
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
     const std::string line = LocalTime("%04u-%02u-%02u %02u:%02u:%02u ") +
                              Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " " +
-                             OnOneLine(utf8Text) + "\r\n";
+                             Utf8OnOneLine(utf8Text) + "\r\n";
     HANDLE file = OpenForAppending(fileName);
     return file != INVALID_HANDLE_VALUE && WriteAndClose(file, line, false);
+}
+
+std::string LogQuoted(const std::string& utf8) {
+    std::string quoted = "\"";
+    for (char c : utf8) {
+        if (c == '\\' || c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
 }
 
 bool NameSameFile(const std::wstring& first, const std::wstring& second) {
@@ -233,13 +251,19 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view, std::wstring* written) {
+    // A folder gets a dated file of its own, named for what it holds.
+    const bool folder = NamesFolder(fileName);
+    const wchar_t last = fileName.empty() ? L'\\' : fileName.back();
+    const std::wstring target =
+        !folder ? fileName
+                : fileName + (last == L'\\' || last == L'/' || last == L':' ? L"" : L"\\") +
+                      kBackupInFolder;
     wchar_t temporary[MAX_PATH];
-    if (fileName.empty() ||
-        GetTempFileNameW(FolderOf(fileName).c_str(), L"srv", 0, temporary) == 0) {
+    if (fileName.empty() || GetTempFileNameW(FolderOf(target).c_str(), L"srv", 0, temporary) == 0) {
         return false;
     }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring name = CandidateName(fileName, attempt);
+    for (int attempt = folder ? 1 : 0; attempt < 100; ++attempt) {
+        const std::wstring name = CandidateName(target, attempt);
         const std::wstring text = FormatBackup(settings, name, view);
         std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));

@@ -16,6 +16,11 @@ std::string CannotAppendReason(const std::wstring& fileName);  // UTF-8, when it
 // In one WriteFile, appending only: servers logging to one share never interleave.
 bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text);
 
+// A value as the log quotes it: a quote or a backslash in it is escaped with a
+// backslash (and a control character as <0D>), so no value can close the quotes
+// and forge the rest of a line.
+std::string LogQuoted(const std::string& utf8);
+
 struct StoredSetting {
     std::string keyPath;    // full path, HKEY_LOCAL_MACHINE\... (ANSI)
     std::string valueName;  // ANSI; empty names the key's default value
@@ -29,7 +34,9 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 
 // Through a temporary file renamed at the end, so no half-written backup stands
 // under a backup's name, and never over an existing file: the backup then goes
-// beside it, dated, named in `written`. False on any failure, leaving nothing.
+// beside it, dated, named in `written`. A folder (an existing one, or a name
+// ending in \ or /) gets ldap-before-YYYYMMDD-HHMMSS.reg in it. False on any
+// failure, leaving nothing.
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      REGSAM view, std::wstring* written);
 

@@ -140,8 +140,8 @@ bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* 
     }
     if (VerboseMode) PrintLine(std::string("Open for Write --RegKey:-- ") + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
-        Show(context,
-             std::string("ERROR - problem writing ") + keyPath + " = " + valueName + " = " + text);
+        Show(context, std::string("ERROR - problem writing ") + keyPath + " = " + valueName +
+                          " = " + OnOneLine(text));
         ShowFatalNotice(context, Notice::kWriteFailure);
         return false;
     }

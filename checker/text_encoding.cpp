@@ -30,6 +30,14 @@ std::string WideTo(UINT codePage, DWORD flags, const std::wstring& text, const c
     return out;
 }
 
+bool IsControl(wchar_t c) { return (c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F); }
+
+std::string Escaped(wchar_t control) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "<%02X>", static_cast<unsigned>(control));
+    return escaped;
+}
+
 }  // namespace
 
 std::wstring WideFromAnsi(const std::string& text, bool strict) {
@@ -52,17 +60,28 @@ std::string Utf8FromAnsi(const std::string& text) { return Utf8FromWide(WideFrom
 
 std::string OnOneLine(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "<%02X>", byte);
-            out += escaped;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const BYTE byte = static_cast<BYTE>(text[i]);
+        wchar_t character = byte;
+        if (IsDBCSLeadByte(byte) && i + 1 < text.size()) {
+            out += text.substr(i++, 2);
+            continue;
+        }
+        if (byte >= 0x80) MultiByteToWideChar(CP_ACP, 0, &text[i], 1, &character, 1);
+        if (IsControl(character)) {
+            out += Escaped(character);
         } else {
-            out += c;
+            out += text[i];
         }
     }
     return out;
+}
+
+std::string Utf8OnOneLine(const std::string& utf8) {
+    std::wstring out;
+    for (wchar_t c : WideFromUtf8(utf8))
+        out += IsControl(c) ? WideFromAnsi(Escaped(c)) : std::wstring(1, c);
+    return Utf8FromWide(out);
 }
 
 std::string Shortened(const std::string& text) {
@@ -92,10 +111,8 @@ std::string ShownName(const std::wstring& name) {
     size_t i = 0;
     for (; i < name.size() && shown.size() < kLongestShown; ++i) {
         const wchar_t c = name[i];
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-            wchar_t escaped[8];
-            std::swprintf(escaped, 8, L"<%02X>", static_cast<unsigned>(c));
-            shown += escaped;
+        if (c < 0x20 || IsControl(c)) {
+            shown += WideFromAnsi(Escaped(c));
         } else {
             shown += c;
             // The two halves of a character beyond the first plane stay together.

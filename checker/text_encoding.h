@@ -21,8 +21,11 @@ std::string Utf8FromWide(const std::wstring& text);
 std::wstring WideFromUtf8(const std::string& utf8);
 std::string Utf8FromAnsi(const std::string& text);
 
-// Control characters but the tab, and DEL, as <0D>, <7F>...: never part of a character.
+// ANSI text with its control characters but the tab as <0D>, <7F>, <9D>...: C0,
+// DEL and C1 alike (a terminal reads U+009B as CSI and U+009D as OSC), never
+// a byte of a double-byte character.
 std::string OnOneLine(const std::string& text);
+std::string Utf8OnOneLine(const std::string& utf8);  // the same for UTF-8 text
 
 // At most 100 bytes and then "...", never cut inside a double-byte character
 // or a <XX> escape: fleet output stays bounded.

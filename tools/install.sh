@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs, as root on Debian 12, what the build and the tests need and this
 # machine lacks (tools/requirements.sh), generates the locales the tests run
-# under, and installs PowerShell and Pester where dotnet is present. Quick when everything is there; safe to run again. The other
-# tools run it by themselves when started as root.
+# under, and installs PowerShell and Pester where dotnet is present. Quick
+# when everything is there; safe to run again. The other tools run it by
+# themselves when started as root.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/requirements.sh"

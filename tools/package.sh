@@ -77,6 +77,11 @@ if [ -n "$pfx" ]; then
     fi
     openssl x509 -in "$scratch/signer.pem" -noout -checkend 0 >/dev/null ||
         fail "the certificate in $pfx ($subject) has expired"
+    # -checkend looks only at the end of the validity period; a signature
+    # made before its start is one that Windows does not trust.
+    valid_from=$(openssl x509 -in "$scratch/signer.pem" -noout -startdate | sed 's/^notBefore=//')
+    [ "$(date -d "$valid_from" +%s)" -le "$(date +%s)" ] ||
+        fail "the certificate in $pfx ($subject) is not valid yet: it is valid from $valid_from"
 fi
 
 if [ -n "$from" ]; then

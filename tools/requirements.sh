@@ -4,8 +4,11 @@
 # tests run programs under; Wine takes a process's code pages from its locale,
 # and a locale that is not generated silently gives the default ones).
 
-# What shows a requirement is there (a command, a path, or dpkg:PACKAGE for
-# an installed package), and the packages that bring it.
+# What shows a requirement is there, and the packages that bring it. A
+# command the tools run is looked for on PATH, as they will look for it; what
+# only tools/install.sh uses as root is probed as a package (dpkg:PACKAGE),
+# since a user's PATH need not hold root's folders (Debian's default PATH for
+# users has no /usr/sbin, where locale-gen is). A path must exist.
 requirement_table=(
     "i686-w64-mingw32-g++-posix|g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686"
     "x86_64-w64-mingw32-g++-posix|g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64"
@@ -20,7 +23,8 @@ requirement_table=(
     # The fleet's Ansible tasks are run in the PowerShell tests; the full package
     # brings the ansible.windows collection their syntax check resolves.
     "ansible-playbook|ansible"
-    "locale-gen|locales"
+    # locale-gen, for the locales below.
+    "dpkg:locales|locales"
     "/usr/src/googletest/googletest|googletest"
     # The DSC mode parses its desired state with nlohmann-json (header only);
     # its test validates what the exe prints against the manifest's schema.
@@ -46,6 +50,12 @@ locale_generated() {
     locale -a 2>/dev/null | grep -qix -e "$1" -e "$spelled"
 }
 
+# Whether dpkg has the package $1 installed: `dpkg -s` also succeeds for one
+# that was removed and left its configuration files.
+package_installed() {
+    [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]
+}
+
 requirements_missing() {
     missing_packages=()
     missing_locales=()
@@ -53,7 +63,7 @@ requirements_missing() {
     for row in "${requirement_table[@]}"; do
         probe=${row%%|*}
         if [[ $probe == dpkg:* ]]; then
-            dpkg -s "${probe#dpkg:}" >/dev/null 2>&1 && continue
+            package_installed "${probe#dpkg:}" && continue
         elif [[ $probe == /* ]]; then
             [ -e "$probe" ] && continue
         else

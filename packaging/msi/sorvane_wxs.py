@@ -23,7 +23,9 @@ the zip.
 Ids and component GUIDs are derived from each file's installed path, so they
 stay the same from one version to the next, as Windows Installer's component
 rules want; the product code is new in every build (Id="*"), and the fixed
-UpgradeCode lets a newer version remove the older one."""
+UpgradeCode lets a build remove the Sorvane it replaces: an older version, or
+another build of the same version (a rebuild, a re-signing). A newer version
+is left alone and refused."""
 
 import hashlib
 import os
@@ -37,6 +39,8 @@ UPGRADE_CODE = "C785CE97-86AD-4D35-AF20-7B2ACBF75CD0"
 # The namespace of the component GUIDs, derived from installed paths.
 COMPONENT_NAMESPACE = uuid.UUID("1e3270cb-35a5-41cd-86d6-b6bb329b7bf1")
 MODULE_MANIFEST = "Sorvane.psd1"
+# The largest major, minor and build a product version may have.
+VERSION_TOPS = (255, 255, 65535)
 
 
 def fail(message):
@@ -126,13 +130,29 @@ def write_folder(out, folder, indent, components, base):
     out.append("%s</Directory>" % pad)
 
 
+def same_version(fields):
+    """The UpgradeVersion that finds another build of this version. MajorUpgrade
+    finds only older and newer ones, and the AllowSameVersionUpgrades and
+    IncludeMaximum that would widen it are dropped by the wixl of Debian 12, so
+    the range is this version up to, not including, the next one; the top
+    version has none above it."""
+    above = None
+    for i in (2, 1, 0):
+        if fields[i] < VERSION_TOPS[i]:
+            above = ".".join(map(str, fields[:i] + [fields[i] + 1] + [0] * (2 - i)))
+            break
+    version = ".".join(map(str, fields))
+    return '<UpgradeVersion Minimum="%s" IncludeMinimum="yes"%s Property="SAME_VERSION_DETECTED"/>' % (
+        version, ' Maximum="%s"' % above if above else "")
+
+
 def wxs(stage, version, base):
     """The source text; file sources are named relative to `base`, the
     folder of the .wxs, which is where wixl looks for them."""
     # Windows Installer compares only these three fields, within these bounds.
     fields = version.split(".")
     if len(fields) != 3 or not all(f.isdigit() for f in fields) or \
-            any(int(f) > top for f, top in zip(fields, (255, 255, 65535))):
+            any(int(f) > top for f, top in zip(fields, VERSION_TOPS)):
         fail("%r is not a product version (major.minor.build, up to 255.255.65535)" % version)
     tops = {"INSTALLDIR": Folder("INSTALLDIR", "Sorvane"),
             "MODULEDIR": Folder("MODULEDIR", version)}
@@ -146,6 +166,9 @@ def wxs(stage, version, base):
            '    <Media Id="1" Cabinet="sorvane.cab" EmbedCab="yes"/>',
            '    <MajorUpgrade',
            '        DowngradeErrorMessage="A newer version of Sorvane is already installed."/>',
+           '    <Upgrade Id="%s">' % UPGRADE_CODE,
+           '      %s' % same_version([int(f) for f in fields]),
+           '    </Upgrade>',
            '    <Property Id="ARPNOMODIFY" Value="1"/>',
            '    <Directory Id="TARGETDIR" Name="SourceDir">',
            '      <Directory Id="ProgramFiles64Folder">']

@@ -102,14 +102,14 @@ TEST_F(AuditLog, TextIsWrittenAsGivenAndStaysOnOneLine) {
     const std::string privet = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
     ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), "old " + privet + "\tnew"));
     ASSERT_TRUE(AppendLogLine(WideFromAnsi(log),
-                              "forged\r\n2026-01-01 00:00:00 X Y RESULT: compliant\x1b"));
+                              "forged\r\n2026-01-01 00:00:00 X Y RESULT: compliant\x1b\xc2\x9d"));
     ASSERT_TRUE(AppendLogLine(WideFromAnsi(log), ""));
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(log, &bytes));
     const std::vector<std::string> lines = CrlfLines(bytes);
     ASSERT_EQ(3u, lines.size()) << bytes;
     EXPECT_EQ(Names() + "old " + privet + "\tnew", lines[0].substr(20));
-    EXPECT_EQ(Names() + "forged<0D><0A>2026-01-01 00:00:00 X Y RESULT: compliant<1B>",
+    EXPECT_EQ(Names() + "forged<0D><0A>2026-01-01 00:00:00 X Y RESULT: compliant<1B><9D>",
               lines[1].substr(20));
     EXPECT_EQ(Names(), lines[2].substr(20));
 }
@@ -197,6 +197,12 @@ TEST(AuditLogText, FleetOutputStaysAsciiOnOneLineAndShort) {
     EXPECT_EQ("\"\\u000d\\u000a\\u0001 \\u007f\\u00e9\\u0434\\ud834\\udd1e\"",
               JsonString(L"\r\n\x01 \x7f\x00e9\x0434\xd834\xdd1e"));
     EXPECT_EQ("a\tb<0D><0A><7F>", OnOneLine("a\tb\r\n\x7f"));
+    // A quoted value cannot close its quotes: "dc=old" -> "dc=forged" stays one value.
+    EXPECT_EQ("\"dc=old\\\" -> \\\"dc=forged \\\\\"", LogQuoted("dc=old\" -> \"dc=forged \\"));
+    EXPECT_EQ("\xc3\xa9<9D><9B>", Utf8OnOneLine("\xc3\xa9\xc2\x9d\xc2\x9b"));
+    if (GetACP() == 1252) {
+        EXPECT_EQ("\xe9<9D>\x80", OnOneLine("\xe9\x9d\x80"));  // 0x80 is the euro sign
+    }
     const std::string ninetyNine(99, 'x');
     EXPECT_EQ(ninetyNine + "x", Shortened(ninetyNine + "x"));
     EXPECT_EQ(ninetyNine + "...", Shortened(ninetyNine + "<0D>"));

@@ -1,6 +1,7 @@
 // The .reg backup: the text written for each kind of stored data, the file's
 // encoding and its atomic replacement, and a real restore with reg.exe into a
 // scratch key, read back through the wide API byte for byte.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -208,6 +209,23 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndNeverReplacesAnEarlierFile
                   bytes);
     }
     EXPECT_EQ(3u, FolderEntries(folder).size()) << "no temporary file is left";
+}
+
+// A folder, named with a trailing separator or not, gets a dated file in it:
+// ldap-before-YYYYMMDD-HHMMSS.reg, the later ones within one second with -2, -3.
+TEST_F(RegistryBackupFile, AFolderGetsADatedBackupInIt) {
+    const std::vector<StoredSetting> settings = {{kKey, "Dword", REG_DWORD, Bytes("\1\0\0\0")}};
+    for (const std::string& typed : {folder + "\\", folder + "/", folder}) {
+        std::wstring written;
+        ASSERT_TRUE(WriteBackupFile(WideFromAnsi(typed), settings, 0, &written)) << typed;
+        const std::string name = Narrow(written);
+        const std::string stem = (typed == folder ? folder + "\\" : typed) + "ldap-before-";
+        const std::string date = name.substr(std::min(name.size(), stem.size()));
+        EXPECT_EQ(stem, name.substr(0, stem.size())) << name;
+        EXPECT_EQ(".reg", date.substr(date.size() - 4)) << name;
+        EXPECT_EQ(std::string::npos, date.substr(0, 15).find_first_not_of("0123456789-")) << name;
+    }
+    EXPECT_EQ(3u, FolderEntries(folder).size());
 }
 
 TEST_F(RegistryBackupFile, UnwritableNameFailsAndLeavesNothingBehind) {

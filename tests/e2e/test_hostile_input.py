@@ -45,6 +45,13 @@ INERT = bytes(b for b in ANY_BYTE if b not in b"NnQqHh" + WHITE and b != CTRL_Z)
 # Under the default code page 1252 every byte from 0x80 up converts to Unicode
 # and back unchanged; control characters are refused.
 UNSTORABLE = bytes(range(0x20)) + b"\x7f"
+# The five bytes 1252 leaves undefined stand for the C1 controls U+0081,
+# U+008D, U+008F, U+0090 and U+009D: stored as typed, echoed as <81>...
+C1_BYTES = b"\x81\x8d\x8f\x90\x9d"
+
+
+def shown(word):
+    return b"".join(b"<%02X>" % byte if byte in C1_BYTES else bytes([byte]) for byte in word)
 
 # What the model prints: the tool's lines as the console receives them.
 ASKED = screen(INFO_QUESTION)
@@ -124,7 +131,7 @@ def expected_dialogue(data):
         if any(byte in UNSTORABLE for byte in word):
             out.append(screen(NOT_STORABLE))
             continue
-        out.append((ENTERED % "").encode() + word + b"\r\n")
+        out.append((ENTERED % "").encode() + shown(word) + b"\r\n")
         while True:
             out.append(CONFIRM)
             answer = feed.char()

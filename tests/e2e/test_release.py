@@ -1,8 +1,9 @@
 """The signed release and its MSI: tools/package.sh --from packs a small install tree made here
 (the build's exes, a stand-in module and fleet files), signed with a throwaway certificate that
 openssl makes; osslsigncode verifies it; a certificate it must refuse leaves dist/ as it was; and
-Wine's own msiexec installs, upgrades and removes the MSI in a prefix of its own. One release
-serves both builds and the MSI is a 64-bit one, so this runs in the 64-bit tree only."""
+Wine's own msiexec installs, replaces (with a rebuild and with a newer version), refuses to
+downgrade and removes the MSI in a prefix of its own. One release serves both builds and the MSI
+is a 64-bit one, so this runs in the 64-bit tree only."""
 
 import hashlib
 import os
@@ -10,6 +11,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -19,10 +21,13 @@ from texts import COMPLIANT
 
 SIGNER, PASSWORD = "Sorvane Test Signer", "correct horse 7"
 MODULES = os.path.join("PowerShell", "Modules", "Sorvane")
-# Made by setUpModule: the scratch folder, the certificates, and for the build's version and the
-# one above it an install tree, its signed package and package.sh's output.
-top = pfx = tls_pfx = None
-versions, trees, dists, outputs = [], {}, {}, {}
+# The packages made, by name: the build's version, another build of it (the same files but the
+# guide, as a rebuild or a re-signing gives), and the version above it.
+BUILDS = ("first", "rebuilt", "second")
+# Made by setUpModule: the scratch folder, the certificates, and for each build its version, its
+# install tree, its signed package and package.sh's output.
+top = pfx = None
+certificates, versions, trees, dists, outputs = {}, {}, {}, {}, {}
 
 
 def run(*command, **env):
@@ -33,17 +38,41 @@ def run(*command, **env):
     return result.returncode, result.stdout.decode("utf-8", "replace")
 
 
-def package(version, dist, *args, **env):
-    return run("bash", os.path.join(ROOT, "tools", "package.sh"), "--from", trees[version], "--version", version,
-               *args, **dict({"SORVANE_SIGN_PASSWORD": PASSWORD, "DIST_DIR": dist}, **env))
+def package(build, dist, *args, **env):
+    return run("bash", os.path.join(ROOT, "tools", "package.sh"), "--from", trees[build], "--version",
+               versions[build], *args, **dict({"SORVANE_SIGN_PASSWORD": PASSWORD, "DIST_DIR": dist}, **env))
 
 
-def certificate(name, usage):
-    """name.pfx under PASSWORD (and name.pem): self-signed, with this extended key usage."""
-    key, pem, bundle = (os.path.join(top, name + ext) for ext in (".key", ".pem", ".pfx"))
-    for command in (("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout", key, "-out", pem,
-                     "-subj", "/CN=" + SIGNER, "-addext", "keyUsage=digitalSignature",
-                     "-addext", "extendedKeyUsage=" + usage),
+# openssl ca, which alone among openssl 3.0's commands sets when a certificate starts to be valid.
+CA_CONFIG = """[ca]
+default_ca = signer
+[signer]
+database = {top}/index.txt
+serial = {top}/serial
+new_certs_dir = {top}
+default_md = sha256
+policy = any_name
+unique_subject = no
+[any_name]
+commonName = supplied
+"""
+
+
+def certificate(name, usage, valid=("-days", "2")):
+    """name.pfx under PASSWORD (and name.pem): self-signed, with this extended key usage, valid
+    from now for two days or as openssl ca's -startdate and -enddate say."""
+    key, request, pem, bundle, extensions = (os.path.join(top, name + ext)
+                                            for ext in (".key", ".csr", ".pem", ".pfx", ".ext"))
+    config = os.path.join(top, "ca.cnf")
+    if not os.path.exists(config):
+        write(config, CA_CONFIG.format(top=top).encode())
+        write(os.path.join(top, "index.txt"), b"")
+        write(os.path.join(top, "serial"), b"01\n")
+    write(extensions, b"keyUsage = digitalSignature\nextendedKeyUsage = %s\n" % usage.encode())
+    for command in (("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request,
+                     "-subj", "/CN=" + SIGNER),
+                    ("ca", "-batch", "-selfsign", "-config", config, "-keyfile", key, "-in", request,
+                     "-extfile", extensions, "-notext", "-out", pem, *valid),
                     ("pkcs12", "-export", "-inkey", key, "-in", pem, "-out", bundle, "-passout", "env:PASSWORD")):
         code, out = run("openssl", *command, PASSWORD=PASSWORD)
         assert code == 0, "openssl failed: " + out
@@ -65,12 +94,17 @@ def verify(path):
     return run("osslsigncode", "verify", "-in", path, "-CAfile", os.path.join(top, "signer.pem"))
 
 
-def msi(version):
-    return os.path.join(dists[version], "Sorvane-%s.msi" % version)
+def msi(build):
+    return os.path.join(dists[build], "Sorvane-%s.msi" % versions[build])
+
+
+def days_from_now(days):
+    """A time as openssl ca's -startdate and -enddate take it."""
+    return time.strftime("%Y%m%d%H%M%SZ", time.gmtime(time.time() + days * 86400))
 
 
 def setUpModule():
-    global top, pfx, tls_pfx
+    global top, pfx
     harness.configure_from_environment()
     if harness.BITS != 64:
         raise unittest.SkipTest("one release for both builds, and a 64-bit MSI: tested in the 64-bit tree")
@@ -78,14 +112,22 @@ def setUpModule():
         if shutil.which(tool) is None:
             raise unittest.SkipTest("%s is not installed" % tool)
     top = tempfile.mkdtemp()
-    pfx, tls_pfx = certificate("signer", "codeSigning"), certificate("tls", "serverAuth")
+    pfx = certificate("signer", "codeSigning")
+    certificates.update(tls=certificate("tls", "serverAuth"),
+                        expired=certificate("expired", "codeSigning",
+                                            ("-startdate", days_from_now(-730), "-enddate", days_from_now(-365))),
+                        future=certificate("future", "codeSigning",
+                                           ("-startdate", days_from_now(365), "-enddate", days_from_now(730))))
     with open(os.path.join(harness.BUILD, "version.txt")) as f:
         first = f.read().strip()
-    versions[:] = [first, re.sub(r"\d+$", lambda m: str(int(m.group()) + 1), first)]
-    for version, script in zip(versions, ("detect.ps1", "detect2.ps1")):
-        # What `cmake --install` gives, the module and the fleet files stood in for.
-        tree = trees[version] = os.path.join(top, "tree-" + version)
-        for path, data in (("GUIDE.txt", b"The guide.\r\n"), ("fleet/tasks.yml", b"- name: stand-in\r\n"),
+    versions.update(first=first, rebuilt=first, second=re.sub(r"\d+$", lambda m: str(int(m.group()) + 1), first))
+    for build, script in zip(BUILDS, ("detect.ps1", "detect.ps1", "detect2.ps1")):
+        # What `cmake --install` gives, the module and the fleet files stood in for; the guide
+        # names its build, so what is installed says which build it is.
+        version, tree = versions[build], os.path.join(top, "tree-" + build)
+        trees[build] = tree
+        for path, data in (("GUIDE.txt", b"The guide of the %s build.\r\n" % build.encode()),
+                           ("fleet/tasks.yml", b"- name: stand-in\r\n"),
                            ("fleet/" + script, b"& C:\\Tools\\Sorvane.exe /check\r\n"),
                            ("%s/%s/Sorvane.psd1" % (MODULES, version), b"@{\r\nModuleVersion = '%s'\r\n}\r\n" % version.encode()),
                            ("%s/%s/Sorvane.psm1" % (MODULES, version), b"function Get-SorvaneSetting { }\r\n")):
@@ -93,10 +135,10 @@ def setUpModule():
         for exe in (harness.EXE, os.path.join(os.path.dirname(harness.BUILD), "i686", "Sorvane.exe")):
             if os.path.isfile(exe):
                 shutil.copy(exe, tree)
-        dists[version] = os.path.join(top, "dist-" + version)
-        code, outputs[version] = package(version, dists[version], "--sign", pfx)
-        assert code == 0, "package.sh --sign failed:\n" + outputs[version]
-    with zipfile.ZipFile(os.path.join(dists[first], "Sorvane-%s.zip" % first)) as z:
+        dists[build] = os.path.join(top, "dist-" + build)
+        code, outputs[build] = package(build, dists[build], "--sign", pfx)
+        assert code == 0, "package.sh --sign failed:\n" + outputs[build]
+    with zipfile.ZipFile(os.path.join(dists["first"], "Sorvane-%s.zip" % first)) as z:
         z.extractall(os.path.join(top, "unpacked"))
 
 
@@ -107,11 +149,11 @@ def tearDownModule():
 
 class SignedRelease(ToolTestCase):
     def test_every_exe_script_and_module_file_and_the_msi_verify_and_one_changed_byte_fails(self):
-        folder = os.path.join(top, "unpacked", "Sorvane-" + versions[0])
-        signable = [f for f in files_under(trees[versions[0]])
+        folder = os.path.join(top, "unpacked", "Sorvane-" + versions["first"])
+        signable = [f for f in files_under(trees["first"])
                     if f.lower().endswith((".exe", ".ps1", ".psm1", ".psd1"))]
         self.assertEqual(signable, [f for f in files_under(folder) if f in signable])
-        for path in [os.path.join(folder, f) for f in signable] + [msi(versions[0])]:
+        for path in [os.path.join(folder, f) for f in signable] + [msi("first")]:
             with open(path, "rb") as f:
                 data = bytearray(f.read())
             # The middle of an exe or an MSI is signed content; a script's first byte is its text.
@@ -128,31 +170,34 @@ class SignedRelease(ToolTestCase):
                 self.assertNotIn("Signature verification: ok", out)
 
     def test_dist_holds_the_zip_and_the_msi_with_their_sums_and_no_password_is_printed(self):
-        dist, name = dists[versions[0]], "Sorvane-" + versions[0]
+        dist, name = dists["first"], "Sorvane-" + versions["first"]
         self.assertEqual([name + ext for ext in (".msi", ".msi.sha256", ".zip", ".zip.sha256")],
                          sorted(os.listdir(dist)))
         for file in (name + ".zip", name + ".msi"):
             with open(os.path.join(dist, file), "rb") as f, open(os.path.join(dist, file + ".sha256")) as sums:
                 self.assertEqual("%s  %s\n" % (hashlib.sha256(f.read()).hexdigest(), file), sums.read())
-        self.assertNotIn(PASSWORD, outputs[versions[0]])
-        self.assertNotIn("UNSIGNED", outputs[versions[0]])
+        self.assertNotIn(PASSWORD, outputs["first"])
+        self.assertNotIn("UNSIGNED", outputs["first"])
 
     def test_a_certificate_it_cannot_use_fails_clearly_and_leaves_dist_as_it_was(self):
         dist = os.path.join(top, "dist-failed")
-        before = os.path.join(dist, "Sorvane-%s.zip" % versions[0])
+        before = os.path.join(dist, "Sorvane-%s.zip" % versions["first"])
         for label, args, env, message in [
                 ("wrong password", [pfx], {"SORVANE_SIGN_PASSWORD": "wrong"},
                  "the password in SORVANE_SIGN_PASSWORD is wrong"),
                 ("no password", [pfx], {"SORVANE_SIGN_PASSWORD": None}, "set SORVANE_SIGN_PASSWORD"),
-                ("not for code signing", [tls_pfx], {},
+                ("not for code signing", [certificates["tls"]], {},
                  "is not for code signing: its extended key usage does not include Code Signing"),
+                ("expired", [certificates["expired"]], {}, "(CN = %s) has expired" % SIGNER),
+                ("not valid yet", [certificates["future"]], {},
+                 "(CN = %s) is not valid yet: it is valid from " % SIGNER),
                 # Fails once the first file is signed: the half-signed case.
                 ("timestamp server down", [pfx, "--timestamp", "http://127.0.0.1:9/"], {},
                  "failed (timestamp server http://127.0.0.1:9/)")]:
             with self.subTest(label):
                 shutil.rmtree(dist, ignore_errors=True)
                 write(before, b"the release before")
-                code, out = package(versions[0], dist, "--sign", *args, **env)
+                code, out = package("first", dist, "--sign", *args, **env)
                 self.assertEqual((1, True, False), (code, message in out, PASSWORD in out), out)
                 self.assertEqual([os.path.basename(before)], os.listdir(dist))
                 with open(before, "rb") as f:
@@ -179,40 +224,55 @@ class MsiUnderWine(ToolTestCase):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def msiexec(self, *args):
-        code, out = self.prefix.run(["msiexec", *args, "/qn"], stdin=b"", timeout=120)
-        self.assertEqual(0, code, "msiexec %s: %r" % (" ".join(args), out))
+        """msiexec's exit code (modulo 256, as an exit status holds it) and its output."""
+        return self.prefix.run(["msiexec", *args, "/qn"], stdin=b"", timeout=120)
 
-    def assertInstalled(self, version):
-        """Exactly the files of that version's tree (none for None), the module where Import-Module
-        finds it, and one product registered, with that version (the exes')."""
+    def assertInstalled(self, build, step):
+        """Exactly the files of that build's tree (none for None; its guide says which build), the
+        module where Import-Module finds it, and one product registered, with that build's version
+        (the exes')."""
+        version = versions.get(build)
         module = "%s/%s/" % (MODULES, version)
-        packed = files_under(trees[version]) if version else []
+        packed = files_under(trees[build]) if build else []
         self.assertEqual(sorted("WindowsPowerShell/Modules/Sorvane/%s/%s" % (version, f[len(module):])
                                 if f.startswith(module) else "Sorvane/" + f for f in packed),
                          sorted(folder + "/" + f for folder in ("Sorvane", "WindowsPowerShell/Modules")
-                                for f in files_under(os.path.join(self.program_files, folder))))
+                                for f in files_under(os.path.join(self.program_files, folder))), step)
+        if build:
+            with open(os.path.join(trees[build], "GUIDE.txt"), "rb") as packed_guide, \
+                    open(os.path.join(self.program_files, "Sorvane", "GUIDE.txt"), "rb") as guide:
+                self.assertEqual(packed_guide.read(), guide.read(), step)
+        else:
+            for folder in ("Sorvane", "WindowsPowerShell/Modules/Sorvane"):
+                self.assertFalse(os.path.exists(os.path.join(self.program_files, folder)), step)
         _, out = self.prefix.reg("query", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall",
                                  "/s", "/reg:64")
-        self.assertEqual([version] if version else [],
+        self.assertEqual([version] if build else [],
                          [re.search(r"DisplayVersion\s+REG_SZ\s+(\S+)", entry).group(1)
                           for entry in out.decode("latin-1").split("HKEY_")
-                          if re.search(r"DisplayName\s+REG_SZ\s+Sorvane\s*$", entry, re.M)])
+                          if re.search(r"DisplayName\s+REG_SZ\s+Sorvane\s*$", entry, re.M)], step)
 
-    def test_installs_runs_check_upgrades_to_one_copy_and_removes_every_file(self):
-        first, second = versions
-        self.msiexec("/i", harness.windows_path(msi(first)))
-        self.assertInstalled(first)
+    def test_replaces_a_build_of_the_same_or_an_older_version_refuses_a_downgrade_and_removes_all(self):
         exe = os.path.basename(harness.EXE)
-        installed = os.path.join(self.program_files, "Sorvane", exe)
-        self.assertEqual(0, verify(installed)[0], "the signed exe is installed")
         harness.seed(harness.GOOD_SERVER, harness.GOOD_CLIENT, where=self.prefix)
-        code, out = self.prefix.run([r"C:\Program Files\Sorvane" + "\\" + exe, "/check"])
-        self.assertEqual((0, COMPLIANT), (code, out.decode("latin-1").split("\r\n")[-2]), out)
-        self.msiexec("/i", harness.windows_path(msi(second)))
-        self.assertInstalled(second)
-        self.msiexec("/x", harness.windows_path(msi(second)))
-        self.assertInstalled(None)
-        self.assertFalse(os.path.exists(os.path.join(self.program_files, "Sorvane")))
+        # Each step in the prefix the one before it left: msiexec's arguments, its exit code, and
+        # the build installed after it.
+        for step, action, build, expected, installed in [
+                ("install", "/i", "first", 0, "first"),
+                ("another build of the same version over it", "/i", "rebuilt", 0, "rebuilt"),
+                ("a newer version over it", "/i", "second", 0, "second"),
+                # ERROR_INSTALL_FAILURE (1603): the launch condition that refuses a downgrade.
+                ("an older version over it: refused", "/i", "first", 1603 % 256, "second"),
+                ("remove", "/x", "second", 0, None)]:
+            code, out = self.msiexec(action, harness.windows_path(msi(build)))
+            self.assertEqual(expected, code, "%s: msiexec %s %s: %r" % (step, action, build, out))
+            self.assertInstalled(installed, step)
+            if installed:
+                self.assertEqual(0, verify(os.path.join(self.program_files, "Sorvane", exe))[0],
+                                 "%s: the signed exe is installed" % step)
+                code, out = self.prefix.run([r"C:\Program Files\Sorvane" + "\\" + exe, "/check"])
+                self.assertEqual((0, COMPLIANT), (code, out.decode("latin-1").split("\r\n")[-2]),
+                                 "%s: %r" % (step, out))
 
 
 if __name__ == "__main__":

@@ -16,7 +16,7 @@ from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_S
                    COMPLIANT, COMPLIANT_AFTER, COULD_NOT_OPEN, CR_AUTH, CURRENTLY, DN_SUFFIX,
                    FAILED, GIVE_SUFFIX, INFO_QUESTION, LDAP_SUFFIX, LOGIN_AUTH, NOT_COMPLIANT,
                    NOT_YES, OPEN_PROGRESS, READ_FAILED, SERVER, SUFFIXES_APART, SUFFIXES_DIFFER,
-                   SUFFIXES_OK, VALUES, WHATIF, WRITE_FAILED, WRITING, screen)
+                   SUFFIXES_OK, VALUES, WHATIF, WHATIF_NO_LOG, WRITE_FAILED, WRITING, screen)
 
 
 def setUpModule():
@@ -79,6 +79,10 @@ class Check(ToolTestCase):
         self.assertNotIn(COMPLIANT, lines)
         self.assertIn(CURRENTLY % (SERVER, LDAP_SUFFIX, "dc=x<0D><0A>RESULT: compliant<0D><0A>"),
                       lines)
+        # C1 controls too: a terminal reads U+009D as OSC.
+        seed({**GOOD_SERVER, LDAP_SUFFIX: b"dc=x\x9d0;t\x07\x8f2J\0"}, GOOD_CLIENT)
+        self.assertIn(CURRENTLY % (SERVER, LDAP_SUFFIX, "dc=x<9D>0;t<07><8F>2J"),
+                      tool_lines("/check")[1])
 
     def test_a_missing_key_fails_without_a_notice(self):
         seed(None, GOOD_CLIENT)
@@ -130,7 +134,8 @@ class Repair(ToolTestCase):
             logged = f.read().splitlines()
         self.assertEqual(7, len(logged), logged)
         self.assertTrue(logged[0].endswith(BACKUP_SAVED % windows_path(backup)), logged)
-        self.assertIn(CR_AUTH + ' : "say "yes" \\ no" -> "Yes"', logged[2])
+        # Quotes and backslashes in a value are escaped: it cannot close its quotes.
+        self.assertIn(CR_AUTH + ' : "say \\"yes\\" \\\\ no" -> "Yes"', logged[2])
         self.assertIn(LDAP_SUFFIX + ' : "dc=дом,dc=ru" -> "dc=brimsek,dc=com"', logged[3])
         self.assertTrue(logged[5].endswith(COMPLIANT_AFTER % 4), logged)
         self.assertTrue(logged[6].endswith(COMPLIANT_AFTER % 0), logged)
@@ -168,12 +173,22 @@ class Repair(ToolTestCase):
 
     def test_whatif_writes_nothing_and_exits_as_check(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
+        log = self.path("never.log")
         with self.assertNothingWritten():
             code, lines = tool_lines("/repair", "/whatif", "/suffix:dc=x", "/backup:" +
-                                     windows_path(self.path("never.reg")))
+                                     windows_path(self.path("never.reg")),
+                                     "/log:" + windows_path(log))
         self.assertEqual(2, code, lines)
         self.assertIn(WHATIF % (CLIENT, DN_SUFFIX, "dc=x"), lines)
+        self.assertEqual(WHATIF_NO_LOG + windows_path(log), lines[-2])
         self.assertFalse(os.path.exists(self.path("never.reg")))
+        self.assertFalse(os.path.exists(log))
+        # A check logs one line, which says it was a check.
+        code, lines = tool_lines("/check", "/log:" + windows_path(log))
+        with open(log, encoding="utf-8") as f:
+            logged = f.read().splitlines()
+        self.assertEqual(1, len(logged), logged)
+        self.assertTrue(logged[0].endswith(" CHECK " + lines[-1]), logged)
         # Output stays within what Intune keeps, whatever the values hold.
         long = "x" * 511
         seed({LOGIN_AUTH: long, CR_AUTH: long, LDAP_SUFFIX: long}, {DN_SUFFIX: "y" * 511})

@@ -57,6 +57,7 @@ NOT_REPRESENTABLE = " [not representable in this code page]"
 WRITING = "WRITING "  # every write line starts so
 WRITING_SUFFIX = WRITING + "%s to registry"
 WHATIF = "WHATIF - would write %s = %s = %s"  # key, value name, value
+WHATIF_NO_LOG = "WHATIF - /whatif writes nothing, not even to the log "  # and the file
 CHANGES_MADE = "Program needed to make %d changes to registry values"
 FINISHED = "Program has finished"
 
