@@ -10,7 +10,10 @@ import os
 import re
 import unittest
 
-import jsonschema
+try:
+    import jsonschema
+except ImportError:  # Debian's python3-jsonschema, for the python3 that runs the tests
+    jsonschema = None
 
 import harness
 from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MISMATCHED_SERVER,
@@ -31,6 +34,8 @@ manifest = schema = None
 
 def setUpModule():
     global manifest, schema
+    if jsonschema is None:
+        raise AssertionError("no jsonschema module: install python3-jsonschema (tools/install.sh)")
     harness.configure_from_environment()
     with open(os.path.join(harness.BUILD, "packaging", "dsc", "Sorvane.dsc.resource.json"),
               "rb") as f:
@@ -204,6 +209,8 @@ class Failures(DscTestCase):
                  (b'{"view":"32","view":"64"}', "the desired state names a property twice"),
                  (b'{"view":64}', '"view" must be "32" or "64"'),
                  (b'{"suffix":"dc=x","_exist":false}', 'unknown property "_exist"'),
+                 (b'{"backupPath":"C:\\\\f.reg","logPath":"c:\\\\F.REG"}',
+                  '"backupPath" and "logPath" name the same file'),
                  ('{"suffix":"dc=\u0100"}'.encode(), '"suffix" holds characters that cannot '
                                                      'be stored')]
         for stdin, reason in cases:
