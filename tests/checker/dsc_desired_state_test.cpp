@@ -21,7 +21,6 @@ TEST(DscDesiredState, TakesWhatTheSchemaAllows) {
         {" {\"view\": \"64\"}\r\n", KEY_WOW64_64KEY, "", L"", L""},
         {"{\"view\":\"32\",\"suffix\":\"dc=a,dc=b\"}", KEY_WOW64_32KEY, "dc=a,dc=b", L"", L""},
         {"{\"suffix\":null}", kDefaultView, "", L"", L""},
-        {"{\"suffix\":\"2026-12-08\"}", kDefaultView, "2026-12-08", L"", L""},
         // A get's output handed back: what is only ever read is ignored.
         {"{\"view\":\"32\",\"suffix\":null,\"enableLoginAuth\":{\"type\":\"REG_DWORD\",\"text\":"
          "\"1\",\"passes\":false},\"enableCRAuth\":null,\"ldapSuffix\":{},\"dnSuffix\":[],"
