@@ -123,6 +123,9 @@ class Operations(DscTestCase):
                          [tuple(state[n].values()) for n in VALUE_NAMES])
         self.assertEqual([NOT_YES % LOGIN_AUTH, NOT_YES % CR_AUTH, SUFFIXES_APART],
                          state["problems"])
+        # What is stored is printed, though no desired state could ask for it.
+        seed({**GOOD_SERVER, LDAP_SUFFIX: "dc=a b\r\n"}, {DN_SUFFIX: "dc=a b\r\n"})
+        self.assertEqual("dc=a b\r\n", self.dsc("get")[1][0]["suffix"])
 
     def test_test_says_whether_the_desired_state_holds_and_names_what_does_not(self):
         cases = [
