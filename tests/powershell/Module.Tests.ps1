@@ -7,6 +7,7 @@ BeforeDiscovery {
     $cafe = "dc=caf$([char]0xE9)"
     $good, $bad, $ruleOne = @('Yes', 'Yes', 'dc=x', 'dc=x'), @('no', 'Yes', 'dc=x', 'dc=y'), @('Yes', 'Yes', 'dc=x', 'dc=y')
     $blanks = '*the /suffix: value must be one word without blanks*'
+    $empty = '"computer":"c","view":"32-bit","values":[],"problems":[],"writes":[],"backupFile":null,"changesMade":0'
     # Each suffix under both ways of handing arguments over: Legacy is Windows PowerShell 5.1's
     # (joined as they are: inner quotes not escaped, empty ones dropped).
     $suffixes = @('o=\"Acme\",dc=com', 'dc=a"b"', '"dc=q"', 'dc=a"b', 'dc=a\"b', 'dc=x\\', 'dc=$x`y', '-dc=x', '/check')
@@ -66,7 +67,9 @@ Describe 'The module' {
         @{ Id = 'SorvaneReportInvalid'; Reason = '* printed a report without computer, view, values, *: {"result":"compliant"}'; Exe = 'stub'
             Line = '{"result":"compliant"}' }
         @{ Id = 'SorvaneReportInvalid'; Reason = "* printed the result 'compliant' with the exit code 0 and exited with 1: *"; Exe = 'stub'
-            Line = '{"computer":"c","view":"32-bit","values":[],"problems":[],"writes":[],"backupFile":null,"changesMade":0,"result":"compliant","exitCode":0}' }
+            Line = "{$empty,`"result`":`"compliant`",`"exitCode`":0}" }
+        @{ Id = 'SorvaneAlreadyRunning'; Reason = 'another copy of Sorvane is running'; Exe = 'stub'
+            Line = "{$empty,`"result`":`"failed`",`"reason`":`"another copy of Sorvane is running`",`"exitCode`":1}" }
     ) {
         Set-LdapValues
         if (-not $Exe) { $Exe = $env:SORVANE_EXE } elseif ($Exe -eq 'stub') { $Exe = $stub }
@@ -167,7 +170,7 @@ Describe 'The module' {
         @($failures[1].FullyQualifiedErrorId, $failures[1].TargetObject.ComputerName) | Should -Be @('SorvaneExeNotFound,Test-SorvaneLdapSetting', 'broken')
         $warnings | Should -Be 'Skipped a blank computer name.'
         Should -Invoke -ModuleName Sorvane Invoke-Command -Times 1 -Exactly -ParameterFilter { $ThrottleLimit -eq 7 }
-        @(Get-SorvaneLdapSetting -CN srv1).ComputerName | Should -Be (@('srv1') * 4)
+        @('srv1' | Get-SorvaneLdapSetting).ComputerName | Should -Be (@('srv1') * 4)
         # A parameter of another set is refused, not ignored.
         { Test-SorvaneLdapSetting -Credential ([pscredential]::new('u', (New-Object securestring))) } |
             Should -Throw -ErrorId 'MissingMandatoryParameter*'
@@ -207,6 +210,7 @@ Describe 'The module' {
         $resource.Get().Reasons | Should -BeNullOrEmpty
         Set-LdapValues
         { $resource.Get() } | Should -Throw 'Sorvane: could not read the settings*'
+        { $resource.Set() } | Should -Throw 'Sorvane: could not read the settings*'
     }
 }
 
