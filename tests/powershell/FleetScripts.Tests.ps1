@@ -1,5 +1,6 @@
 # The fleet scripts as the agents run them, against the real exe under Wine: each path's one
-# line, exit code and registry; the inventory's CSV; the Ansible tasks.
+# line, exit code and registry (the remediation's suffix also as Windows PowerShell 5.1 hands it
+# over); the inventory's CSV; the Ansible tasks.
 
 BeforeDiscovery {
     $cafe = "dc=caf$([char]0xE9)"
@@ -10,6 +11,7 @@ BeforeDiscovery {
 BeforeAll {
     Import-Module (Join-Path $PSScriptRoot 'TestHelpers.psm1') -Force
     $cafe = "dc=caf$([char]0xE9)"
+    $passingAsStarted = $PSNativeCommandArgumentPassing
 
     function Invoke-FleetScript {
         # Runs a script in this session (a PowerShell start per run costs a second): its output
@@ -50,18 +52,47 @@ Describe 'The fleet scripts' {
         if ($Exit -eq 2) { $detection.Error | Should -Be $detection.Lines[0] } else { $detection.Error | Should -Be '' }
     }
 
+    # 'quoted, as 5.1 passes it': Windows PowerShell 5.1's way of handing arguments over; 'a suffix
+    # changed on its way': an exe that reports another value written; 'beside the exe': the backup
+    # and log defaults, with the exe in a folder of its own as the MSI installs it.
     It 'remediation, <Case>: "<Line>", exit <Code>' -ForEach @(
         @{ Case = 'with a suffix'; Seed = $bad; Suffix = $cafe; Line = 'RESULT: compliant, 3 changes made'; Code = 0; After = $fixed }
+        @{ Case = 'quoted, as 5.1 passes it'; Seed = $bad; Suffix = 'o=\"Acme\",dc=com'; Passing = 'Legacy'
+            Line = 'RESULT: compliant, 3 changes made'; Code = 0; After = @('Yes', 'Yes', 'o=\"Acme\",dc=com', 'o=\"Acme\",dc=com') }
         @{ Case = 'without one'; Seed = $bad; Suffix = ''; Line = 'RESULT: not compliant, 1 changes made - LdapSuffix and DNSuffix differ*'; Code = 2; After = $ruleOne }
         @{ Case = 'keys missing'; Seed = $none; Suffix = 'dc=x'; Line = 'RESULT: failed - could not read the settings*'; Code = 1; After = $missing }
+        @{ Case = 'a suffix changed on its way'; Seed = $ruleOne; Suffix = 'o="Acme"'; Stub = $true; Code = 1; After = $ruleOne
+            Line = "RESULT: failed - */one-line.sh was asked for the suffix 'o=`"Acme`"' and wrote 'o=Acme'" }
+        @{ Case = 'beside the exe'; Seed = $bad; Suffix = $cafe; Defaults = $true; Line = 'RESULT: compliant, 3 changes made'; Code = 0; After = $fixed }
     ) {
         Set-LdapValues @Seed
         $backup, $log = (Join-Path $TestDrive "$Case.reg"), (Join-Path $TestDrive "$Case.log")
-        $run = Invoke-FleetScript remediation.ps1 @{ View = '32'; Exe = $env:SORVANE_EXE; Suffix = $Suffix
+        $options = @{ View = '32'; Exe = $env:SORVANE_EXE; Suffix = $Suffix
             BackupPath = (ConvertTo-WindowsPath $backup); LogPath = (ConvertTo-WindowsPath $log) }
+        if ($Defaults) {
+            $folder = New-Item -ItemType Directory (Join-Path $TestDrive 'Sorvane')
+            $options.Exe = Join-Path $folder 'Sorvane.exe'
+            Copy-Item $env:SORVANE_EXE $options.Exe
+            chmod +x $options.Exe
+            $options.Remove('BackupPath'); $options.Remove('LogPath')
+            $backup, $log = (Join-Path $folder 'ldap-before.reg'), (Join-Path $folder 'sorvane.log')
+        }
+        if ($Stub) {
+            $options.Exe = "$PSScriptRoot/one-line.sh"
+            $env:SORVANE_STUB_EXIT = 0
+            $env:SORVANE_STUB_LINE = '{"values":[],"problems":[],"changesMade":1,"result":"compliant","exitCode":0,' +
+                '"writes":[{"name":"LdapSuffix","old":"dc=x","new":"o=Acme","done":true}]}'
+        }
+        if ($Passing) { $global:PSNativeCommandArgumentPassing = $Passing }
+        try {
+            $run = Invoke-FleetScript remediation.ps1 $options
+        } finally {
+            $global:PSNativeCommandArgumentPassing = $passingAsStarted
+            $env:SORVANE_STUB_LINE, $env:SORVANE_STUB_EXIT = $null, $null
+        }
         $run.Lines | Should -BeLike $Line
         @($run.Lines.Count, $run.ExitCode) | Should -Be @(1, $Code)
-        @(Get-LdapValues) | Should -Be $After
+        @(Get-LdapValues) | Should -BeExactly $After
         if ($Code -ne 1) { $log | Should -FileContentMatch 'Enable Login Auth' }
         Test-Path $backup | Should -Be ($Code -ne 1)
     }
@@ -69,8 +100,11 @@ Describe 'The fleet scripts' {
     # Remoting cannot run here (no WSMan client on this host): Invoke-Command
     # runs each reachable server's part in this session, tagged as remoting
     # tags it, and fails for the others as remoting does.
-    It 'inventory: a UTF-8 CSV with a row per server, the unreachable ones listed with the reason' {
-        Set-LdapValues Yes Yes $cafe $cafe
+    # The values and a server's name are ones Excel would run as formulas; the last value is one
+    # that ConvertFrom-Json without -DateKind (PowerShell 7.0 to 7.4, and this one) makes a date.
+    It 'inventory: a UTF-8 CSV with a row per server, values as stored and no cell a formula, the unreachable ones listed with the reason' {
+        $sheetMeant = '-1+1', '@SUM(1)', '=HYPERLINK("http://x")', '2026-12-08T17:00:00'
+        Set-LdapValues @sheetMeant
         Mock Invoke-Command {
             foreach ($computer in $ComputerName) {
                 if ($computer -like 'down*') {
@@ -81,15 +115,17 @@ Describe 'The fleet scripts' {
             }
         }
         $csv = Join-Path $TestDrive 'ldap-settings.csv'
-        & (Join-Path $env:SORVANE_FLEET 'inventory-to-csv.ps1') -ComputerName srv1, down1, srv2 -Path $csv `
+        $formula = "=cmd|' /C calc'!A0"
+        & (Join-Path $env:SORVANE_FLEET 'inventory-to-csv.ps1') -ComputerName srv1, '', down1, $formula, ' ' -Path $csv `
             -View 32 -Exe $env:SORVANE_EXE -WarningVariable warnings -WarningAction SilentlyContinue
         [IO.File]::ReadAllBytes($csv)[0..2] | Should -Be @(0xEF, 0xBB, 0xBF)
         $rows = @(Import-Csv $csv)
-        $rows.Server | Should -Be @('srv1', 'srv2', 'down1')
-        $rows.Result | Should -Be @('compliant', 'compliant', 'unreachable')
-        @($rows[0].EnableCRAuth, $rows[0].LdapSuffix) | Should -BeExactly @('Yes', $cafe)
+        $rows.Server | Should -Be @('srv1', "'$formula", 'down1')
+        $rows.Result | Should -Be @('not compliant', 'not compliant', 'unreachable')
+        @($rows[0].EnableLoginAuth, $rows[0].EnableCRAuth, $rows[0].LdapSuffix, $rows[0].DNSuffix) |
+            Should -BeExactly (@($sheetMeant[0..2] | ForEach-Object { "'$_" }) + $sheetMeant[3])
         $rows[2].Reason | Should -Be 'Connecting to remote server down1 failed'
-        $warnings | Should -Be 'Could not reach 1 of 3 servers: down1'
+        $warnings | Should -Be @('Skipped 2 blank server names.', 'Could not reach 1 of 3 servers: down1')
     }
 
     # The tasks with ansible.builtin.command in place of win_command (the
