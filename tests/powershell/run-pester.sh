@@ -28,6 +28,12 @@ exe=$build/Sorvane.exe
 export SORVANE_TOOL=$exe SORVANE_EXE=$here/wine-exe.sh SORVANE_PROBE=$build/tests/regprobe.exe
 export SORVANE_MODULE=$build/packaging/Sorvane SORVANE_FLEET=$build/packaging/fleet
 export SORVANE_TEST_FILE=$file POWERSHELL_TELEMETRY_OPTOUT=1 POWERSHELL_UPDATECHECK=Off
+# pwsh hands a program its arguments in the locale's encoding: without a UTF-8
+# locale (an empty environment, LANG unset) a value such as "dc=cafe" with an acute e reaches the exe changed.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+*UTF-8* | *utf8*) ;;
+*) export LC_ALL=C.UTF-8 ;;
+esac
 exec pwsh -NoProfile -NonInteractive -Command "$pester"'
     Import-Module $pester.Path
     $config = New-PesterConfiguration
