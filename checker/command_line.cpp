@@ -2,8 +2,7 @@
 
 #include "console.h"
 #include "rules.h"
-#include "run_files.h"
-#include "text_encoding.h"
+#include "shown_text.h"
 
 extern "C" int __cdecl __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment,
                                       int expandWildcards, int* startInfo);
@@ -94,7 +93,7 @@ void TakeSwitch(SwitchId id, bool hasValue, const std::wstring& value, RunContex
     } else if (id == kBackup || id == kLog) {
         (id == kBackup ? context->backupFile : context->logFile) = value;
     } else if (id == kReg && (value == L"32" || value == L"64")) {
-        context->view = value == L"32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+        context->view = RegistryView(value == L"64");
     } else if (id == kReg) {
         SetError(context, "/reg takes 32 or 64: /reg:32 or /reg:64.");
     } else if (id == kDsc && (value == L"get" || value == L"test" || value == L"set")) {

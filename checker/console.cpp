@@ -128,9 +128,9 @@ void StartConsole() {
     std::setvbuf(stdout, nullptr, _IOFBF, 4096);
 }
 
-void PrintLine(const std::string& text) { std::cout << text << '\n' << std::flush; }
+void PrintLine(const AnsiText& text) { std::cout << text << '\n' << std::flush; }
 
-void PrintPrompt(const std::string& text) { std::cout << text << std::flush; }
+void PrintPrompt(const AnsiText& text) { std::cout << text << std::flush; }
 
 bool ReadAnswer(char* answer) {
     std::cout.flush();
@@ -146,7 +146,7 @@ bool ReadAnswer(char* answer) {
     return true;
 }
 
-bool ReadWord(std::string* word) {
+bool ReadWord(AnsiText* word) {
     std::cout.flush();
     word->clear();
     return static_cast<bool>(std::cin >> *word);

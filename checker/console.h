@@ -2,16 +2,16 @@
 // rest of the line for the next read, and first flush the prompt they wait on.
 #pragma once
 
-#include <string>
+#include "text_encoding.h"
 
 void StartConsole();  // once, before anything is printed
 
-void PrintLine(const std::string& text);
-void PrintPrompt(const std::string& text);  // no line end
+void PrintLine(const AnsiText& text);
+void PrintPrompt(const AnsiText& text);  // no line end
 
 bool ReadAnswer(char* answer);  // a NUL for a double-byte character; false at end of input
 
-bool ReadWord(std::string* word);
+bool ReadWord(AnsiText* word);
 
 bool RestOfLineIsBlank();  // when not, the rest of the line is discarded
 

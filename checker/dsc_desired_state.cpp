@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "rules.h"
-#include "text_encoding.h"
+#include "shown_text.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ bool TakeMember(const std::string& name, const Json& value, DesiredState* desire
                 std::string* refusal) {
     if (name == kDscView) {
         if (value == "32" || value == "64") {
-            desired->view = value == "64" ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+            desired->view = RegistryView(value == "64");
             return true;
         }
         *refusal = Quoted(name) + " must be \"32\" or \"64\"";
@@ -65,9 +65,9 @@ bool TakeMember(const std::string& name, const Json& value, DesiredState* desire
 
 }  // namespace
 
-bool ParseDesiredState(const std::string& utf8, DesiredState* desired, std::string* refusal) {
+bool ParseDesiredState(const Utf8Text& text, DesiredState* desired, Utf8Text* refusal) {
     *desired = DesiredState();
-    if (utf8.empty()) return true;
+    if (text.empty()) return true;
     // A name given twice: the engine keeps the last, another reader the first.
     std::set<std::string> names;
     bool twice = false;
@@ -78,7 +78,7 @@ bool ParseDesiredState(const std::string& utf8, DesiredState* desired, std::stri
         }
         return true;
     };
-    const Json state = Json::parse(utf8, noteNames, false);
+    const Json state = Json::parse(text, noteNames, false);
     if (state.is_discarded() || !state.is_object()) {
         *refusal = "the desired state must be one JSON object";
         return false;

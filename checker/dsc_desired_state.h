@@ -2,11 +2,10 @@
 // checked here, so nothing touches the registry for input that is refused.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
-#include "run_context.h"
+#include "registry_view.h"
+#include "text_encoding.h"
 
 // The instance's properties, as the manifest's schema names them: the two the
 // engine sets, the two file names a set takes, and those only ever read.
@@ -20,14 +19,14 @@ inline constexpr const char* kDscValueNames[] = {"enableLoginAuth", "enableCRAut
                                                  "dnSuffix"};  // in catalogue order
 
 struct DesiredState {
-    REGSAM view = kDefaultView;  // as /reg: gives it
-    std::string suffix;          // ANSI, as Rule Two would write it; empty: none given
-    std::wstring backupPath;     // empty: none
-    std::wstring logPath;        // empty: none
+    RegistryView view;        // the 32-bit one unless named
+    AnsiText suffix;          // as Rule Two would write it; empty: none given
+    std::wstring backupPath;  // empty: none
+    std::wstring logPath;     // empty: none
 };
 
 // `utf8` empty: every default (a get the engine has no properties for). The
 // read-only properties are taken and ignored, so a get's output can be handed
 // back. False, with the reason in `refusal` (UTF-8), for anything but one
 // object of known properties, each once, of the right type and a storable suffix.
-bool ParseDesiredState(const std::string& utf8, DesiredState* desired, std::string* refusal);
+bool ParseDesiredState(const Utf8Text& text, DesiredState* desired, Utf8Text* refusal);

@@ -17,12 +17,6 @@ std::string Line(const Json& value) {
     return value.dump(-1, ' ', true, Json::error_handler_t::replace);
 }
 
-// As stored; the "A" read's text only where the value could not be read as stored.
-std::string StoredText(const SettingValue& value) {
-    if (value.type == REG_NONE && value.stored.empty()) return Utf8FromAnsi(value.text);
-    return Utf8FromStored(value.type, value.stored);
-}
-
 // The value a planned write would leave, with the NUL the registry adds.
 SettingValue Written(const WriteRecord& write) {
     const std::wstring wide = WideFromUtf8(write.newText);
@@ -42,14 +36,15 @@ DscOutput MakeDscOutput(const RunRecord& run, const DesiredState& desired, DscOp
     SettingValue values[kSettingCount];
     std::copy(run.values, run.values + kSettingCount, values);
     for (const WriteRecord& write : run.writes) {
-        if (run.context.whatIf) values[write.setting] = Written(write);
+        if (!write.done) values[write.setting] = Written(write);  // planned by /whatif
     }
     DscOutput output;
     bool passes[kSettingCount] = {};  // each value passes the check it takes part in
     bool suffixesMatch = false;
-    for (const RuleCheck& check : CheckRules(values)) {
-        for (SettingId setting : check.settings) passes[setting] = check.holds;
-        if (check.setting == kLdapSuffix) suffixesMatch = check.holds;
+    const std::vector<RuleCheck> checks = CheckRules(values);
+    FindPasses(checks, passes);
+    for (const RuleCheck& check : checks) {
+        if (check.rule == Rule::kTwo) suffixesMatch = check.holds;
         if (!check.holds) output.problems.push_back(check.problem);
     }
     const bool suffixGiven = !desired.suffix.empty();
@@ -61,12 +56,12 @@ DscOutput MakeDscOutput(const RunRecord& run, const DesiredState& desired, DscOp
     if (suffixesMatch && !suffixHeld) output.problems.push_back(kNotTheSuffixGiven);
 
     Json state;
-    state[kDscView] = run.context.view == KEY_WOW64_64KEY ? "64" : "32";
+    state[kDscView] = desired.view.Bits();
     state[kDscSuffix] = suffixesMatch ? Json(Utf8FromWide(StoredString(values[kLdapSuffix].stored)))
                                       : Json(nullptr);
     for (int id = 0; id < kSettingCount; ++id) {
         state[kDscValueNames[id]] = {{"type", TypeName(values[id].type)},
-                                     {"text", StoredText(values[id])},
+                                     {"text", Utf8FromWide(StoredText(values[id]))},
                                      {"passes", passes[id]}};
     }
     state[kDscProblems] = output.problems;
@@ -81,9 +76,7 @@ DscOutput MakeDscOutput(const RunRecord& run, const DesiredState& desired, DscOp
     bool suffixDiffers = !suffixHeld;
     if (operation == DscOperation::kSet) {
         std::fill(differs, differs + kSettingCount, false);
-        for (const WriteRecord& write : run.writes) {
-            if (write.done || run.context.whatIf) differs[write.setting] = true;
-        }
+        for (const WriteRecord& write : run.writes) differs[write.setting] = true;
         suffixDiffers = differs[kLdapSuffix] || differs[kDnSuffix];
     }
     Json names = Json::array();
@@ -97,8 +90,8 @@ DscOutput MakeDscOutput(const RunRecord& run, const DesiredState& desired, DscOp
     return output;
 }
 
-std::string DscLogLine(const char* level, const std::string& utf8) {
+std::string DscLogLine(const char* level, const Utf8Text& text) {
     Json line;
-    line[level] = utf8;
+    line[level] = text;
     return Line(line);
 }

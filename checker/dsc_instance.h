@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "dsc_desired_state.h"
-#include "run.h"
+#include "run_context.h"
+#include "run_record.h"
 
 struct DscOutput {
-    std::vector<std::string> lines;     // standard output, each a JSON line
-    std::vector<std::string> problems;  // what is still wrong in the state printed (UTF-8)
+    std::vector<std::string> lines;  // standard output, each a JSON line
+    std::vector<Utf8Text> problems;  // what is still wrong in the state printed
 };
 
 // get: the state. test: the state with _inDesiredState, then the properties not
@@ -20,4 +21,4 @@ struct DscOutput {
 DscOutput MakeDscOutput(const RunRecord& run, const DesiredState& desired, DscOperation operation);
 
 // A line of the engine's log on standard error: {"error": "..."}, "warn", "info".
-std::string DscLogLine(const char* level, const std::string& utf8);
+std::string DscLogLine(const char* level, const Utf8Text& text);

@@ -8,12 +8,13 @@
 
 #include <cstdio>
 
+#include "audit_log.h"
+#include "console.h"
 #include "dsc_desired_state.h"
 #include "dsc_instance.h"
-#include "host.h"
+#include "front_ends.h"
 #include "run.h"
-#include "run_files.h"
-#include "text_encoding.h"
+#include "shown_text.h"
 
 namespace {
 
@@ -22,19 +23,19 @@ enum DscExit { kDscSucceeded = 0, kDscFailed = 1, kDscRefused = 2, kDscAnotherCo
 
 const size_t kLongestDesiredState = 64 * 1024;  // far more than one of this resource holds
 
-void Log(const char* level, const std::string& utf8) {
-    std::fputs((DscLogLine(level, utf8) + "\n").c_str(), stderr);
+void Log(const char* level, const Utf8Text& text) {
+    std::fputs((DscLogLine(level, text) + "\n").c_str(), stderr);
     std::fflush(stderr);
 }
 
-int Fail(DscExit code, const std::string& reason) {
+int Fail(DscExit code, const Utf8Text& reason) {
     Log("error", reason);
     return code;
 }
 
 // To its end. A console (or NUL) is never read: the engine hands a get for no
 // properties its own standard input, and nobody is there to type.
-bool ReadDesiredState(std::string* text, std::string* refusal) {
+bool ReadDesiredState(Utf8Text* text, Utf8Text* refusal) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return true;
     if (GetFileType(input) == FILE_TYPE_CHAR) return true;
@@ -53,31 +54,6 @@ bool ReadDesiredState(std::string* text, std::string* refusal) {
     return false;
 }
 
-// The suffix given is written wherever a value does not hold it, also where the
-// two agree on another; Rule One's "Yes" where it fails. A get or test writes nothing.
-bool RepairText(const RunContext& context, const RuleCheck& check, std::string* text,
-                std::string*) {
-    if (context.mode != RunMode::kRepair) return false;
-    if (check.setting == kLdapSuffix) {
-        *text = context.suffix;
-    } else if (!check.holds) {
-        *text = check.repairText;
-    }
-    return !text->empty();
-}
-
-// The run names a view as its command line does; here it is a property.
-std::string InDscTerms(std::string failure) {
-    for (const char* bits : {"32", "64"}) {
-        const std::string flag = std::string("(/reg:") + bits + ")";
-        const size_t at = failure.find(flag);
-        if (at != std::string::npos) {
-            failure.replace(at, flag.size(), std::string("(\"view\": \"") + bits + "\")");
-        }
-    }
-    return failure;
-}
-
 }  // namespace
 
 int RunDsc(const RunContext& parsed) {
@@ -93,29 +69,33 @@ int RunDsc(const RunContext& parsed) {
     }
     if (!ParseDesiredState(input, &desired, &refusal)) return Fail(kDscRefused, refusal);
 
-    RunContext context;
-    context.mode = operation == DscOperation::kSet ? RunMode::kRepair : RunMode::kCheck;
-    context.whatIf = parsed.whatIf;
-    context.json = true;  // standard output holds the instance lines alone
-    context.view = desired.view;
-    context.suffix = desired.suffix;
-    // Only a set that writes keeps records.
-    if (context.MayWrite()) {
-        context.backupFile = desired.backupPath;
-        context.logFile = desired.logPath;
+    // The suffix given is written wherever a value does not hold it, also where
+    // the two agree on another; Rule One's "Yes" where it fails. Only a set
+    // writes, and keeps records of it.
+    Screen silent;
+    FrontEnd frontEnd{silent, {desired.view, KEY_READ, parsed.processIsElevated}};
+    frontEnd.policies = kKeepsRecords | kSuffixIsDesired;
+    if (operation == DscOperation::kSet)
+        frontEnd.policies |= parsed.whatIf ? kMends : kMends | kWrites;
+    frontEnd.suffix = desired.suffix;
+    frontEnd.viewNamed[0] = "(\"view\": \"";
+    frontEnd.viewNamed[1] = "\")";
+    if ((frontEnd.policies & kWrites) != 0) {
+        frontEnd.backupFile = desired.backupPath;
+        frontEnd.logFile = desired.logPath;
     }
-    if (!context.backupFile.empty() && !context.logFile.empty() &&
-        NameSameFile(context.backupFile, context.logFile)) {
+    if (!frontEnd.backupFile.empty() && !frontEnd.logFile.empty() &&
+        NameSameFile(frontEnd.backupFile, frontEnd.logFile)) {
         return Fail(kDscRefused, "\"backupPath\" and \"logPath\" name the same file");
     }
     if (!TakeSingleCopyLock()) return Fail(kDscAnotherCopy, kAnotherCopyRunning);
-    if (context.KeepsLog() && !CanAppendToLog(context.logFile)) {
-        return Fail(kDscFailed, CannotAppendReason(context.logFile));
+    if (!frontEnd.logFile.empty() && !CanAppendToLog(frontEnd.logFile)) {
+        return Fail(kDscFailed, CannotAppendReason(frontEnd.logFile));
     }
 
-    RunRecord run(context);
-    RunChecks({nullptr, RepairText, nullptr}, &run);
-    if (!run.failure.empty()) return Fail(kDscFailed, InDscTerms(run.failure));
+    RunRecord run;
+    CheckAndRepair(frontEnd, &run);
+    if (!run.failure.empty()) return Fail(kDscFailed, run.failure);
     if (!run.backupFile.empty()) {
         Log("info", "the values before the writes are saved in " + ShownName(run.backupFile));
     }
@@ -124,7 +104,7 @@ int RunDsc(const RunContext& parsed) {
     // Only Rule Two without a suffix can be left so; the engine would call it done.
     if (operation == DscOperation::kSet && !output.problems.empty()) {
         Log("warn", "still not in the desired state: " + Joined(output.problems, "; ") +
-                        (context.suffix.empty() ? " (give \"suffix\" to repair it)" : ""));
+                        (desired.suffix.empty() ? " (give \"suffix\" to repair it)" : ""));
     }
     return kDscSucceeded;
 }

@@ -1,7 +1,7 @@
-#include "run.h"
-
 #include "console.h"
-#include "text_encoding.h"
+#include "front_ends.h"
+#include "run.h"
+#include "shown_text.h"
 
 namespace {
 
@@ -99,44 +99,53 @@ bool AskForSuffix(std::string* enteredValue) {
     }
 }
 
-// End of input at the information question ends the run before anything is
-// read: a run that checked nothing must not look like a clean one.
-bool Start(RunRecord* run) {
-    if (AskForInformation()) return true;
-    PrintLine("");
-    PrintLine(kErrorPrefix + std::string(kNoInput));
-    PrintLine("");
-    run->failure = kNoInput;
-    return false;
-}
+class DialogueScreen : public TextScreen {
+  public:
+    explicit DialogueScreen(bool verbose) : TextScreen(verbose, false) {}
 
-bool RepairText(const RunContext&, const RuleCheck& check, std::string* text,
-                std::string* announcement) {
-    if (check.holds) return false;
-    if (!check.repairText.empty()) {
-        *announcement = "WRITING CORRECT VALUE into registry";
-        *text = check.repairText;
-        return true;
+    void Hint(const AnsiText& line) override { PrintLine(line); }
+    void Notice(::Notice notice) override { ShowFatalNotice(notice); }
+    void Writing(const PlannedWrite& write, bool firstOfCheck) override {
+        if (!firstOfCheck) return;
+        PrintLine(write.rule == Rule::kOne ? std::string("WRITING CORRECT VALUE into registry")
+                                           : kWriting + OnOneLine(write.text) + " to registry");
     }
-    if (!AskForSuffix(text)) return false;
-    *announcement = kWriting + OnOneLine(*text) + " to registry";
-    return true;
-}
-
-void Finish(const RunRecord& run) {
-    if (run.changeCount > 0) {
+    void Failed(const Utf8Text& reason) override { PrintLine(ScreenText(kErrorPrefix + reason)); }
+    void Finished(const RunRecord& run) override {
+        if (run.changeCount > 0) {
+            PrintLine("");
+            PrintLine("Program needed to make " + std::to_string(run.changeCount) +
+                      " changes to registry values");
+        }
         PrintLine("");
-        PrintLine("Program needed to make " + std::to_string(run.changeCount) +
-                  " changes to registry values");
+        PrintLine("Program has finished");
+        PrintLine("");
     }
-    PrintLine("");
-    PrintLine("Program has finished");
-    PrintLine("");
-}
+    // End of input at the information question ends the run before anything
+    // is read: a run that checked nothing must not look like a clean one.
+    bool Starts(Utf8Text* whyNot) override {
+        if (AskForInformation()) return true;
+        PrintLine("");
+        PrintLine(kErrorPrefix + std::string(kNoInput));
+        PrintLine("");
+        *whyNot = kNoInput;
+        return false;
+    }
+    bool AskForSuffix(AnsiText* suffix) override { return ::AskForSuffix(suffix); }
+};
 
 }  // namespace
 
 int RunInteractive(const RunContext& context) {
-    RunRecord run(context);
-    return ShowOutcome(run, RunChecks({Start, RepairText, Finish}, &run));
+    DialogueScreen screen(context.verbose);
+    FrontEnd frontEnd{screen, {context.view, KEY_ALL_ACCESS, context.processIsElevated}};
+    frontEnd.policies = kMends | kWrites | kWritesPerCheck | kRewritesHeldValues;
+    // Such a run reads the values again just before it writes, and after.
+    if (!context.backupFile.empty() || !context.logFile.empty()) frontEnd.policies |= kKeepsRecords;
+    frontEnd.verbose = context.verbose;
+    frontEnd.backupFile = context.backupFile;
+    frontEnd.logFile = context.logFile;
+    RunRecord run;
+    CheckAndRepair(frontEnd, &run);
+    return run.verdict.exitCode;
 }

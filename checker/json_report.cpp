@@ -1,11 +1,10 @@
-#include "run.h"
+#include "json_report.h"
 
 #include <cstdio>
 #include <utility>
 
-#include "console.h"
 #include "host.h"
-#include "text_encoding.h"
+#include "shown_text.h"
 
 namespace {
 
@@ -27,25 +26,16 @@ std::string JsonBool(bool value) { return value ? "true" : "false"; }
 std::string Ansi(const std::string& text) { return JsonString(WideFromAnsi(text)); }
 std::string Utf8(const std::string& text) { return JsonString(WideFromUtf8(text)); }
 
-// The stored text, never the ANSI stand-in, unless the value could not be read as stored.
-std::string StoredText(const SettingValue& value) {
-    if (IsStringType(value.type)) return JsonString(StoredString(value.stored));
-    if (value.type == REG_NONE && value.stored.empty()) return Ansi(value.text);
-    return Utf8(Utf8FromStored(value.type, value.stored));
-}
-
 std::string Values(const RunRecord& run) {
     std::vector<std::string> values;
-    bool passes[kSettingCount] = {};  // each value passes the check it takes part in
-    for (const RuleCheck& check : run.checks) {
-        for (SettingId setting : check.settings) passes[setting] = check.holds;
-    }
+    bool passes[kSettingCount] = {};
+    FindPasses(run.checks, passes);
     for (int id = 0; !run.checks.empty() && id < kSettingCount; ++id) {
         const SettingValue& value = run.values[id];
         values.push_back(JsonObject({{"key", Ansi(kSettings[id].keyPath)},
                                      {"name", Ansi(kSettings[id].valueName)},
                                      {"type", Ansi(TypeName(value.type))},
-                                     {"text", StoredText(value)},
+                                     {"text", JsonString(StoredText(value))},
                                      {"representable", JsonBool(value.representable)},
                                      {"passes", JsonBool(passes[id])}}));
     }
@@ -64,48 +54,27 @@ std::string Writes(const RunRecord& run) {
     return JsonArray(writes);
 }
 
-std::string Mode(const RunContext& context) {
-    if (context.mode == RunMode::kCheck) return "\"check\"";
-    if (context.mode == RunMode::kRepair) return context.whatIf ? "\"whatif\"" : "\"repair\"";
-    return "null";  // a usage error that named no mode
-}
-
 }  // namespace
 
-int ShowOutcome(const RunRecord& run, int exitCode) {
-    if (run.context.json) {
-        PrintLine(JsonReport(run, exitCode));
-    } else if (run.context.Unattended()) {
-        if (run.context.whatIf && !run.context.logFile.empty()) {
-            PrintLine(ScreenText(kWhatIfLogUnwritten + ShownName(run.context.logFile)));
-        }
-        PrintLine(ScreenText(ResultLine(run)));
-    }
-    return exitCode;
-}
-
-std::string JsonReport(const RunRecord& run, int exitCode) {
-    const RunContext& context = run.context;
+std::string JsonReport(const RunRecord& run, const char* mode, RegistryView view) {
     std::vector<std::string> problems;
     for (const std::string& problem : run.problems) problems.push_back(Utf8(problem));
-    const char* result = !run.failure.empty()    ? "failed"
-                         : !run.problems.empty() ? "not compliant"
-                                                 : "compliant";
+    const char* const kResults[] = {"compliant", "not compliant", "failed"};
     Members members = {{"tool", "\"Sorvane\""},
                        {"version", Ansi(SORVANE_VERSION)},
                        {"build", sizeof(void*) == 8 ? "\"64-bit\"" : "\"32-bit\""},
                        {"computer", JsonString(ComputerName())},
                        {"user", JsonString(UserName())},
-                       {"mode", Mode(context)},
-                       {"view", context.view == KEY_WOW64_64KEY ? "\"64-bit\"" : "\"32-bit\""},
+                       {"mode", mode},
+                       {"view", Ansi(view.Bits() + std::string("-bit"))},
                        {"values", Values(run)},
                        {"problems", JsonArray(problems)},
                        {"writes", Writes(run)},
                        {"backupFile", run.backupFile.empty() ? "null" : JsonString(run.backupFile)},
                        {"changesMade", std::to_string(run.changeCount)},
-                       {"result", Ansi(result)}};
+                       {"result", Ansi(kResults[static_cast<int>(run.verdict.outcome)])}};
     if (!run.failure.empty()) members.push_back({"reason", Utf8(run.failure)});
-    members.push_back({"exitCode", std::to_string(exitCode)});
+    members.push_back({"exitCode", std::to_string(run.verdict.exitCode)});
     return JsonObject(members);
 }
 

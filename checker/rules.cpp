@@ -29,7 +29,7 @@ bool SuffixesMatch(const SettingValue& server, const SettingValue& client) {
 
 }  // namespace
 
-bool HoldsText(const SettingValue& value, const std::string& text) {
+bool HoldsText(const SettingValue& value, const AnsiText& text) {
     return value.type == REG_SZ && value.representable && value.text == text;
 }
 
@@ -39,19 +39,25 @@ std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
         const bool holds = HoldsText(values[flag], kExpectedValue);
         const std::string problem =
             kSettings[flag].valueName + std::string(" is not ") + kExpectedValue;
-        checks.push_back({flag, holds, holds ? "" : problem, {flag}, kExpectedValue});
+        checks.push_back({Rule::kOne, {flag}, holds, holds ? "" : problem});
     }
     const bool match = SuffixesMatch(values[kLdapSuffix], values[kDnSuffix]);
     const char* problem = match ? "" : "LdapSuffix and DNSuffix differ";
-    checks.push_back({kLdapSuffix, match, problem, {kLdapSuffix, kDnSuffix}, ""});
+    checks.push_back({Rule::kTwo, {kLdapSuffix, kDnSuffix}, match, problem});
     return checks;
 }
 
-std::string RefusalLine(const Refusal& refusal) {
+void FindPasses(const std::vector<RuleCheck>& checks, bool passes[kSettingCount]) {
+    for (const RuleCheck& check : checks) {
+        for (SettingId setting : check.settings) passes[setting] = check.holds;
+    }
+}
+
+AnsiText RefusalLine(const Refusal& refusal) {
     return std::string(kErrorPrefix) + "value " + refusal.reason + ", please " + refusal.request;
 }
 
-const Refusal* ValueRefusal(const std::string& value) {
+const Refusal* ValueRefusal(const AnsiText& value) {
     for (char c : value) {
         if (std::isspace(static_cast<unsigned char>(c))) return &kValueNotOneWord;
     }
@@ -60,7 +66,7 @@ const Refusal* ValueRefusal(const std::string& value) {
     return nullptr;
 }
 
-const Refusal* TypedValueRefusal(const std::wstring& typed, std::string* ansi) {
+const Refusal* TypedValueRefusal(const std::wstring& typed, AnsiText* ansi) {
     *ansi = AnsiForScreen(typed);
     if (WideFromAnsi(*ansi, true) != typed) return &kValueNotStorable;
     return ValueRefusal(*ansi);

@@ -10,19 +10,24 @@
 inline constexpr char kExpectedValue[] = "Yes";  // what Rule One requires
 inline constexpr char kErrorPrefix[] = "ERROR - ";
 
-// Rule One on one flag, or Rule Two on the suffixes (named by kLdapSuffix).
+enum class Rule { kOne, kTwo };  // each flag "Yes"; the two suffixes alike
+
+// Rule One on one flag, or Rule Two on the two suffixes.
 struct RuleCheck {
-    SettingId setting;
-    bool holds;
-    std::string problem;              // for the RESULT line; empty when it holds
+    Rule rule;
     std::vector<SettingId> settings;  // the values it judges, which a repair writes
-    std::string repairText;           // "Yes" for Rule One; Rule Two's comes from the operator
+    bool holds;
+    Utf8Text problem;  // for the RESULT line; empty when it holds
 };
 
+// One check for each flag, then Rule Two's.
 std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
 
+// Each value passes the check it takes part in.
+void FindPasses(const std::vector<RuleCheck>& checks, bool passes[kSettingCount]);
+
 // Only REG_SZ data reads as text, and a text that is not the stored value never holds.
-bool HoldsText(const SettingValue& value, const std::string& text);
+bool HoldsText(const SettingValue& value, const AnsiText& text);
 
 struct Refusal {
     const char* reason;
@@ -32,11 +37,11 @@ inline constexpr Refusal kValueNotOneWord = {"must be one word without blanks", 
 inline constexpr Refusal kValueNotStorable = {"holds characters that cannot be stored",
                                               "enter another value"};
 
-std::string RefusalLine(const Refusal& refusal);
+AnsiText RefusalLine(const Refusal& refusal);
 
-const Refusal* ValueRefusal(const std::string& value);  // null when `value` may be written
+const Refusal* ValueRefusal(const AnsiText& value);  // null when `value` may be written
 
 // A value given as Unicode (a /suffix: argument, a desired state's suffix), in
 // the ANSI code page in `ansi`; null when it may be written. A character the
 // code page cannot hold exactly gets no stand-in: the value is refused.
-const Refusal* TypedValueRefusal(const std::wstring& typed, std::string* ansi);
+const Refusal* TypedValueRefusal(const std::wstring& typed, AnsiText* ansi);

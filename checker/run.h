@@ -1,72 +1,45 @@
-// One run for every mode: read, check, plan the writes, back up, log, write,
-// read back, and end with the outcome, all in one RunRecord, which every view
-// (screen lines, log, JSON) is made from. The front ends supply their own part.
+// One run for every front end: read, check, plan the writes, back up, log,
+// write, read back and judge, all into one RunRecord. The run tests no mode:
+// its front end hands it a screen and names its policies.
 #pragma once
 
-#include "rules.h"
-#include "run_context.h"
+#include "run_record.h"
+#include "screen.h"
 
-inline constexpr char kWriting[] = "WRITING ";
 inline constexpr char kResultFailed[] = "RESULT: failed - ";
-inline constexpr char kWhatIfLogUnwritten[] =
-    "WHATIF - /whatif writes nothing, not even to the log ";
 
-// Planned (/whatif), made, or refused; the texts in UTF-8.
-struct WriteRecord {
-    SettingId setting;
-    std::string oldText;  // the stored value the write replaces
-    std::string newText;
-    bool done;
+enum Policy : unsigned {
+    kMends = 1,               // plans the writes that mend what fails
+    kWrites = 2,              // and makes them (not so /whatif)
+    kWritesPerCheck = 4,      // as each check is settled, not all after the checks
+    kRewritesHeldValues = 8,  // a value that holds its text already is written too
+    kSuffixIsDesired = 16,    // written also where the two suffixes agree on another
+    kKeepsRecords = 32,       // reads again just before the first write, and back after
+    kExits2WhenNotCompliant = 64,
 };
 
-struct RunRecord {
-    explicit RunRecord(const RunContext& context) : context(context) {}
-
-    const RunContext& context;
-    SettingValue values[kSettingCount];
-    std::vector<RuleCheck> checks;  // the rules on `values`; none while those are not known
-    int changeCount = 0;
-    std::vector<WriteRecord> writes;    // in the order made or planned
-    std::vector<std::string> problems;  // what is still wrong
-    std::string failure;                // UTF-8 (it may name a file); empty while none
-    std::wstring backupFile;            // the backup written, once it is
-};
-
-// What a front end supplies, each part null where it has none. `start`, before
-// anything is read: false ends the run, `run->failure` says why. `repairText`,
-// asked for every check, holding or not (a desired state may name a suffix
-// other than the one both values hold): the text that mends `check`, and the
-// line that announces its writes once the backup is made (none: each write has
-// a line); false leaves it as it is.
-// `finish`: after the checks and their writes, when the run has not failed.
 struct FrontEnd {
-    bool (*start)(RunRecord* run);
-    bool (*repairText)(const RunContext& context, const RuleCheck& check, std::string* text,
-                       std::string* announcement);
-    void (*finish)(const RunRecord& run);
+    FrontEnd(Screen& screen, const KeyAccess& access) : screen(screen), access(access) {}
+
+    Screen& screen;
+    KeyAccess access;
+    unsigned policies = 0;
+    bool verbose = false;                        // VerboseMode
+    AnsiText suffix;                             // Rule Two's text; empty: none (the dialogue asks)
+    const char* unmendedSuffix = "";             // said after Rule Two's problem, when it stays
+    const char* viewNamed[2] = {"(/reg:", ")"};  // around "64": how the user names a view
+    std::wstring backupFile;                     // empty: none
+    std::wstring logFile;                        // empty: none
 };
 
-// The run into `run`, its RESULT line logged; returns the exit code. Its
-// outcome is shown by the caller, from the record (ShowOutcome).
-int RunChecks(const FrontEnd& frontEnd, RunRecord* run);
+// Rule One's "Yes" and Rule Two's `suffix` wherever a check that fails (or,
+// desired, Rule Two's) needs them: pure, so each policy is a row of a table.
+std::vector<PlannedWrite> PlanWrites(const std::vector<RuleCheck>& checks,
+                                     const SettingValue values[kSettingCount],
+                                     const AnsiText& suffix, unsigned policies);
 
-// Ends a run that reads and writes nothing because of `reason` (UTF-8); the
-// interactive run first prints `interactiveLine` (ANSI), if any.
-int RefuseRun(RunRecord* run, const std::string& interactiveLine, const std::string& reason);
+// The run into `run`, its RESULT line logged, its verdict in `run->verdict`.
+void CheckAndRepair(const FrontEnd& frontEnd, RunRecord* run);
 
-std::string ResultLine(const RunRecord& run);
-
-// The views' end of a run: the /json document, or an unattended run's RESULT
-// line; returns `exitCode`.
-int ShowOutcome(const RunRecord& run, int exitCode);
-// The /json document, in plain ASCII (others as \uXXXX): PowerShell decodes it
-// as OEM, remoting as ANSI, Ansible as UTF-8, and ASCII reads alike to all.
-std::string JsonReport(const RunRecord& run, int exitCode);
-std::string JsonString(const std::wstring& text);
-
-// The front ends. Never reads standard input; exits 0 compliant (after the
-// run), 2 not compliant, 1 failed.
-int RunFleet(const RunContext& context);
-int RunInteractive(const RunContext& context);  // exits 1 when the run failed, 0 otherwise
-// A DSC 3 resource: exits 0 in the desired state or not, another code only on failure.
-int RunDsc(const RunContext& context);
+// The verdict of a run that has ended; counts its changes where it may write.
+void Judge(unsigned policies, RunRecord* run);

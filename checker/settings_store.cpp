@@ -4,8 +4,8 @@
 
 #include "console.h"
 #include "registry/registry_key.h"
-#include "run_context.h"
-#include "text_encoding.h"
+#include "screen.h"
+#include "shown_text.h"
 
 BYTE ValueBuffer[kValueBufferCapacity];
 DWORD ValueBufferSize = kValueBufferCapacity;
@@ -13,25 +13,21 @@ bool VerboseMode = false;
 
 namespace {
 
-// Says what helps where the token is filtered (User Account Control) or the key
-// is in the other view, and returns that view or 0 (32-bit Windows has one).
-REGSAM ReportOpenFailure(const RunContext& context, const char* keyPath) {
+// Says what helps where the token is filtered (User Account Control) or the
+// key is in the other view; true when it is there (32-bit Windows has one).
+bool ReportOpenFailure(const KeyAccess& access, Screen& screen, const char* keyPath) {
     const DWORD reason = GetLastError();
-    // The 32-bit build's "no view" is the 32-bit one.
-    const REGSAM other = context.view == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    screen.Line(std::string(" ERROR - could not open ") + keyPath);
+    if (reason == ERROR_ACCESS_DENIED && !access.processIsElevated()) {
+        screen.Line("Run Sorvane from an elevated command prompt (Run as administrator)");
+    }
     RegistryKey inOther;
-    inOther.SetAccess(KEY_READ | other);
-    Show(context, std::string(" ERROR - could not open ") + keyPath);
-    if (reason == ERROR_ACCESS_DENIED && !context.processIsElevated()) {
-        Show(context, "Run Sorvane from an elevated command prompt (Run as administrator)");
-    }
-    if (reason != ERROR_FILE_NOT_FOUND || !inOther.Open(keyPath)) return 0;
-    const bool in64 = other == KEY_WOW64_64KEY;
-    if (!context.Unattended()) {
-        Show(context, std::string("The keys are in the ") + (in64 ? "64" : "32") +
-                          "-bit registry view: run it again with /reg:" + (in64 ? "64" : "32"));
-    }
-    return other;
+    inOther.SetAccess(KEY_READ | access.view.Other().Flag());
+    if (reason != ERROR_FILE_NOT_FOUND || !inOther.Open(keyPath)) return false;
+    const std::string bits = access.view.Other().Bits();
+    screen.Hint("The keys are in the " + bits +
+                "-bit registry view: run it again with /reg:" + bits);
+    return true;
 }
 
 // Cut at the first NUL: data without one must not run on into an earlier, longer
@@ -74,31 +70,28 @@ const KeyReading kKeyReadings[] = {
     {ClientKeyPath, "ERROR - problem reading  ", "Read LDAP Key/Value  = ", kDnSuffix, kDnSuffix},
 };
 
-bool ReadKeyValues(const RunContext& context, const KeyReading& reading, SettingValue values[],
-                   REGSAM* keysInOtherView, ReadReport report) {
-    const bool progress = report == ReadReport::kWithProgress;
+bool ReadKeyValues(const KeyAccess& access, Screen& screen, const KeyReading& reading,
+                   SettingValue values[], bool* inOtherView, bool progress) {
     RegistryKey key;
-    key.SetAccess(context.ReadAccess() | context.view);
+    key.SetAccess(access.reading | access.view.Flag());
     if (!key.Open(reading.keyPath)) {
-        if (report == ReadReport::kSilent) return false;
-        *keysInOtherView = ReportOpenFailure(context, reading.keyPath);
-        ShowFatalNotice(context, Notice::kReadFailure);
+        *inOtherView = ReportOpenFailure(access, screen, reading.keyPath);
+        screen.Notice(Notice::kReadFailure);
         return false;
     }
-    if (progress && VerboseMode) PrintLine(std::string("Open--RegKey:-- ") + reading.keyPath);
+    if (progress && VerboseMode) screen.Line(std::string("Open--RegKey:-- ") + reading.keyPath);
     for (int id = reading.first; id <= reading.last; ++id) {
         const char* name = kSettings[id].valueName;
         SettingValue value;
         if (!ReadSetting(&key, name, &value)) {
-            if (report == ReadReport::kSilent) return false;
-            Show(context, reading.problemReading + std::string(reading.keyPath) + " = " + name);
-            ShowFatalNotice(context, Notice::kReadFailure);
+            screen.Line(reading.problemReading + std::string(reading.keyPath) + " = " + name);
+            screen.Notice(Notice::kReadFailure);
             return false;
         }
         values[id] = value;
         if (!progress || !VerboseMode) continue;
-        PrintLine(reading.readProgress + std::string(reading.keyPath) + " = " + name + " = " +
-                  ShownValue(context, value));
+        screen.Line(reading.readProgress + std::string(reading.keyPath) + " = " + name + " = " +
+                    ShownValue(value));
     }
     return true;
 }
@@ -106,50 +99,36 @@ bool ReadKeyValues(const RunContext& context, const KeyReading& reading, Setting
 }  // namespace
 
 // Each key is closed before the next is opened: one handle at most at a time.
-bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
-                      REGSAM* keysInOtherView, ReadReport report) {
+bool ReadLdapSettings(const KeyAccess& access, Screen& screen, SettingValue values[kSettingCount],
+                      bool* inOtherView, bool progress) {
     for (const KeyReading& reading : kKeyReadings) {
-        if (!ReadKeyValues(context, reading, values, keysInOtherView, report)) return false;
+        if (!ReadKeyValues(access, screen, reading, values, inOtherView, progress)) return false;
     }
     return true;
 }
 
-std::string ShownValue(const RunContext& context, const SettingValue& value) {
-    // On one line, so a value cannot forge a "RESULT:" line above the real one;
-    // a REG_DWORD as the number it holds, as the log and the document give it.
-    const bool number = value.type == REG_DWORD && value.stored.size() == sizeof(DWORD);
-    const std::string oneLine =
-        OnOneLine(number ? std::to_string(DwordOf(value.stored)) : value.text);
-    std::string shown = context.Unattended() ? Shortened(oneLine) : oneLine;
-    if (!value.representable) shown += " [not representable in this code page]";
-    // Data of another type never passes a rule: the line says why.
-    if (value.type != REG_SZ && !value.stored.empty()) shown += " (" + TypeName(value.type) + ")";
-    return shown;
-}
-
-bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
+bool WriteLdapSetting(const KeyAccess& access, Screen& screen, SettingId setting, const char* text,
                       DWORD byteCount) {
     const char* keyPath = kSettings[setting].keyPath;
     const char* valueName = kSettings[setting].valueName;
     RegistryKey key;
-    key.SetAccess(KEY_ALL_ACCESS | context.view);
+    key.SetAccess(KEY_ALL_ACCESS | access.view.Flag());
     if (!key.Open(keyPath)) {
-        ReportOpenFailure(context, keyPath);
-        ShowFatalNotice(context, Notice::kWriteFailure);
+        ReportOpenFailure(access, screen, keyPath);
+        screen.Notice(Notice::kWriteFailure);
         return false;
     }
-    if (VerboseMode) PrintLine(std::string("Open for Write --RegKey:-- ") + keyPath);
+    if (VerboseMode) screen.Line(std::string("Open for Write --RegKey:-- ") + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
-        Show(context, std::string("ERROR - problem writing ") + keyPath + " = " + valueName +
-                          " = " + OnOneLine(text));
-        ShowFatalNotice(context, Notice::kWriteFailure);
+        screen.Line(std::string("ERROR - problem writing ") + keyPath + " = " + valueName + " = " +
+                    OnOneLine(text));
+        screen.Notice(Notice::kWriteFailure);
         return false;
     }
     return true;
 }
 
-void ShowFatalNotice(const RunContext& context, Notice notice) {
-    if (context.Unattended()) return;
+void ShowFatalNotice(Notice notice) {
     PrintLine("");
     PrintLine(notice == Notice::kReadFailure
                   ? "This program cannot read one or more of the four LDAP registry key/values "

@@ -1,12 +1,14 @@
 // Where the four LDAP settings live, and the tool's only registry routines.
+// They print through the screen they are handed, as Wine's reg hands down its view.
 #pragma once
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
+#include "host.h"
+#include "registry_view.h"
+#include "stored_value.h"
 
-struct RunContext;
+class Screen;
 
 inline constexpr char ServerKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
 inline constexpr char ClientKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
@@ -25,15 +27,6 @@ inline constexpr SettingPlace kSettings[kSettingCount] = {
     {ClientKeyPath, "DNSuffix"},
 };
 
-// Its ANSI text, for the rules and the screen, and the value as stored: the "A"
-// read converts with best fit ("Ｙｅｓ" reads as "Yes"), so the text alone may mislead.
-struct SettingValue {
-    std::string text;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> stored;
-    bool representable = true;  // `text` is the stored value, converted without loss
-};
-
 // Every read lands in this one buffer; it is not cleared between reads.
 const DWORD kValueBufferCapacity = 512;
 extern BYTE ValueBuffer[kValueBufferCapacity];
@@ -42,21 +35,23 @@ extern bool VerboseMode;
 
 const size_t kMaxValueLength = kValueBufferCapacity - 1;  // and the NUL the registry adds
 
-// The first read prints its progress; one after a told failure prints nothing.
-enum class ReadReport { kWithProgress, kWithoutProgress, kSilent };
+// How the keys are opened. Every write asks for full access.
+struct KeyAccess {
+    RegistryView view;
+    REGSAM reading = KEY_ALL_ACCESS;  // KEY_READ needs no elevation where the access lists allow
+    bool (*processIsElevated)() = QueryTokenElevation;
+};
 
-// False after a failure, whose notice the interactive run has shown; a key
-// missing in the run's view but there in the other puts that view in `keysInOtherView`.
-bool ReadLdapSettings(const RunContext& context, SettingValue values[kSettingCount],
-                      REGSAM* keysInOtherView, ReadReport report = ReadReport::kWithProgress);
+// False after a failure, told on `screen`; a key missing in the view but there
+// in the other sets `inOtherView`. A read again, after the first, has no
+// progress lines.
+bool ReadLdapSettings(const KeyAccess& access, Screen& screen, SettingValue values[kSettingCount],
+                      bool* inOtherView, bool progress = true);
 
-std::string ShownValue(const RunContext& context, const SettingValue& value);
-
-// False after a failure, whose notice the interactive run has shown.
-bool WriteLdapSetting(const RunContext& context, SettingId setting, const char* text,
+// False after a failure, told on `screen`.
+bool WriteLdapSetting(const KeyAccess& access, Screen& screen, SettingId setting, const char* text,
                       DWORD byteCount);
 
 enum class Notice { kReadFailure, kWriteFailure };
 
-// Unattended runs show no notice and wait for no one.
-void ShowFatalNotice(const RunContext& context, Notice notice);
+void ShowFatalNotice(Notice notice);  // and waits for an entry

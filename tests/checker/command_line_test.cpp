@@ -42,7 +42,7 @@ TEST(CommandLineParse, ValidCommandLines) {
         RunMode mode;
         bool verbose, whatIf, hasSuffix;
         const char *suffix, *backup, *log;
-        REGSAM view;
+        int viewBits;  // 32 or 64
     } cases[] = {
         {"", RunMode::kInteractive, false, false, false, "", "", "", 0},
         {"1", RunMode::kInteractive, true, false, false, "", "", "", 0},
@@ -51,24 +51,21 @@ TEST(CommandLineParse, ValidCommandLines) {
         {"- /", RunMode::kInteractive, true, false, false, "", "", "", 0},
         {"/help", RunMode::kInteractive, true, false, false, "", "", "", 0},
         {"/log:x", RunMode::kInteractive, false, false, false, "", "", "x", 0},
-        {"/backup:b.reg /reg:32", RunMode::kInteractive, false, false, false, "", "b.reg", "",
-         KEY_WOW64_32KEY},
+        {"/backup:b.reg /reg:32", RunMode::kInteractive, false, false, false, "", "b.reg", "", 32},
         {"1 /log:x", RunMode::kInteractive, true, false, false, "", "", "x", 0},
-        {"/x /reg:64 /backup:b", RunMode::kInteractive, true, false, false, "", "b", "",
-         KEY_WOW64_64KEY},
+        {"/x /reg:64 /backup:b", RunMode::kInteractive, true, false, false, "", "b", "", 64},
         {"/check", RunMode::kCheck, false, false, false, "", "", "", 0},
         {"-CHECK", RunMode::kCheck, false, false, false, "", "", "", 0},
         {"/ChEcK /LOG:C:\\Logs\\A.log", RunMode::kCheck, false, false, false, "", "",
          "C:\\Logs\\A.log", 0},
         {"/check /backup:C:\\b.reg /log:l /reg:64", RunMode::kCheck, false, false, false, "",
-         "C:\\b.reg", "l", KEY_WOW64_64KEY},
+         "C:\\b.reg", "l", 64},
         {"/repair", RunMode::kRepair, false, false, false, "", "", "", 0},
         {"-Repair -WhatIf", RunMode::kRepair, false, true, false, "", "", "", 0},
         // The value keeps its case and everything after the first colon.
         {"/repair /SUFFIX:DC=Example,dc=com:x", RunMode::kRepair, false, false, true,
          "DC=Example,dc=com:x", "", "", 0},
-        {"/whatif /suffix:s /repair /reg:32", RunMode::kRepair, false, true, true, "s", "", "",
-         KEY_WOW64_32KEY},
+        {"/whatif /suffix:s /repair /reg:32", RunMode::kRepair, false, true, true, "s", "", "", 32},
         {"/dsc:get", RunMode::kDsc, false, false, false, "", "", "", 0},
         {"-DSC:set -whatif", RunMode::kDsc, false, true, false, "", "", "", 0},
     };
@@ -83,7 +80,7 @@ TEST(CommandLineParse, ValidCommandLines) {
         EXPECT_EQ(c.suffix, line.suffix);
         EXPECT_EQ(WideFromAnsi(c.backup), line.backupFile);
         EXPECT_EQ(WideFromAnsi(c.log), line.logFile);
-        EXPECT_EQ(c.view != 0 ? c.view : kDefaultView, line.view);
+        EXPECT_EQ(c.viewBits == 64, line.view.Is64());
     }
 }
 
@@ -165,7 +162,7 @@ TEST(CommandLineParse, QuestionMarkWinsOverAnythingButAMode) {
         EXPECT_EQ("", line.suffix);
         EXPECT_EQ(L"", line.backupFile);
         EXPECT_EQ(L"", line.logFile);
-        EXPECT_EQ(kDefaultView, line.view);
+        EXPECT_FALSE(line.view.Is64());
     }
 }
 

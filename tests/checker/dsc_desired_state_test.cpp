@@ -12,29 +12,29 @@ namespace {
 TEST(DscDesiredState, TakesWhatTheSchemaAllows) {
     const struct {
         const char* json;
-        REGSAM view;
+        int viewBits;  // 32 or 64
         const char* suffix;
         const wchar_t *backup, *log;
     } cases[] = {
-        {"", kDefaultView, "", L"", L""},  // a get with no properties
-        {"{}", kDefaultView, "", L"", L""},
-        {" {\"view\": \"64\"}\r\n", KEY_WOW64_64KEY, "", L"", L""},
-        {"{\"view\":\"32\",\"suffix\":\"dc=a,dc=b\"}", KEY_WOW64_32KEY, "dc=a,dc=b", L"", L""},
-        {"{\"suffix\":null}", kDefaultView, "", L"", L""},
+        {"", 32, "", L"", L""},  // a get with no properties
+        {"{}", 32, "", L"", L""},
+        {" {\"view\": \"64\"}\r\n", 64, "", L"", L""},
+        {"{\"view\":\"32\",\"suffix\":\"dc=a,dc=b\"}", 32, "dc=a,dc=b", L"", L""},
+        {"{\"suffix\":null}", 32, "", L"", L""},
         // A get's output handed back: what is only ever read is ignored.
         {"{\"view\":\"32\",\"suffix\":null,\"enableLoginAuth\":{\"type\":\"REG_DWORD\",\"text\":"
          "\"1\",\"passes\":false},\"enableCRAuth\":null,\"ldapSuffix\":{},\"dnSuffix\":[],"
          "\"problems\":[\"x\"],\"_inDesiredState\":true}",
-         KEY_WOW64_32KEY, "", L"", L""},
-        {"{\"backupPath\":\"C:\\\\Back ups\\\\l.reg\",\"logPath\":\"\\\\\\\\s\\\\l.log\"}",
-         kDefaultView, "", L"C:\\Back ups\\l.reg", L"\\\\s\\l.log"},
+         32, "", L"", L""},
+        {"{\"backupPath\":\"C:\\\\Back ups\\\\l.reg\",\"logPath\":\"\\\\\\\\s\\\\l.log\"}", 32, "",
+         L"C:\\Back ups\\l.reg", L"\\\\s\\l.log"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("desired state: ") + c.json);
         DesiredState desired;
         std::string refusal;
         ASSERT_TRUE(ParseDesiredState(c.json, &desired, &refusal)) << refusal;
-        EXPECT_EQ(c.view, desired.view);
+        EXPECT_EQ(c.viewBits == 64, desired.view.Is64());
         EXPECT_EQ(c.suffix, desired.suffix);
         EXPECT_EQ(c.backup, desired.backupPath);
         EXPECT_EQ(c.log, desired.logPath);

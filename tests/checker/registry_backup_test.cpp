@@ -8,10 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "run_files.h"
+#include "bytes.h"
+#include "registry_backup.h"
 #include "scratch_folder.h"
 #include "scratch_key.h"
-#include "text_encoding.h"
+#include "stored_value.h"
 
 namespace {
 
@@ -20,10 +21,6 @@ namespace {
 std::vector<BYTE> Utf16(const std::wstring& text) {
     const BYTE* bytes = reinterpret_cast<const BYTE*>(text.data());
     return std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t));
-}
-
-std::vector<BYTE> Bytes(const std::string& bytes) {
-    return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 
 std::string Narrow(const std::wstring& text) {
@@ -82,7 +79,8 @@ std::vector<FormatCase> FormatCases() {
 
 TEST(RegistryBackupFormat, EachKindOfDataHasItsLine) {
     for (const FormatCase& c : FormatCases()) {
-        const std::wstring text = FormatBackup({{kKey, c.name, c.type, c.data}}, L"b.reg", 0);
+        const std::wstring text =
+            FormatBackup({{kKey, c.name, c.type, c.data}}, L"b.reg", RegistryView(true));
         const std::wstring keyLine = L"\r\n[" + std::wstring(kKey, kKey + strlen(kKey)) + L"]\r\n";
         const size_t at = text.find(keyLine);
         ASSERT_NE(std::wstring::npos, at) << Narrow(text);
@@ -110,23 +108,17 @@ TEST(RegistryBackupFormat, HeaderAndKeysNameTheViewAndTheCallThatRestoresIt) {
     const std::wstring view64 =
         L"; Registry view: 64-bit. Restore with: reg import \"b.reg\" /reg:64";
     const struct {
-        REGSAM view;
+        RegistryView view;
         std::wstring comment, key;
     } cases[] = {
-        {KEY_WOW64_64KEY, windows64 ? view64 : only, plainKey},
-        {KEY_WOW64_32KEY, windows64 ? view32 : only, windows64 ? wowKey : plainKey},
-        // No view asked for: the process's own.
-        {0,
-         sizeof(void*) == 8 ? view64
-         : windows64        ? view32
-                            : only,
-         windows64 && sizeof(void*) == 4 ? wowKey : plainKey},
+        {RegistryView(true), windows64 ? view64 : only, plainKey},
+        {RegistryView(false), windows64 ? view32 : only, windows64 ? wowKey : plainKey},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(L"Windows Registry Editor Version 5.00\r\n" + c.comment + L"\r\n\r\n" + c.key +
                       L"\r\n\"LdapSuffix\"=\"dc=x\"\r\n\r\n",
                   FormatBackup(one, L"b.reg", c.view))
-            << "view " << c.view;
+            << "view " << c.view.Bits();
     }
 }
 
@@ -135,7 +127,7 @@ TEST(RegistryBackupFormat, ValuesAreGroupedUnderTheirKeysInFirstSeenOrder) {
     const std::wstring text = FormatBackup({{"HKEY_LOCAL_MACHINE\\S", "a", REG_SZ, yes},
                                             {"HKEY_LOCAL_MACHINE\\C", "d", REG_SZ, yes},
                                             {"HKEY_LOCAL_MACHINE\\S", "b", REG_SZ, yes}},
-                                           L"b.reg", KEY_WOW64_32KEY);
+                                           L"b.reg", RegistryView());
     const std::wstring body = text.substr(text.find(L"\r\n\r\n"));
     EXPECT_EQ(
         L"\r\n\r\n[HKEY_LOCAL_MACHINE\\S]\r\n\"a\"=\"Yes\"\r\n\"b\"=\"Yes\"\r\n"
@@ -146,7 +138,8 @@ TEST(RegistryBackupFormat, ValuesAreGroupedUnderTheirKeysInFirstSeenOrder) {
 TEST(RegistryBackupFormat, LongHexDataWrapsAtEightyColumnsLikeRegedit) {
     std::vector<BYTE> data;
     for (int i = 0; i < 200; ++i) data.push_back(static_cast<BYTE>(i));
-    const std::wstring text = FormatBackup({{kKey, "Long", REG_BINARY, data}}, L"b.reg", 0);
+    const std::wstring text =
+        FormatBackup({{kKey, "Long", REG_BINARY, data}}, L"b.reg", RegistryView(true));
     const size_t start = text.find(L"\"Long\"=hex:00,01,");
     ASSERT_NE(std::wstring::npos, start) << Narrow(text);
     const std::wstring value = text.substr(start, text.find(L"\r\n\r\n", start) - start);
@@ -193,7 +186,7 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndNeverReplacesAnEarlierFile
         {kKey, "Cyrillic", REG_SZ, Utf16(std::wstring(kPrivet) + L'\0')}};
     std::wstring written[2];
     for (std::wstring& name : written) {
-        ASSERT_TRUE(WriteBackupFile(WideFromAnsi(file), settings, KEY_WOW64_64KEY, &name));
+        ASSERT_TRUE(WriteBackupFile(WideFromAnsi(file), settings, RegistryView(true), &name));
     }
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(file, &bytes));
@@ -203,7 +196,7 @@ TEST_F(RegistryBackupFile, IsUtf16WithByteOrderMarkAndNeverReplacesAnEarlierFile
         EXPECT_EQ(0u, name.find(WideFromAnsi(InFolder("ldap-")))) << Narrow(name);
         EXPECT_EQ(L".reg", name.substr(name.size() - 4)) << Narrow(name);
         ASSERT_TRUE(ReadWholeFile(Narrow(name), &bytes));
-        const std::wstring text = FormatBackup(settings, name, KEY_WOW64_64KEY);
+        const std::wstring text = FormatBackup(settings, name, RegistryView(true));
         EXPECT_EQ(std::string("\xff\xfe") +
                       std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2),
                   bytes);
@@ -217,7 +210,8 @@ TEST_F(RegistryBackupFile, AFolderGetsADatedBackupInIt) {
     const std::vector<StoredSetting> settings = {{kKey, "Dword", REG_DWORD, Bytes("\1\0\0\0")}};
     for (const std::string& typed : {folder + "\\", folder + "/", folder}) {
         std::wstring written;
-        ASSERT_TRUE(WriteBackupFile(WideFromAnsi(typed), settings, 0, &written)) << typed;
+        ASSERT_TRUE(WriteBackupFile(WideFromAnsi(typed), settings, RegistryView(), &written))
+            << typed;
         const std::string name = Narrow(written);
         const std::string stem = (typed == folder ? folder + "\\" : typed) + "ldap-before-";
         const std::string date = name.substr(std::min(name.size(), stem.size()));
@@ -232,10 +226,10 @@ TEST_F(RegistryBackupFile, UnwritableNameFailsAndLeavesNothingBehind) {
     const std::vector<StoredSetting> settings = {{kKey, "Dword", REG_DWORD, Bytes("\1\0\0\0")}};
     const std::string missingFolder = InFolder("missing\\ldap.reg");
     std::wstring written;
-    EXPECT_FALSE(WriteBackupFile(WideFromAnsi(missingFolder), settings, 0, &written));
+    EXPECT_FALSE(WriteBackupFile(WideFromAnsi(missingFolder), settings, RegistryView(), &written));
     EXPECT_TRUE(FolderEntries(folder).empty());
     EXPECT_EQ(L"", written);
-    EXPECT_FALSE(WriteBackupFile(L"", settings, 0, &written));
+    EXPECT_FALSE(WriteBackupFile(L"", settings, RegistryView(), &written));
 }
 
 // A real restore: the file in a scratch folder, the values in a scratch key.
@@ -243,7 +237,7 @@ class RegistryBackupRestore : public WithScratchFolder<ScratchKeyTest> {
   protected:
     // Backs `settings` up, then runs the reg import call the file's comment
     // names; its exit code.
-    long BackUpAndRestore(const std::vector<StoredSetting>& settings, REGSAM view) {
+    long BackUpAndRestore(const std::vector<StoredSetting>& settings, RegistryView view) {
         const std::string file = InFolder("restore.reg");
         std::wstring written;
         if (!WriteBackupFile(WideFromAnsi(file), settings, view, &written)) return -2;
@@ -255,7 +249,7 @@ class RegistryBackupRestore : public WithScratchFolder<ScratchKeyTest> {
     }
 };
 
-// Every kind of data in the view a run names none, then one value through
+// Every kind of data in the process's own view, then one value through
 // each explicit view's switch. reg import adds a UTF-16 NUL to string data
 // given as hex that lacks one: unterminated text survives, with a terminator
 // it did not have.
@@ -280,9 +274,11 @@ TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
     const std::vector<StoredSetting> viewed = {
         {scratchFullPath, "Viewed", REG_SZ, Utf16(std::wstring(L"v", 1) + L'\0')}};
     const struct {
-        REGSAM view;
+        RegistryView view;
         const std::vector<StoredSetting>& settings;
-    } cases[] = {{0, everyKind}, {KEY_WOW64_32KEY, viewed}, {KEY_WOW64_64KEY, viewed}};
+    } cases[] = {{RegistryView(sizeof(void*) == 8), everyKind},
+                 {RegistryView(false), viewed},
+                 {RegistryView(true), viewed}};
 
     for (const auto& c : cases) {
         // Something else stands in the scratch key first, so the restore has
@@ -291,7 +287,7 @@ TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
             if (setting.keyPath != scratchFullPath) continue;
             ASSERT_TRUE(SetValueRaw("", setting.valueName.c_str(), REG_DWORD, "\0\0\0\0", 4));
         }
-        ASSERT_EQ(0, BackUpAndRestore(c.settings, c.view)) << c.view;
+        ASSERT_EQ(0, BackUpAndRestore(c.settings, c.view)) << c.view.Bits();
         for (const StoredSetting& setting : c.settings) {
             const std::string relative = setting.keyPath == scratchFullPath ? "" : "Client";
             DWORD type = 0;
@@ -307,7 +303,7 @@ TEST_F(RegistryBackupRestore, RegImportRestoresEveryValueByteForByte) {
                 EXPECT_TRUE(rest.empty() || rest == std::string(2, '\0'))
                     << rest.size() << " bytes more";
             } else {
-                EXPECT_EQ(expected, data) << setting.valueName << ", view " << c.view;
+                EXPECT_EQ(expected, data) << setting.valueName << ", view " << c.view.Bits();
             }
         }
     }

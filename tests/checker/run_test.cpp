@@ -1,6 +1,6 @@
 // The checker's runs over a scripted registry: the byte counts they hand
 // over, writes that fail part way, reads that return unterminated data, and
-// runs one after another in one process.
+// runs one after another in one process; and the write plan of each policy.
 #include <string>
 #include <vector>
 
@@ -9,9 +9,8 @@
 #include "console_capture.h"
 #include "fake_registry_key.h"
 #include "parse_words.h"
+#include "front_ends.h"
 #include "run.h"
-#include "run_context.h"
-#include "settings_store.h"
 
 namespace {
 
@@ -36,7 +35,7 @@ std::string RunTool(const std::string& input, bool verbose = false) {
     return RunTool(input, Context(verbose ? "1" : ""));
 }
 
-class CheckRun : public ::testing::Test {
+class ScriptedRun : public ::testing::Test {
   protected:
     void SetUp() override { Reseed(); }
     // Every rule broken, nothing failing: the start of each case of a table.
@@ -53,7 +52,7 @@ class CheckRun : public ::testing::Test {
     }
 };
 
-TEST_F(CheckRun, HandsTheRegistryExactlyTheTextsBytes) {
+TEST_F(ScriptedRun, HandsTheRegistryExactlyTheTextsBytes) {
     std::string out = RunTool("n\ndc=brimsek,dc=com\ny\n");
     ASSERT_EQ(4u, fakeRegistry.writes.size()) << out;
     const struct {
@@ -74,7 +73,7 @@ TEST_F(CheckRun, HandsTheRegistryExactlyTheTextsBytes) {
     }
 }
 
-TEST_F(CheckRun, FailedWritesEndTheRunWhereTheyHappen) {
+TEST_F(ScriptedRun, FailedWritesEndTheRunWhereTheyHappen) {
     const struct {
         const char* failing;
         size_t writesTried;
@@ -97,21 +96,12 @@ TEST_F(CheckRun, FailedWritesEndTheRunWhereTheyHappen) {
         fakeRegistry.failingWrites.insert(key + "|" + c.failing);
         std::string out = RunTool("n\ndc=x\ny\nQ\n");
         EXPECT_EQ(c.writesTried, fakeRegistry.writes.size()) << c.failing << "\n" << out;
+        // The notice that follows, and the end of the run, are proven end to end.
         EXPECT_NE(std::string::npos, out.find(c.errorLine)) << out;
-        EXPECT_NE(std::string::npos,
-                  out.find("\nThis program cannot write to one of the four LDAP registry "
-                           "key/values it requires\nRecord information (i.e. screen capture) and "
-                           "contact your next level of support\nPress Q to Quit\n"))
-            << out;
-        EXPECT_EQ(std::string::npos, out.find("Program has finished")) << out;
-        EXPECT_EQ(std::string::npos, out.find("Program needed")) << out;
     }
-    // The last case failed on the client: the server's suffix stays written.
-    EXPECT_EQ("dc=x", fakeRegistry.keys[kServer]["LdapSuffix"]);
-    EXPECT_EQ("dc=new", fakeRegistry.keys[kClient]["DNSuffix"]);
 }
 
-TEST_F(CheckRun, UnterminatedDataNeverRunsOnIntoAnEarlierLongerValue) {
+TEST_F(ScriptedRun, UnterminatedDataNeverRunsOnIntoAnEarlierLongerValue) {
     // Every value is held without a NUL, the client one shorter than the
     // server suffix read just before it into the same buffer.
     Seed("Yes", "Yes", "dc=a-long-server-suffix,dc=example", "dc=short");
@@ -120,21 +110,21 @@ TEST_F(CheckRun, UnterminatedDataNeverRunsOnIntoAnEarlierLongerValue) {
     EXPECT_NE(std::string::npos, out.find("is currently = dc=short\n")) << out;
 }
 
-TEST_F(CheckRun, FullBufferOfUnterminatedDataIsTakenWhole) {
+TEST_F(ScriptedRun, FullBufferOfUnterminatedDataIsTakenWhole) {
     const std::string full(512, 'z');
     Seed("Yes", "Yes", full, full);
     std::string out = RunTool("n\n", true);
     EXPECT_NE(std::string::npos, out.find("Check OK - LdapSuffix = DNSuffix = " + full + "\n"));
 }
 
-TEST_F(CheckRun, TerminatedDataEndsAtItsNul) {
+TEST_F(ScriptedRun, TerminatedDataEndsAtItsNul) {
     Seed(std::string("Yes\0junk", 8), "Yes", std::string("s\0", 2), "s");
     std::string out = RunTool("n\n", true);
     EXPECT_NE(std::string::npos, out.find("Check OK - Enable Login Auth = Yes\n")) << out;
     EXPECT_NE(std::string::npos, out.find("Check OK - LdapSuffix = DNSuffix = s\n")) << out;
 }
 
-TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
+TEST_F(ScriptedRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
     const char* const hint =
         "QXLDAPSRV\nRun Sorvane from an elevated command prompt (Run as administrator)\n";
     const struct {
@@ -163,25 +153,29 @@ TEST_F(CheckRun, DeniedOpenAsksForElevationOnlyWhenTheTokenIsNotElevated) {
     }
 }
 
-// An interactive run after an unattended one in the same process: nothing
-// of the first (no notice, read-only opens) carries over to the second.
-TEST_F(CheckRun, EachRunKeepsItsOwnModeAndAccess) {
+// An interactive run after a fleet one in the same process: nothing of the
+// first (no notice, no wait, read-only opens) carries over to the second.
+TEST_F(ScriptedRun, EachRunKeepsItsOwnModeAndAccess) {
     fakeRegistry.keys.erase(kClient);
-    const std::string checked = WithConsole("", [] { RunFleet(Context("/check")); });
+    std::string unread;
+    const std::string checked = WithConsole(
+        "7\n", [] { RunFleet(Context("/check")); }, &unread);
     EXPECT_EQ(
         " ERROR - could not open " + kClient + "\nRESULT: failed - could not read the settings\n",
         checked);
-    EXPECT_EQ(std::vector<REGSAM>{KEY_READ | kDefaultView}, fakeRegistry.accesses);
+    EXPECT_EQ("7\n", unread);
+    const REGSAM view = RegistryView().Flag();
+    EXPECT_EQ(std::vector<REGSAM>{KEY_READ | view}, fakeRegistry.accesses);
 
     fakeRegistry.accesses.clear();
     const std::string out = RunTool("n\nq\n");
     EXPECT_NE(std::string::npos, out.find("QXLDAPClient\n\nThis program cannot read")) << out;
-    EXPECT_EQ(std::vector<REGSAM>{KEY_ALL_ACCESS | kDefaultView}, fakeRegistry.accesses);
+    EXPECT_EQ(std::vector<REGSAM>{KEY_ALL_ACCESS | view}, fakeRegistry.accesses);
 }
 
-// The unattended run on faults only the double makes: the read after the
+// The fleet run on faults only the double makes: the read after the
 // writes fails, or the backup cannot be written.
-TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
+TEST_F(ScriptedRun, FleetRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
     const struct {
         const char* arguments;
         int opensBeforeFailure;
@@ -222,37 +216,66 @@ TEST_F(CheckRun, UnattendedRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
     }
 }
 
-class FatalNotice : public ::testing::Test {};
-
-TEST_F(FatalNotice, UnattendedRunsShowNoneAndDoNotWait) {
-    std::string left;
-    std::string out = WithConsole(
-        "7\n", [] { ShowFatalNotice(Context("/check"), Notice::kReadFailure); }, &left);
-    EXPECT_EQ("", out);
-    EXPECT_EQ("7\n", left);
-}
-
-// What each entry leaves unread; end of input is a row of the end-to-end table.
-TEST_F(FatalNotice, AnyTokenEndsTheWaitButBlankLinesDoNot) {
+// What each entry leaves unread; blank lines and end of input are rows of
+// the end-to-end tests.
+TEST(FatalNotice, AnyTokenEndsTheWait) {
     const struct {
         const char* input;
         const char* left;
     } cases[] = {
         {"Q\nnext", "Q\nnext"},  // the failed number leaves Q unread; the run ends anyway
         {"7\nnext", "\nnext"},
-        {"\n\n  7\nnext", "\nnext"},
     };
     for (const auto& c : cases) {
         std::string left;
-        std::string out = WithConsole(
-            c.input, [] { ShowFatalNotice(Context(""), Notice::kReadFailure); }, &left);
-        EXPECT_EQ(
-            "\nThis program cannot read one or more of the four LDAP registry key/values it "
-            "requires\nRecord information (i.e. screen capture) and contact your next level of "
-            "support\nPress Q to Quit\n",
-            out);
+        WithConsole(
+            c.input, [] { ShowFatalNotice(Notice::kReadFailure); }, &left);
         EXPECT_EQ(c.left, left) << c.input;
     }
+}
+
+SettingValue Sz(const std::string& text, DWORD type = REG_SZ) { return {text, type, {}, true}; }
+
+// Each row: the values, the suffix a front end has, its policies, and the
+// writes planned, in order.
+TEST(WritePlan, EachPolicyWritesWhatItsFrontEndMends) {
+    const unsigned kDialogue = kRewritesHeldValues;
+    const unsigned kFleet = 0;
+    const unsigned kDsc = kSuffixIsDesired;
+    const struct {
+        const char *login, *cr, *server, *client, *suffix;
+        unsigned policies;
+        const char* planned;
+    } cases[] = {
+        {"no", "Yes", "dc=a", "dc=b", "dc=x", kFleet,
+         "Enable Login Auth=Yes LdapSuffix=dc=x DNSuffix=dc=x"},
+        // A value that holds the text already is written only by the dialogue.
+        {"Yes", "Yes", "dc=a", "dc=x", "dc=x", kFleet, "LdapSuffix=dc=x"},
+        {"Yes", "Yes", "dc=a", "dc=x", "dc=x", kDialogue, "LdapSuffix=dc=x DNSuffix=dc=x"},
+        // Suffixes that agree on another value: only a desired suffix changes them.
+        {"Yes", "Yes", "dc=a", "dc=a", "dc=x", kFleet, ""},
+        {"Yes", "Yes", "dc=a", "dc=a", "dc=x", kDsc, "LdapSuffix=dc=x DNSuffix=dc=x"},
+        {"Yes", "Yes", "dc=x", "dc=a", "dc=x", kDsc, "DNSuffix=dc=x"},
+        // No suffix: Rule Two is left; "yes" is not "Yes".
+        {"yes", "no", "dc=a", "dc=b", "", kDialogue, "Enable Login Auth=Yes Enable CR Auth=Yes"},
+    };
+    for (const auto& c : cases) {
+        const SettingValue values[kSettingCount] = {Sz(c.login), Sz(c.cr), Sz(c.server),
+                                                    Sz(c.client)};
+        std::string planned;
+        for (const PlannedWrite& write :
+             PlanWrites(CheckRules(values), values, c.suffix, c.policies)) {
+            planned += (planned.empty() ? "" : " ") +
+                       std::string(kSettings[write.setting].valueName) + "=" + write.text;
+        }
+        EXPECT_EQ(c.planned, planned)
+            << c.login << " " << c.cr << " " << c.server << " " << c.client
+            << " /suffix:" << c.suffix << " policies " << c.policies;
+    }
+    // Data of another type never holds, so a flag stored as REG_EXPAND_SZ "Yes" is written.
+    const SettingValue typed[kSettingCount] = {Sz("Yes", REG_EXPAND_SZ), Sz("Yes"), Sz("s"),
+                                               Sz("s")};
+    EXPECT_EQ(1u, PlanWrites(CheckRules(typed), typed, "", kFleet).size());
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ What Wine 8.0 does, measured here, as 64-bit Windows does:
 Where Wine differs: an imported file's "[-KEY]" lines delete in reg.exe's own
 view whatever the switch, so seeding deletes with `reg delete /reg:N`."""
 
+import json
 import os
 import shutil
 import tempfile
@@ -259,6 +260,11 @@ class ToolViews(BothViews):
                              (code, lines[-1]), args)
             code, out = prefix64.run_tool(["1", *args], stdin="n\n")
             self.assertIn(screen(COULD_NOT_OPEN % SERVER, KEYS_IN_VIEW % (other, other)), out)
+            # The DSC resource names the view as its instance does.
+            code, out = prefix64.run_tool(["/dsc:get"], '{"view":"%s"}' % missing)
+            note = '; the keys are in the %s-bit registry view ("view": "%s")' % (other, other)
+            self.assertEqual((1, b"", {"error": READ_FAILED + note}),
+                             (code, out, json.loads(prefix64.last_stderr)), args)
 
     def test_interactive_run_keeps_its_screens_in_either_view(self):
         for args, suffix in (([], "dc=wow,dc=com"), (["/reg:64"], "dc=native,dc=com")):

@@ -68,6 +68,13 @@ class Check(ToolTestCase):
         first.expect(screen(INFO_QUESTION))
         try:
             self.assertEqual((1, [FAILED + ANOTHER_COPY_REASON]), tool_lines("/check"))
+            # The refusal goes to no log, and a log that could not take it
+            # changes not the reason.
+            folder = self.scratch_folder()
+            for log in (os.path.join(folder, "refused.log"), os.path.join(folder, "no", "r.log")):
+                self.assertEqual((1, [FAILED + ANOTHER_COPY_REASON]),
+                                 tool_lines("/check", "/log:" + windows_path(log)))
+                self.assertFalse(os.path.exists(log), log)
         finally:
             first.send("n\n")
             first.finish()
@@ -267,8 +274,9 @@ class Repair(ToolTestCase):
             out = run_tool("n\n", args=["/log:" + windows_path(full)])
         self.assertEqual((1, FAILED + "could not write the log " + windows_path(full)),
                          (code, lines[-1]))
-        # The interactive tool ends there too, as at a backup it cannot write.
-        self.assertIn(screen("ERROR - could not write the log " + windows_path(full)), out)
+        # The interactive tool ends there too, as at a backup it cannot write, and says so once.
+        self.assertEqual(1, out.count(screen("ERROR - could not write the log " + windows_path(full))),
+                         out)
 
     def test_a_backup_that_cannot_be_written_stops_every_write(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)

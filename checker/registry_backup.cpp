@@ -1,76 +1,13 @@
-#include "run_files.h"
+#include "registry_backup.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
 #include "host.h"
-#include "text_encoding.h"
+#include "stored_value.h"
 
 namespace {
-
-bool WriteAndClose(HANDLE file, const std::string& bytes, bool flush) {
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size() && (!flush || FlushFileBuffers(file));
-    return CloseHandle(file) && ok;
-}
-
-// Without the \\?\ or \\.\ that skips the usual name parsing: C:\f.reg and
-// \\?\C:\f.reg are one file, whether it exists yet or not.
-std::wstring FullName(const std::wstring& typed) {
-    std::wstring name = typed;
-    if (name.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-        name = L"\\\\" + name.substr(8);
-    } else if (name.compare(0, 4, L"\\\\?\\") == 0 || name.compare(0, 4, L"\\\\.\\") == 0) {
-        name = name.substr(4);
-    }
-    std::vector<wchar_t> full(32768);  // the longest path the system takes
-    const DWORD size = static_cast<DWORD>(full.size());
-    const DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
-    return length > 0 && length < size ? std::wstring(full.data(), length) : name;
-}
-
-// The long form of `name`, or of its folder where the file does not exist yet.
-std::wstring LongName(const std::wstring& full) {
-    std::vector<wchar_t> buffer(32768);
-    const DWORD size = static_cast<DWORD>(buffer.size());
-    DWORD length = GetLongPathNameW(full.c_str(), buffer.data(), size);
-    if (length > 0 && length < size) return std::wstring(buffer.data(), length);
-    const size_t slash = full.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return full;
-    const std::wstring folder = full.substr(0, slash);
-    length = GetLongPathNameW(folder.c_str(), buffer.data(), size);
-    if (length == 0 || length >= size) return full;
-    return std::wstring(buffer.data(), length) + full.substr(slash);
-}
-
-bool FileId(const std::wstring& name, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE file =
-        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool known = GetFileInformationByHandle(file, info) != 0;
-    CloseHandle(file);
-    return known;
-}
-
-// Shared for reading and writing: other runs log, and anyone reads, meanwhile.
-HANDLE OpenForAppending(const std::wstring& fileName) {
-    return CreateFileW(fileName.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// The local time through `format`: year, month, day, hour, minute, second.
-std::string LocalTime(const char* format) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, format, now.wYear, now.wMonth, now.wDay, now.wHour,
-                  now.wMinute, now.wSecond);
-    return stamp;
-}
 
 const wchar_t* const kLineEnd = L"\r\n";
 
@@ -136,13 +73,12 @@ std::wstring ValueLine(const StoredSetting& setting) {
 // has one view and no WOW6432Node.
 enum class FileView { kOnly, k32BitOn64, k64BitOn64 };
 
-FileView ViewOf(REGSAM view) {
+FileView ViewOf(RegistryView view) {
     BOOL wow64 = FALSE;
     const bool windows64 =
         sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
     if (!windows64) return FileView::kOnly;
-    if (view == KEY_WOW64_64KEY || (view == 0 && sizeof(void*) == 8)) return FileView::k64BitOn64;
-    return FileView::k32BitOn64;
+    return view.Is64() ? FileView::k64BitOn64 : FileView::k32BitOn64;
 }
 
 std::wstring KeyInFile(const std::string& keyPath, FileView view) {
@@ -190,47 +126,8 @@ bool NamesFolder(const std::wstring& name) {
 
 }  // namespace
 
-bool CanAppendToLog(const std::wstring& fileName) {
-    HANDLE file = OpenForAppending(fileName);
-    return file != INVALID_HANDLE_VALUE && CloseHandle(file);
-}
-
-std::string CannotAppendReason(const std::wstring& fileName) {
-    return "could not open the log " + ShownName(fileName) + " for appending";
-}
-
-bool AppendLogLine(const std::wstring& fileName, const std::string& utf8Text) {
-    const std::string line = LocalTime("%04u-%02u-%02u %02u:%02u:%02u ") +
-                             Utf8FromWide(ComputerName()) + " " + Utf8FromWide(UserName()) + " " +
-                             Utf8OnOneLine(utf8Text) + "\r\n";
-    HANDLE file = OpenForAppending(fileName);
-    return file != INVALID_HANDLE_VALUE && WriteAndClose(file, line, false);
-}
-
-std::string LogQuoted(const std::string& utf8) {
-    std::string quoted = "\"";
-    for (char c : utf8) {
-        if (c == '\\' || c == '"') quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
-bool NameSameFile(const std::wstring& first, const std::wstring& second) {
-    const std::wstring a = LongName(FullName(first));
-    const std::wstring b = LongName(FullName(second));
-    if (CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                             static_cast<int>(b.size()), TRUE) == CSTR_EQUAL) {
-        return true;
-    }
-    BY_HANDLE_FILE_INFORMATION one, other;
-    return FileId(a, &one) && FileId(b, &other) &&
-           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
-           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
-}
-
 std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std::wstring& fileName,
-                          REGSAM view) {
+                          RegistryView view) {
     const FileView fileView = ViewOf(view);
     std::wstring out = std::wstring(L"Windows Registry Editor Version 5.00") + kLineEnd +
                        ViewComment(fileName, fileView) + kLineEnd;
@@ -250,7 +147,7 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 }
 
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
-                     REGSAM view, std::wstring* written) {
+                     RegistryView view, std::wstring* written) {
     // A folder gets a dated file of its own, named for what it holds.
     const bool folder = NamesFolder(fileName);
     const wchar_t last = fileName.empty() ? L'\\' : fileName.back();
