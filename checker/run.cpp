@@ -129,7 +129,8 @@ bool MakeWrites(Run* run, int only, const AnsiText& suffix) {
         if (!ReadForWrites(run)) return false;
         writes = plan();
     }
-    if (writes.empty() || (run->Has(kWrites) && !BackUp(run))) return writes.empty();
+    if (writes.empty()) return true;
+    if (run->Has(kWrites) && !BackUp(run)) return false;
     for (size_t i = 0; i < writes.size(); ++i) {
         run->frontEnd.screen.Writing(writes[i], i == 0);
         if (!Write(run, writes[i])) return false;
