@@ -14,6 +14,9 @@ Where the files go:
   versioned module folder is named after the manifest's ModuleVersion, so a
   module of another version is refused here rather than installed unfindable.
 - Everything else goes to [ProgramFiles64Folder]Sorvane\\, keeping its folders.
+- The Application log's event source Sorvane is registered: its key names the
+  installed Sorvane.exe (Sorvane64.exe where no 32-bit exe is staged) as the
+  EventMessageFile, whose message table holds the events' texts.
 
 The package is a 64-bit one: only it reaches the native Program Files, where
 64-bit PowerShell (what fleet agents start) looks for modules; Sorvane.exe is
@@ -39,6 +42,13 @@ UPGRADE_CODE = "C785CE97-86AD-4D35-AF20-7B2ACBF75CD0"
 # The namespace of the component GUIDs, derived from installed paths.
 COMPONENT_NAMESPACE = uuid.UUID("1e3270cb-35a5-41cd-86d6-b6bb329b7bf1")
 MODULE_MANIFEST = "Sorvane.psd1"
+# The exe reports its events under this source. wixl takes no util:EventSource,
+# so the key is plain Registry rows: a full path (REG_SZ) and the three types
+# the exe reports (error, warning, information). Removing the product removes
+# the values and the key they leave empty.
+EVENT_SOURCE_KEY = r"SYSTEM\CurrentControlSet\Services\EventLog\Application\Sorvane"
+MESSAGE_FILES = ("Sorvane.exe", "Sorvane64.exe")  # the first one staged
+TYPES_SUPPORTED = 7
 # The largest major, minor and build a product version may have.
 VERSION_TOPS = (255, 255, 65535)
 
@@ -156,7 +166,12 @@ def wxs(stage, version, base):
         fail("%r is not a product version (major.minor.build, up to 255.255.65535)" % version)
     tops = {"INSTALLDIR": Folder("INSTALLDIR", "Sorvane"),
             "MODULEDIR": Folder("MODULEDIR", version)}
-    tree(placements(stage, version), tops)
+    placed = placements(stage, version)
+    tree(placed, tops)
+    top_files = [name for _, top, folders, name in placed if top == "INSTALLDIR" and not folders]
+    message_file = next((name for name in MESSAGE_FILES if name in top_files), None)
+    if message_file is None:
+        fail("%s holds neither %s" % (stage, " nor ".join(MESSAGE_FILES)))
     out = ['<?xml version="1.0" encoding="utf-8"?>',
            '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">',
            '  <Product Id="*" Name="Sorvane" Manufacturer="Sorvane" Language="1033"',
@@ -187,7 +202,18 @@ def wxs(stage, version, base):
         components.append("CSORVANEMODULE")
         write_folder(out, tops["MODULEDIR"], 14, components, base)
         out += ["            </Directory>", "          </Directory>", "        </Directory>"]
-    out += ["      </Directory>", "    </Directory>", '    <Feature Id="Complete" Level="1">']
+    out += ["      </Directory>",
+            '      <Component Id="CEVENTSOURCE" Guid="%s" Win64="yes">' %
+            str(uuid.uuid5(COMPONENT_NAMESPACE, "event source")).upper(),
+            '        <RegistryKey Root="HKLM" Key=%s>' % quoteattr(EVENT_SOURCE_KEY),
+            '          <RegistryValue Name="EventMessageFile" Type="string" Value="[INSTALLDIR]%s"'
+            ' KeyPath="yes"/>' % message_file,
+            '          <RegistryValue Name="TypesSupported" Type="integer" Value="%d"/>' %
+            TYPES_SUPPORTED,
+            "        </RegistryKey>",
+            "      </Component>",
+            "    </Directory>", '    <Feature Id="Complete" Level="1">']
+    components.append("CEVENTSOURCE")
     out += ['      <ComponentRef Id="%s"/>' % c for c in components]
     out += ["    </Feature>", "  </Product>", "</Wix>", ""]
     return "\n".join(out)

@@ -21,6 +21,7 @@ from texts import COMPLIANT
 
 SIGNER, PASSWORD = "Sorvane Test Signer", "correct horse 7"
 MODULES = os.path.join("PowerShell", "Modules", "Sorvane")
+EVENT_SOURCE = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Sorvane"
 # The packages made, by name: the build's version, another build of it (the same files but the
 # guide, as a rebuild or a re-signing gives), and the version above it.
 BUILDS = ("first", "rebuilt", "second")
@@ -245,6 +246,18 @@ class MsiUnderWine(ToolTestCase):
         else:
             for folder in ("Sorvane", "WindowsPowerShell/Modules/Sorvane"):
                 self.assertFalse(os.path.exists(os.path.join(self.program_files, folder)), step)
+        # The event source, while installed: the installed 32-bit exe (the 64-bit one where it alone
+        # is packed) is the message file.
+        code, out = self.prefix.reg("query", EVENT_SOURCE, "/reg:64")
+        if build:
+            exe = next(name for name in ("Sorvane.exe", "Sorvane64.exe")
+                       if os.path.isfile(os.path.join(trees[build], name)))
+            self.assertEqual((0, [("EventMessageFile", "REG_SZ", r"C:\Program Files\Sorvane" + "\\" + exe),
+                                  ("TypesSupported", "REG_DWORD", "0x7")]),
+                             (code, re.findall(r"^ +(\S+) +(REG_\w+) +(.*?)\s*$", out.decode("latin-1"), re.M)),
+                             step)
+        else:
+            self.assertEqual(1, code, "%s: the event source is left: %r" % (step, out))
         _, out = self.prefix.reg("query", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall",
                                  "/s", "/reg:64")
         self.assertEqual([version] if build else [],
