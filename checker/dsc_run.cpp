@@ -35,7 +35,15 @@ int Fail(const Failure& failure) {
     return failure.id == ReasonId::kAnotherCopyRunning ? kDscAnotherCopy : kDscFailed;
 }
 
-int Refuse(const Utf8Text& reason) { return Fail({ReasonId::kUsageError, reason}); }
+// A set that may write reports its events as a repair does, a refused one its
+// failure; a problem doing so is a warning in the engine's log, never a failure.
+void ReportSetEvents(const RunContext& parsed, RegistryView view, const std::wstring& logFile,
+                     RunRecord* run) {
+    if (parsed.dscOperation != DscOperation::kSet || parsed.whatIf) return;
+    if (run->verdict.resultLine.empty()) Judge(DscPolicies(DscOperation::kSet, false, false), run);
+    const Utf8Text problem = ReportRunEvents(*run, "dsc set", view, logFile, parsed.eventLog);
+    if (!problem.empty()) Log(DscLogLine("warn", kEventLogPrefix + problem));
+}
 
 // To its end. A console (or NUL) is never read: the engine hands a get for no
 // properties its own standard input, and nobody is there to type.
@@ -70,17 +78,29 @@ unsigned DscPolicies(DscOperation operation, bool whatIf, bool suffixGiven) {
 }
 
 int RunDsc(const RunContext& parsed) {
-    if (!parsed.usageError.empty()) return Refuse(parsed.usageError);
+    // A set refused before its run is a set that failed: it reports so, and logs nothing.
+    RegistryView view = parsed.view;  // the desired state's, once it is read
+    const auto fail = [&](const Failure& failure) {
+        RunRecord refused;
+        refused.failure = failure;
+        ReportSetEvents(parsed, view, L"", &refused);
+        return Fail(failure);
+    };
+    const auto refuse = [&](const Utf8Text& reason) {
+        return fail({ReasonId::kUsageError, reason});
+    };
+    if (!parsed.usageError.empty()) return refuse(parsed.usageError);
     const DscOperation operation = parsed.dscOperation;
     std::string input;
     std::string refusal;
-    if (!ReadDesiredState(&input, &refusal)) return Refuse(refusal);
+    if (!ReadDesiredState(&input, &refusal)) return refuse(refusal);
     // Only a get comes without properties; a test or a set must say what is desired.
     DesiredState desired;
     if (input.empty() && operation != DscOperation::kGet) {
-        return Refuse("the desired state must be one JSON object on standard input");
+        return refuse("the desired state must be one JSON object on standard input");
     }
-    if (!ParseDesiredState(input, &desired, &refusal)) return Refuse(refusal);
+    if (!ParseDesiredState(input, &desired, &refusal)) return refuse(refusal);
+    view = desired.view;
 
     Screen silent;
     RunRequest request{silent, {desired.view, KEY_READ, parsed.processIsElevated}};
@@ -96,15 +116,16 @@ int RunDsc(const RunContext& parsed) {
     }
     if (!request.backupFile.empty() && !request.logFile.empty() &&
         NameSameFile(request.backupFile, request.logFile)) {
-        return Refuse("\"backupPath\" and \"logPath\" name the same file");
+        return refuse("\"backupPath\" and \"logPath\" name the same file");
     }
-    if (!TakeSingleCopyLock()) return Fail({ReasonId::kAnotherCopyRunning, kAnotherCopyRunning});
+    if (!TakeSingleCopyLock()) return fail({ReasonId::kAnotherCopyRunning, kAnotherCopyRunning});
     if (!request.logFile.empty() && !CanAppendToLog(request.logFile)) {
-        return Fail({ReasonId::kLogNotWritten, CannotAppendReason(request.logFile)});
+        return fail({ReasonId::kLogNotWritten, CannotAppendReason(request.logFile)});
     }
 
     RunRecord run;
     CheckAndRepair(request, &run);
+    ReportSetEvents(parsed, view, request.logFile, &run);
     if (run.Failed()) return Fail(run.failure);
     if (!run.backupFile.empty()) {
         Log(DscLogLine("info",

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "audit_log.h"
 #include "host.h"
 #include "run_record.h"
 #include "shown_text.h"
@@ -23,14 +24,6 @@ struct Event {
 // other channel, so no insert can break a line of the message.
 std::wstring Insert(const Utf8Text& text) { return WideFromUtf8(Utf8OnOneLine(text)); }
 
-// The write the registry refused: the run ends on it, not done, with a failure.
-bool Refused(const RunRecord& run, const WriteRecord& write) {
-    const SettingPlace& place = kSettings[write.setting];
-    const std::string refusal =
-        std::string("could not write ") + place.keyPath + " = " + place.valueName;
-    return !write.done && run.failure.compare(0, refusal.size(), refusal) == 0;
-}
-
 // In the order the run made them: the backup, the writes, the result.
 std::vector<Event> RunEvents(const RunRecord& run, const char* mode, RegistryView view) {
     const std::wstring shownView = WideFromUtf8(view.Bits() + std::string("-bit"));
@@ -44,17 +37,18 @@ std::vector<Event> RunEvents(const RunRecord& run, const char* mode, RegistryVie
     }
     bool wrote = false;
     for (const WriteRecord& write : run.writes) {
-        const bool refused = Refused(run, write);
-        if (!write.done && !refused) continue;  // planned, never tried
+        if (!write.done && !write.refused) continue;  // planned, never tried
         wrote = true;
         const SettingPlace& place = kSettings[write.setting];
-        events.push_back({refused ? WORD(EVENTLOG_ERROR_TYPE) : WORD(EVENTLOG_INFORMATION_TYPE),
-                          refused ? SORVANE_EVENT_WRITE_REFUSED : SORVANE_EVENT_WRITE_MADE,
-                          {Insert(place.keyPath), Insert(place.valueName), Insert(write.oldText),
-                           Insert(write.newText), shownView, shownMode, user}});
+        events.push_back(
+            {write.refused ? WORD(EVENTLOG_ERROR_TYPE) : WORD(EVENTLOG_INFORMATION_TYPE),
+             write.refused ? SORVANE_EVENT_WRITE_REFUSED : SORVANE_EVENT_WRITE_MADE,
+             {Insert(place.keyPath), Insert(place.valueName), Insert(write.oldText),
+              Insert(write.newText), shownView, shownMode, user}});
     }
     const Outcome outcome = run.verdict.outcome;
     if (!wrote && run.backupFile.empty() && outcome != Outcome::kFailed) return events;
+    const char* reasonId = run.Failed() ? ReasonIdName(run.failure.id) : kNoReason;
     const struct {
         WORD type;
         DWORD id;
@@ -65,17 +59,14 @@ std::vector<Event> RunEvents(const RunRecord& run, const char* mode, RegistryVie
     events.push_back(
         {result.type,
          result.id,
-         {Insert(run.verdict.resultLine), Insert(kNoReason), shownView, shownMode, user}});
+         {Insert(run.verdict.resultLine), Insert(reasonId), shownView, shownMode, user}});
     return events;
 }
 
 std::string Number(DWORD value) { return std::to_string(static_cast<unsigned long>(value)); }
 
-}  // namespace
-
-Utf8Text ReportRunEvents(const RunRecord& run, const char* mode, RegistryView view,
-                         const EventLogCalls& calls) {
-    const std::vector<Event> events = RunEvents(run, mode, view);
+// The problem, empty when none.
+Utf8Text Report(const std::vector<Event>& events, const EventLogCalls& calls) {
     if (events.empty()) return Utf8Text();
     const HANDLE log = calls.registerSource(nullptr, kEventSource);
     if (log == nullptr) {
@@ -97,4 +88,13 @@ Utf8Text ReportRunEvents(const RunRecord& run, const char* mode, RegistryView vi
     if (lost == 0) return Utf8Text();
     return "the Application event log refused " + std::to_string(lost) + " of this run's " +
            std::to_string(events.size()) + " events (error " + Number(firstError) + ")";
+}
+
+}  // namespace
+
+Utf8Text ReportRunEvents(const RunRecord& run, const char* mode, RegistryView view,
+                         const std::wstring& logFile, const EventLogCalls& calls) {
+    const Utf8Text problem = Report(RunEvents(run, mode, view), calls);
+    if (!problem.empty() && !logFile.empty()) AppendLogLine(logFile, kEventLogPrefix + problem);
+    return problem;
 }

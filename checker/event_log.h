@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "registry_view.h"
 #include "text_encoding.h"
 
@@ -27,10 +29,11 @@ struct EventLogCalls {
     BOOL(WINAPI* deregister)(HANDLE) = DeregisterEventSource;
 };
 
-// The events of `run`, made in `mode` ("repair", "dialogue", "dsc set": a front
-// end calls it only for the runs that may write) in `view`. Returns what kept
-// them from the log, in one sentence, empty when the log took them all (or
-// there were none): the run's verdict, exit code and RESULT line stand either
-// way, and the front end tells the problem once.
+// Reports the events of `run`, judged, made in `mode` ("repair", "dialogue",
+// "dsc set": a front end calls it only for the runs that may write, refused
+// ones too) in `view`. Returns what kept them from the event log, in one
+// sentence, empty when it took them all (or there were none), and appends it
+// to `logFile` unless that is empty: the run's verdict, exit code and RESULT
+// line stand either way, and the front end tells the problem once.
 Utf8Text ReportRunEvents(const RunRecord& run, const char* mode, RegistryView view,
-                         const EventLogCalls& calls = EventLogCalls());
+                         const std::wstring& logFile, const EventLogCalls& calls);

@@ -57,12 +57,19 @@ int RunFleet(const RunContext& context, const Failure& notStarted) {
         run.failure = notStarted;
         Judge(request.policies, &run);
     }
+    // A repair reports its events, a refused one its failure (and logs nothing).
+    if ((request.policies & kWrites) != 0) {
+        const bool started = notStarted.id == ReasonId::kNone;
+        run.eventLogProblem = ReportRunEvents(run, "repair", context.view,
+                                              started ? request.logFile : L"", context.eventLog);
+    }
     if (context.json) {
         PrintLine(JsonReport(run, Mode(context), context.view));
     } else {
         if (context.whatIf && !context.logFile.empty()) {
             PrintLine(ScreenText(kWhatIfLogUnwritten + ScreenName(context.logFile)));
         }
+        if (!run.eventLogProblem.empty()) PrintLine(kEventLogPrefix + run.eventLogProblem);
         PrintLine(ScreenText(run.verdict.resultLine));
     }
     return run.verdict.exitCode;

@@ -164,6 +164,9 @@ int RunInteractive(const RunContext& context) {
     RunRecord run;
     CheckAndRepair(request, &run);
     VerboseMode = false;  // the store's progress lines are the dialogue's alone
+    const Utf8Text events =
+        ReportRunEvents(run, "dialogue", context.view, context.logFile, context.eventLog);
+    if (!events.empty()) PrintLine(kEventLogPrefix + events);
     return run.verdict.exitCode;
 }
 

@@ -66,5 +66,6 @@ std::string JsonReport(const RunRecord& run, const Json& mode, RegistryView view
     const char* reasonId = ReasonIdName(run.failure.id);
     document["reasonId"] = reasonId != nullptr ? Json(reasonId) : Json();
     document["exitCode"] = run.verdict.exitCode;
+    document["eventLogProblem"] = run.eventLogProblem.empty() ? Json() : Json(run.eventLogProblem);
     return JsonLine(document);
 }

@@ -30,5 +30,11 @@ int main() {
     if (context.mode != RunMode::kInteractive || context.json) return RunFleet(context, refusal);
     if (refusal.id == ReasonId::kNone) return RunInteractive(context);
     PrintLine(line);
+    RunRecord refused;  // a dialogue that failed: it reports so, and logs nothing
+    refused.failure = refusal;
+    Judge(DialoguePolicies(context), &refused);
+    const Utf8Text events =
+        ReportRunEvents(refused, "dialogue", context.view, L"", context.eventLog);
+    if (!events.empty()) PrintLine(kEventLogPrefix + events);
     return 1;
 }

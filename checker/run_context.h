@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "event_log.h"
 #include "host.h"
 #include "registry_view.h"
 #include "text_encoding.h"
@@ -25,4 +26,5 @@ struct RunContext {
     std::wstring logFile;                               // as typed; empty: none
     Utf8Text usageError;                                // the first, in one short sentence
     bool (*processIsElevated)() = QueryTokenElevation;  // tests put their own answer here
+    EventLogCalls eventLog;                             // and their own event log here
 };

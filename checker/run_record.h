@@ -65,6 +65,9 @@ struct RunRecord {
     Failure failure;
     std::wstring backupFile;  // the backup written, once it is
     Verdict verdict;          // once the run has ended
+    // What kept its events from the Application log (event_log.h), once they are
+    // reported; empty when none. It changes neither the verdict nor the exit code.
+    Utf8Text eventLogProblem;
 
     bool Failed() const { return failure.id != ReasonId::kNone; }
 };
