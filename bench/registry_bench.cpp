@@ -122,6 +122,7 @@ struct StartupCase {
     Sink sink;
     const char* expected;  // the tool's whole output to a pipe
     const char* target;
+    bool mends = false;  // Enable Login Auth is "no" (set untimed) before each run of the tool
 };
 
 // Interleaved pairs, the order swapped every pair so drift in the machine's
@@ -133,6 +134,11 @@ int TimePairs(const char* tool, const char* bare, int pairs, const StartupCase& 
         TimedRun t, b;
         for (int turn = 0; turn < 2; ++turn) {
             if ((turn == 0) == (pair % 2 == 0)) {
+                if (c.mends &&
+                    !SetText(HKEY_LOCAL_MACHINE, kServerSub, "Enable Login Auth", "no")) {
+                    std::printf("could not break Enable Login Auth for the next run\n");
+                    return 1;
+                }
                 t = TimeProcess(tool, c.arguments, c.sink);
             } else {
                 b = TimeProcess(bare, "", c.sink);
@@ -177,6 +183,15 @@ int Startup(const char* tool, const char* bare, int pairs) {
          "Check OK - Enable Login Auth = Yes\r\nCheck OK - Enable CR Auth = Yes\r\n"
          "Check OK - LdapSuffix = DNSuffix = dc=brimsek,dc=com\r\nRESULT: compliant\r\n",
          "<= 1.05"},
+        // A write: the values read again before it and back after it, its
+        // events (the write and the result) reported to the Application log.
+        {"/repair, one value to write, output to a pipe", " /repair", Sink::Pipe,
+         "CORRECTION NEEDED - HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV = Enable "
+         "Login Auth is currently = no\r\nSHOULD BE - Yes\r\nCheck OK - Enable CR Auth = Yes\r\n"
+         "Check OK - LdapSuffix = DNSuffix = dc=brimsek,dc=com\r\n"
+         "WRITING HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV = Enable Login Auth = "
+         "Yes\r\nRESULT: compliant, 1 changes made\r\n",
+         "", true},
     };
     for (const StartupCase& c : cases) {
         if (TimePairs(tool, bare, pairs, c) != 0) return 1;
