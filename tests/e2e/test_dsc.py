@@ -94,7 +94,7 @@ class DscTestCase(ToolTestCase):
         printed = [json.loads(line) for line in text.split("\r\n")[:-1]]
         if code != 0:
             self.assertEqual([], printed)
-            self.assertEqual(["error"], [key for line in err for key in line], err)
+            self.assertEqual(["error", "reasonId"], [key for line in err for key in line], err)
             return code, printed, err
         self.assertEqual(1 if operation == "get" else 2, len(printed), printed)
         jsonschema.Draft202012Validator(schema).validate(printed[0])
@@ -209,22 +209,25 @@ class Failures(DscTestCase):
                   '"backupPath" and "logPath" name the same file')]
         for stdin, reason in cases:
             with self.subTest(stdin=stdin), self.assertNothingWritten():
-                self.assertEqual((2, [], [{"error": reason}]), self.dsc("set", stdin=stdin))
+                self.assertEqual((2, [], [{"error": reason, "reasonId": "usageError"}]),
+                                 self.dsc("set", stdin=stdin))
 
     def test_failures_exit_1_and_3_which_with_0_and_2_are_all_the_manifest_lists(self):
         seed(None, GOOD_CLIENT)
         for operation in ("get", "test", "set"):
             with self.assertNothingWritten():
-                self.assertEqual((1, [], [{"error": READ_FAILED}]),
+                self.assertEqual((1, [], [{"error": READ_FAILED, "reasonId": "keysUnreadable"}]),
                                  self.dsc(operation, {"suffix": "dc=x"}))
         seed()
         if harness.BITS == 64:  # only 64-bit Windows has a second view to point to
             self.assertEqual([{"error": READ_FAILED + '; the keys are in the 32-bit registry '
-                               'view ("view": "32")'}], self.dsc("get", {"view": "64"})[2])
+                               'view ("view": "32")', "reasonId": "keysUnreadable"}],
+                             self.dsc("get", {"view": "64"})[2])
         first = Session()
         first.expect(INFO_QUESTION)
         try:
-            self.assertEqual((3, [], [{"error": ANOTHER_COPY_REASON}]), self.dsc("test", {}))
+            self.assertEqual((3, [], [{"error": ANOTHER_COPY_REASON,
+                                        "reasonId": "anotherCopyRunning"}]), self.dsc("test", {}))
         finally:
             first.send("n\n")
             first.finish()
