@@ -146,6 +146,22 @@ class Operations(DscTestCase):
         seed()
         self.assertEqual([NOT_THE_SUFFIX_GIVEN], self.dsc("test", {"suffix": "dc=x"})[1][0]["problems"])
 
+    def test_what_get_prints_test_and_set_take_back(self):
+        # A blank after the comma is common in LDAP names; both values empty
+        # is a state too. A configuration exported from such a server holds.
+        for suffix in ("dc=example, dc=com", ""):
+            seed({**GOOD_SERVER, LDAP_SUFFIX: suffix}, {DN_SUFFIX: suffix})
+            with self.subTest(suffix=suffix), self.assertNothingWritten():
+                state = self.dsc("get")[1][0]
+                self.assertEqual(suffix, state["suffix"])
+                self.assertEqual((0, []), self.dsc("test", state)[::2])
+                self.assertEqual([], self.dsc("set", state)[1][1])
+        # A suffix the tool would never write is refused where a set must write it.
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        with self.assertNothingWritten():
+            self.assertEqual((2, [], [{"error": '"suffix" is empty', "reasonId": "usageError"}]),
+                             self.dsc("set", {"suffix": ""}))
+
     def test_set_writes_what_differs_what_if_nothing_and_again_nothing(self):
         seed({**MISMATCHED_SERVER, LOGIN_AUTH: "no"}, GOOD_CLIENT)
         desired = {"suffix": "dc=brimsek,dc=com"}

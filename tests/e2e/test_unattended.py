@@ -11,8 +11,8 @@ from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MIS
                      Session,
                      ToolTestCase, probe, read_only, run_tool, seed, tool_lines, values,
                      windows_path, wine_reg)
-from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_SAVED, BACKUP_UPDATED, CHECK_OK,
-                   CLIENT,
+from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_SAVED,
+                   BACKUP_UPDATED, CHECK_OK, CLIENT,
                    COMPLIANT, COMPLIANT_AFTER, COULD_NOT_OPEN, CR_AUTH, CURRENTLY, DN_SUFFIX,
                    FAILED, GIVE_SUFFIX, INFO_QUESTION, LDAP_SUFFIX, LOGIN_AUTH, NOT_COMPLIANT,
                    NOT_YES, OPEN_PROGRESS, READ_FAILED, SERVER, SUFFIXES_APART, SUFFIXES_DIFFER,
@@ -90,6 +90,14 @@ class Check(ToolTestCase):
         seed({**GOOD_SERVER, LDAP_SUFFIX: b"dc=x\x9d0;t\x07\x8f2J\0"}, GOOD_CLIENT)
         self.assertIn(CURRENTLY % (SERVER, LDAP_SUFFIX, "dc=x<9D>0;t<07><8F>2J"),
                       tool_lines("/check")[1])
+        # And the line separators that editors and log viewers break lines at.
+        log = os.path.join(self.scratch_folder(), "separators.log")
+        wine_reg("add", SERVER, "/v", LDAP_SUFFIX, "/d", "dc=x\u2028RESULT: compliant\u2029", "/f")
+        self.assertEqual(0, tool_lines("/repair", "/suffix:dc=y", "/log:" + windows_path(log))[0])
+        with open(log, encoding="utf-8") as f:
+            logged = f.read()
+        self.assertIn('"dc=x<2028>RESULT: compliant<2029>" -> "dc=y"', logged)
+        self.assertEqual(3, len(logged.splitlines()), logged)
 
     def test_a_missing_key_fails_without_a_notice(self):
         seed(None, GOOD_CLIENT)
@@ -247,6 +255,17 @@ class Repair(ToolTestCase):
             with open(self.path(log), encoding="utf-8") as f:
                 # the backup's name, two writes and the RESULT line
                 self.assertEqual(4, len(f.read().splitlines()), env)
+        # A backup dated into a long folder is named whole, on the screen and
+        # in the log: the name is what tells two runs' backups apart.
+        folder, log = self.path("f" * 150), self.path("long.log")
+        os.mkdir(folder)
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        code, lines = tool_lines("/repair", "/backup:" + windows_path(folder),
+                                 "/log:" + windows_path(log))
+        saved = [line[len(BACKUP_SAVED % ""):] for line in lines if line.startswith("BACKUP")]
+        self.assertEqual([windows_path(os.path.join(folder, os.listdir(folder)[0]))], saved)
+        with open(log, encoding="utf-8") as f:
+            self.assertIn(BACKUP_SAVED % saved[0], f.read())
 
     def test_backup_and_log_hold_what_the_writes_replaced(self):
         # While the operator types the value, someone changes DNSuffix: the
@@ -290,6 +309,9 @@ class Repair(ToolTestCase):
         # The interactive tool ends there too, as at a backup it cannot write, and says so once.
         self.assertEqual(1, out.count(screen("ERROR - could not write the log " + windows_path(full))),
                          out)
+        # No write is shown that the log did not take first.
+        self.assertFalse([line for line in lines if line.startswith(WRITING)], lines)
+        self.assertNotIn(b"WRITING", out)
 
     def test_a_backup_that_cannot_be_written_stops_every_write(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
