@@ -15,6 +15,7 @@ from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_S
                    BACKUP_UPDATED, CHECK_OK, CLIENT,
                    COMPLIANT, COMPLIANT_AFTER, COULD_NOT_OPEN, CR_AUTH, CURRENTLY, DN_SUFFIX,
                    FAILED, GIVE_SUFFIX, INFO_QUESTION, LDAP_SUFFIX, LOGIN_AUTH, NOT_COMPLIANT,
+                   QUIT_NOTICE,
                    NOT_YES, OPEN_PROGRESS, READ_FAILED, SERVER, SUFFIXES_APART, SUFFIXES_DIFFER,
                    SUFFIXES_OK, VALUES, WHATIF, WHATIF_NO_LOG, WRITE_FAILED, WRITING, screen)
 
@@ -296,6 +297,22 @@ class Repair(ToolTestCase):
                 restored = values()
                 self.assertEqual(b"dc=changed-by-admin\0", restored[DN_SUFFIX][1])
                 self.assertEqual(server[LOGIN_AUTH].encode() + b"\0", restored[LOGIN_AUTH][1])
+        # A value gone meanwhile stops the suffix's writes, and the screen names
+        # what Rule One wrote before the question: nothing reads as unchanged.
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        session = Session(args=["/log:" + windows_path(self.path("gone.log"))])
+        session.expect(INFO_QUESTION)
+        session.send("n\n")
+        session.expect(">>")
+        self.assertEqual(0, wine_reg("delete", SERVER, "/v", CR_AUTH, "/f")[0])
+        session.send("dc=x\ny\n")
+        session.expect(screen(QUIT_NOTICE))
+        session.send("q\n")
+        out = session.finish()
+        self.assertIn(screen("ERROR - " + READ_FAILED + ALREADY_WRITTEN + LOGIN_AUTH + ", " +
+                             CR_AUTH, ""), out)
+        self.assertEqual((b"dc=old,dc=com\0", b"dc=new,dc=com\0"),
+                         (values()[LDAP_SUFFIX][1], values()[DN_SUFFIX][1]))
 
     def test_a_log_that_fails_after_opening_stops_the_writes(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
