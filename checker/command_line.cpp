@@ -165,7 +165,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     if (seen[kCheck] && seen[kRepair]) {
         SetError(&context, "/check and /repair cannot be used together.");
     } else if (anyOther && modeGiven) {
-        SetError(&context, "Unknown argument \"" + ScreenName(firstOther) + "\".");
+        SetError(&context, "Unknown argument \"" + ScreenName(firstOther, 100) + "\".");
     }
     if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
     if (seen[kWhatIf] && !seen[kRepair] && !seen[kDsc]) {

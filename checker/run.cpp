@@ -143,7 +143,10 @@ bool Write(Run* run, const PlannedWrite& write, bool firstOfCheck) {
     const SettingValue& old = record.values[write.setting];
     record.writes.push_back({write.setting, Utf8FromStored(old.type, old.stored),
                              Utf8FromAnsi(write.text), false, false});
-    if (!run->Has(kWrites)) return true;
+    if (!run->Has(kWrites)) {
+        request.screen.Writing(write, firstOfCheck);  // as it would be made
+        return true;
+    }
     const SettingPlace& place = kSettings[write.setting];
     // Logged before it is made: a write the log cannot tell of is not made,
     // and not shown as made.

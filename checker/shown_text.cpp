@@ -6,7 +6,6 @@ namespace {
 
 const char kShortened[] = "...";
 const size_t kLongestShown = 100;
-const size_t kLongestScreenName = 260;
 
 bool IsControl(wchar_t c) {
     return (c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
@@ -78,9 +77,9 @@ Utf8Text ShownName(const std::wstring& name) {
     return Utf8FromWide(WideOnOneLine(shown));
 }
 
-Utf8Text ScreenName(const std::wstring& name) {
-    if (name.size() <= kLongestScreenName) return ShownName(name);
-    size_t end = kLongestScreenName;
+Utf8Text ScreenName(const std::wstring& name, size_t longest) {
+    if (name.size() <= longest) return ShownName(name);
+    size_t end = longest;
     // The two halves of a character beyond the first plane stay together.
     if (IS_LOW_SURROGATE(name[end])) --end;
     return ShownName(name.substr(0, end)) + kShortened;

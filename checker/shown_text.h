@@ -26,9 +26,9 @@ std::string Joined(const std::vector<std::string>& parts, const char* separator)
 // A file or other name on one line, whole: the log, the documents and the DSC
 // resource name the file a run wrote as it is.
 Utf8Text ShownName(const std::wstring& name);
-// Cut after 260 characters (MAX_PATH), for a text output's line and the
-// reasons it shares with the document: the text output stays under 2,048.
-Utf8Text ScreenName(const std::wstring& name);
+// Cut after 260 characters (MAX_PATH) or `longest`, for a text output's line
+// and the reasons it shares with the document: the text output stays under 2,048.
+Utf8Text ScreenName(const std::wstring& name, size_t longest = 260);
 
 // On one line, so a value cannot forge a "RESULT:" line above the real one; a
 // REG_DWORD as the number it holds, as the log and the document give it.
