@@ -10,13 +10,15 @@
 # test's PowerShell) is gone, so no sshd outlives the test. Exits 77, saying why, where
 # openssh-server is not installed. Runs as root (then /run/sshd, the folder root's sshd
 # requires, is made) and as any other user (sshd then logs in only that user).
+# --probe: exits 77, saying why, where it could not run, else 0.
 set -eu
-dir=$1 pwsh=$2 watched=$3
 sshd=/usr/sbin/sshd  # re-executed for each connection, so named by its full path
-if [ ! -x "$sshd" ] || ! command -v ssh-keygen >/dev/null 2>&1; then
+if [ ! -x "$sshd" ] || ! command -v ssh-keygen >/dev/null 2>&1 || ! command -v ssh >/dev/null 2>&1; then
     echo "skipped: openssh-server is not installed; as root, tools/install.sh installs it"
     exit 77
 fi
+[ "$1" != --probe ] || exit 0
+dir=$1 pwsh=$2 watched=$3
 mkdir -p "$dir"
 rm -f "$dir/port" "$dir/host_key" "$dir/client_key"
 ssh-keygen -q -t ed25519 -N '' -C sorvane-test-host -f "$dir/host_key"

@@ -61,14 +61,21 @@ function Invoke-SorvaneTool {
         # Invoke-Command's own errors would reach $Error but not the
         # caller's -ErrorVariable: each is told again as the command's own.
         $outputs = @(Invoke-Command @call -ErrorAction SilentlyContinue -ErrorVariable unreached)
+        # The target is the computer's name, or the session that failed.
         foreach ($failure in $unreached) {
             $computer = $failure.CategoryInfo.TargetName
-            if ($failure.TargetObject -is [string]) { $computer = $failure.TargetObject }
-            if ($failure.PSObject.Properties['OriginInfo'] -and $failure.OriginInfo) {
-                $computer = $failure.OriginInfo.PSComputerName
+            $target = $failure.TargetObject
+            if ($target -is [System.Management.Automation.Runspaces.PSSession]) {
+                $computer = $target.ComputerName
+            } else {
+                if ($target -is [string]) { $computer = $target }
+                if ($failure.PSObject.Properties['OriginInfo'] -and $failure.OriginInfo) {
+                    $computer = $failure.OriginInfo.PSComputerName
+                }
+                $target = $computer
             }
             $Cmdlet.WriteError((New-SorvaneError "${computer}: $($failure.Exception.Message)" computerUnreachable `
-                        $computer $failure.Exception))
+                        $target $failure.Exception))
         }
     } else {
         $outputs = @(& $script:SorvaneRunTool $ExePath $Arguments $PSScriptRoot)
