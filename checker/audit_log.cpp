@@ -19,7 +19,7 @@ bool CanAppendToLog(const std::wstring& fileName) {
 }
 
 Utf8Text CannotAppendReason(const std::wstring& fileName) {
-    return "could not open the log " + ShownName(fileName) + " for appending";
+    return "could not open the log " + ScreenName(fileName) + " for appending";
 }
 
 bool AppendLogLine(const std::wstring& fileName, const Utf8Text& text) {
@@ -28,13 +28,4 @@ bool AppendLogLine(const std::wstring& fileName, const Utf8Text& text) {
                              Utf8OnOneLine(text) + "\r\n";
     HANDLE file = OpenForAppending(fileName);
     return file != INVALID_HANDLE_VALUE && WriteAndClose(file, line, false);
-}
-
-Utf8Text LogQuoted(const Utf8Text& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
 }

@@ -12,8 +12,3 @@ Utf8Text CannotAppendReason(const std::wstring& fileName);  // when it cannot
 
 // In one WriteFile, appending only: servers logging to one share never interleave.
 bool AppendLogLine(const std::wstring& fileName, const Utf8Text& text);
-
-// A value as the log quotes it: a quote or a backslash in it is escaped with a
-// backslash (and a control character as <0D>), so no value can close the quotes
-// and forge the rest of a line.
-Utf8Text LogQuoted(const Utf8Text& text);

@@ -28,7 +28,7 @@ const char* const kUsage[] = {
     "  /check          check the four LDAP values against the rules; no writes",
     "  /repair         correct what the rules require, then check as /check",
     "  /suffix:VALUE   with /repair: the value Rule Two writes to LdapSuffix and",
-    "                  DNSuffix",
+    "                  DNSuffix; quote one with blanks: /suffix:\"dc=a, dc=b\"",
     "  /whatif         with /repair: show what would be written; write nothing",
     "  /backup:FILE    first save the four values to FILE, or beside it when it",
     "                  exists, or dated into FILE when it is a folder (restore",
@@ -48,10 +48,12 @@ const char* const kUsage[] = {
     "",
     "Exit codes: 0 compliant (for /repair: after the run), 2 not compliant,",
     "            1 failed (usage error, or a value could not be read or written)",
+    "A failed run's reasonId (/json, DSC): usageError, anotherCopyRunning,",
+    "  keysUnreadable, notWritable, backupNotWritten, logNotWritten",
     "",
     "Fleet scripts (ConfigMgr, Intune, PowerShell remoting, Ansible) and the",
     "PowerShell module Sorvane ship in the fleet and PowerShell folders of the",
-    "release; README and GUIDE.txt tell how to use them.",
+    "release; GUIDE.txt tells how to use them.",
 };
 
 // Matched in ASCII only: the locale-aware routines need user32.
@@ -163,7 +165,7 @@ RunContext ParseCommandLine(const std::vector<std::wstring>& arguments) {
     if (seen[kCheck] && seen[kRepair]) {
         SetError(&context, "/check and /repair cannot be used together.");
     } else if (anyOther && modeGiven) {
-        SetError(&context, "Unknown argument \"" + ShownName(firstOther) + "\".");
+        SetError(&context, "Unknown argument \"" + ScreenName(firstOther, 100) + "\".");
     }
     if (seen[kSuffix] && !seen[kRepair]) SetError(&context, "/suffix works only with /repair.");
     if (seen[kWhatIf] && !seen[kRepair] && !seen[kDsc]) {

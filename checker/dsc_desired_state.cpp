@@ -11,8 +11,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
-
 // Null for a value the tool would not write through this property; an empty
 // file name or one cut by a NUL would name another file than the one given.
 const char* FileNameRefusal(const Json& value) {
@@ -35,16 +33,17 @@ bool TakeMember(const std::string& name, const Json& value, DesiredState* desire
         *refusal = Quoted(name) + " must be \"32\" or \"64\"";
     } else if (name == kDscSuffix) {
         if (value.is_null()) return true;  // as a get prints it where the suffixes differ
-        if (!value.is_string()) {
-            *refusal = Quoted(name) + " must be a text or null";
-        } else if (value.get_ref<const std::string&>().empty()) {
-            *refusal = Quoted(name) + " is empty: leave it out to only report Rule Two";
-        } else {
-            const std::wstring typed = WideFromUtf8(value.get<std::string>());
-            const Refusal* reason = TypedValueRefusal(typed, &desired->suffix);
-            if (reason == nullptr) return true;
-            *refusal = Quoted(name) + " " + reason->reason;
+        if (value.is_string()) {
+            desired->suffixGiven = true;
+            desired->suffix = WideFromUtf8(value.get<std::string>());
+            const Refusal* reason = TypedValueRefusal(desired->suffix, &desired->suffixText);
+            if (reason != nullptr) {
+                desired->suffixText.clear();
+                desired->suffixRefusal = Quoted(name) + " " + reason->reason;
+            }
+            return true;
         }
+        *refusal = Quoted(name) + " must be a text or null";
     } else if (name == kDscBackupPath || name == kDscLogPath) {
         const char* reason = FileNameRefusal(value);
         if (reason == nullptr) {

@@ -19,14 +19,18 @@ inline constexpr const char* kDscValueNames[] = {"enableLoginAuth", "enableCRAut
                                                  "dnSuffix"};  // in catalogue order
 
 struct DesiredState {
-    RegistryView view;        // the 32-bit one unless named
-    AnsiText suffix;          // as Rule Two would write it; empty: none given
-    std::wstring backupPath;  // empty: none
-    std::wstring logPath;     // empty: none
+    RegistryView view;         // the 32-bit one unless named
+    bool suffixGiven = false;  // null, as a get prints suffixes that differ, is none
+    std::wstring suffix;       // as both values must hold it
+    AnsiText suffixText;       // as Rule Two would write it; empty where it never would
+    Utf8Text suffixRefusal;    // why it never would; a set refuses it where it must write
+    std::wstring backupPath;   // empty: none
+    std::wstring logPath;      // empty: none
 };
 
 // `utf8` empty: every default (a get the engine has no properties for). The
-// read-only properties are taken and ignored, so a get's output can be handed
-// back. False, with the reason in `refusal` (UTF-8), for anything but one
-// object of known properties, each once, of the right type and a storable suffix.
+// read-only properties are taken and ignored, and any suffix is taken, so a
+// get's output can be handed back. False, with the reason in `refusal`
+// (UTF-8), for anything but one object of known properties, each once, of the
+// right type.
 bool ParseDesiredState(const Utf8Text& text, DesiredState* desired, Utf8Text* refusal);

@@ -23,15 +23,19 @@ enum DscExit { kDscSucceeded = 0, kDscFailed = 1, kDscRefused = 2, kDscAnotherCo
 
 const size_t kLongestDesiredState = 64 * 1024;  // far more than one of this resource holds
 
-void Log(const char* level, const Utf8Text& text) {
-    std::fputs((DscLogLine(level, text) + "\n").c_str(), stderr);
+void Log(const std::string& line) {
+    std::fputs((line + "\n").c_str(), stderr);
     std::fflush(stderr);
 }
 
-int Fail(DscExit code, const Utf8Text& reason) {
-    Log("error", reason);
-    return code;
+// The code is the reason's: a refusal, another copy, or any other failure.
+int Fail(const Failure& failure) {
+    Log(DscErrorLine(failure));
+    if (failure.id == ReasonId::kUsageError) return kDscRefused;
+    return failure.id == ReasonId::kAnotherCopyRunning ? kDscAnotherCopy : kDscFailed;
 }
+
+int Refuse(const Utf8Text& reason) { return Fail({ReasonId::kUsageError, reason}); }
 
 // To its end. A console (or NUL) is never read: the engine hands a get for no
 // properties its own standard input, and nobody is there to type.
@@ -56,55 +60,63 @@ bool ReadDesiredState(Utf8Text* text, Utf8Text* refusal) {
 
 }  // namespace
 
+// The suffix given is written wherever a value does not hold it, also where the
+// two agree on another; Rule One's "Yes" where it fails. Only a set writes, and
+// keeps records of it.
+unsigned DscPolicies(DscOperation operation, bool whatIf, bool suffixGiven) {
+    unsigned policies = kKeepsRecords | (suffixGiven ? unsigned{kSuffixIsDesired} : 0u);
+    if (operation == DscOperation::kSet) policies |= whatIf ? kMends : kMends | kWrites;
+    return policies;
+}
+
 int RunDsc(const RunContext& parsed) {
-    if (!parsed.usageError.empty()) return Fail(kDscRefused, parsed.usageError);
+    if (!parsed.usageError.empty()) return Refuse(parsed.usageError);
     const DscOperation operation = parsed.dscOperation;
     std::string input;
     std::string refusal;
-    if (!ReadDesiredState(&input, &refusal)) return Fail(kDscRefused, refusal);
+    if (!ReadDesiredState(&input, &refusal)) return Refuse(refusal);
     // Only a get comes without properties; a test or a set must say what is desired.
     DesiredState desired;
     if (input.empty() && operation != DscOperation::kGet) {
-        return Fail(kDscRefused, "the desired state must be one JSON object on standard input");
+        return Refuse("the desired state must be one JSON object on standard input");
     }
-    if (!ParseDesiredState(input, &desired, &refusal)) return Fail(kDscRefused, refusal);
+    if (!ParseDesiredState(input, &desired, &refusal)) return Refuse(refusal);
 
-    // The suffix given is written wherever a value does not hold it, also where
-    // the two agree on another; Rule One's "Yes" where it fails. Only a set
-    // writes, and keeps records of it.
     Screen silent;
-    FrontEnd frontEnd{silent, {desired.view, KEY_READ, parsed.processIsElevated}};
-    frontEnd.policies = kKeepsRecords | kSuffixIsDesired;
-    if (operation == DscOperation::kSet)
-        frontEnd.policies |= parsed.whatIf ? kMends : kMends | kWrites;
-    frontEnd.suffix = desired.suffix;
-    frontEnd.viewNamed[0] = "(\"view\": \"";
-    frontEnd.viewNamed[1] = "\")";
-    if ((frontEnd.policies & kWrites) != 0) {
-        frontEnd.backupFile = desired.backupPath;
-        frontEnd.logFile = desired.logPath;
+    RunRequest request{silent, {desired.view, KEY_READ, parsed.processIsElevated}};
+    request.policies = DscPolicies(operation, parsed.whatIf, desired.suffixGiven);
+    request.suffix = desired.suffixText;
+    request.desiredSuffix = desired.suffix;
+    request.suffixRefusal = desired.suffixRefusal;
+    request.viewNamed[0] = "(\"view\": \"";
+    request.viewNamed[1] = "\")";
+    if ((request.policies & kWrites) != 0) {
+        request.backupFile = desired.backupPath;
+        request.logFile = desired.logPath;
     }
-    if (!frontEnd.backupFile.empty() && !frontEnd.logFile.empty() &&
-        NameSameFile(frontEnd.backupFile, frontEnd.logFile)) {
-        return Fail(kDscRefused, "\"backupPath\" and \"logPath\" name the same file");
+    if (!request.backupFile.empty() && !request.logFile.empty() &&
+        NameSameFile(request.backupFile, request.logFile)) {
+        return Refuse("\"backupPath\" and \"logPath\" name the same file");
     }
-    if (!TakeSingleCopyLock()) return Fail(kDscAnotherCopy, kAnotherCopyRunning);
-    if (!frontEnd.logFile.empty() && !CanAppendToLog(frontEnd.logFile)) {
-        return Fail(kDscFailed, CannotAppendReason(frontEnd.logFile));
+    if (!TakeSingleCopyLock()) return Fail({ReasonId::kAnotherCopyRunning, kAnotherCopyRunning});
+    if (!request.logFile.empty() && !CanAppendToLog(request.logFile)) {
+        return Fail({ReasonId::kLogNotWritten, CannotAppendReason(request.logFile)});
     }
 
     RunRecord run;
-    CheckAndRepair(frontEnd, &run);
-    if (!run.failure.empty()) return Fail(kDscFailed, run.failure);
+    CheckAndRepair(request, &run);
+    if (run.Failed()) return Fail(run.failure);
     if (!run.backupFile.empty()) {
-        Log("info", "the values before the writes are saved in " + ShownName(run.backupFile));
+        Log(DscLogLine("info",
+                       "the values before the writes are saved in " + ShownName(run.backupFile)));
     }
-    const DscOutput output = MakeDscOutput(run, desired, operation);
-    for (const std::string& line : output.lines) PrintLine(line);
+    const bool planned = operation == DscOperation::kSet && parsed.whatIf;
+    const RunRecord& shown = planned ? AsPlannedWritesLeaveIt(request, run) : run;
+    for (const std::string& line : DscInstanceLines(shown, desired, operation)) PrintLine(line);
     // Only Rule Two without a suffix can be left so; the engine would call it done.
-    if (operation == DscOperation::kSet && !output.problems.empty()) {
-        Log("warn", "still not in the desired state: " + Joined(output.problems, "; ") +
-                        (desired.suffix.empty() ? " (give \"suffix\" to repair it)" : ""));
+    if (operation == DscOperation::kSet && !shown.problems.empty()) {
+        Log(DscLogLine("warn", "still not in the desired state: " + Joined(shown.problems, "; ") +
+                                   (desired.suffixGiven ? "" : " (give \"suffix\" to repair it)")));
     }
-    return kDscSucceeded;
+    return run.verdict.exitCode;
 }

@@ -23,41 +23,45 @@ class FleetScreen : public TextScreen {
     bool whatIf;
 };
 
-const char* Mode(const RunContext& context) {
-    if (context.mode == RunMode::kCheck) return "\"check\"";
-    if (context.mode == RunMode::kRepair) return context.whatIf ? "\"whatif\"" : "\"repair\"";
-    return "null";  // a usage error that named no mode
+Json Mode(const RunContext& context) {
+    if (context.mode == RunMode::kCheck) return "check";
+    if (context.mode == RunMode::kRepair) return context.whatIf ? "whatif" : "repair";
+    return nullptr;  // a usage error that named no mode
 }
 
 }  // namespace
 
-int RunFleet(const RunContext& context, const Utf8Text& notStarted) {
-    // /check mends nothing; /repair mends Rule One and, given /suffix:, Rule Two.
-    const bool repair = context.mode == RunMode::kRepair;
+// /check mends nothing; /repair mends Rule One and, given /suffix:, Rule Two.
+unsigned FleetPolicies(const RunContext& context) {
+    unsigned policies = kKeepsRecords | kExits2WhenNotCompliant;
+    if (context.mode == RunMode::kRepair) policies |= context.whatIf ? kMends : kMends | kWrites;
+    return policies;
+}
+
+int RunFleet(const RunContext& context, const Failure& notStarted) {
     FleetScreen text(context.whatIf);
     Screen document;
-    FrontEnd frontEnd{context.json ? document : text,
-                      {context.view, KEY_READ, context.processIsElevated}};
-    frontEnd.policies = kKeepsRecords | kExits2WhenNotCompliant;
-    if (repair) frontEnd.policies |= context.whatIf ? kMends : kMends | kWrites;
-    frontEnd.suffix = context.suffix;
-    if (repair && context.suffix.empty())
-        frontEnd.unmendedSuffix = " (give /suffix:VALUE to repair it)";
-    frontEnd.backupFile = context.backupFile;
-    if (!context.whatIf) frontEnd.logFile = context.logFile;  // /whatif writes nothing
+    RunRequest request{context.json ? document : text,
+                       {context.view, KEY_READ, context.processIsElevated}};
+    request.policies = FleetPolicies(context);
+    request.suffix = context.suffix;
+    if (context.mode == RunMode::kRepair && context.suffix.empty())
+        request.unmendedSuffix = " (give /suffix:VALUE to repair it)";
+    request.backupFile = context.backupFile;
+    if (!context.whatIf) request.logFile = context.logFile;  // /whatif writes nothing
 
     RunRecord run;
-    if (notStarted.empty()) {
-        CheckAndRepair(frontEnd, &run);
+    if (notStarted.id == ReasonId::kNone) {
+        CheckAndRepair(request, &run);
     } else {
         run.failure = notStarted;
-        Judge(frontEnd.policies, &run);
+        Judge(request.policies, &run);
     }
     if (context.json) {
         PrintLine(JsonReport(run, Mode(context), context.view));
     } else {
         if (context.whatIf && !context.logFile.empty()) {
-            PrintLine(ScreenText(kWhatIfLogUnwritten + ShownName(context.logFile)));
+            PrintLine(ScreenText(kWhatIfLogUnwritten + ScreenName(context.logFile)));
         }
         PrintLine(ScreenText(run.verdict.resultLine));
     }

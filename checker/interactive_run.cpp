@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "console.h"
 #include "front_ends.h"
 #include "run.h"
@@ -104,13 +106,21 @@ class DialogueScreen : public TextScreen {
     explicit DialogueScreen(bool verbose) : TextScreen(verbose, false) {}
 
     void Hint(const AnsiText& line) override { PrintLine(line); }
-    void Notice(::Notice notice) override { ShowFatalNotice(notice); }
     void Writing(const PlannedWrite& write, bool firstOfCheck) override {
         if (!firstOfCheck) return;
         PrintLine(write.rule == Rule::kOne ? std::string("WRITING CORRECT VALUE into registry")
                                            : kWriting + OnOneLine(write.text) + " to registry");
     }
-    void Failed(const Utf8Text& reason) override { PrintLine(ScreenText(kErrorPrefix + reason)); }
+    // A value that could not be read or written has the notice, which waits;
+    // the line above it names what this run had written already, if anything.
+    void Failed(const RunRecord& run) override {
+        const ReasonId id = run.failure.id;
+        const bool registry = id == ReasonId::kKeysUnreadable || id == ReasonId::kNotWritable;
+        const bool written = std::any_of(run.writes.begin(), run.writes.end(),
+                                         [](const WriteRecord& write) { return write.done; });
+        if (!registry || written) PrintLine(ScreenText(kErrorPrefix + run.failure.reason));
+        if (registry) ShowFatalNotice(id == ReasonId::kKeysUnreadable);
+    }
     void Finished(const RunRecord& run) override {
         if (run.changeCount > 0) {
             PrintLine("");
@@ -123,12 +133,12 @@ class DialogueScreen : public TextScreen {
     }
     // End of input at the information question ends the run before anything
     // is read: a run that checked nothing must not look like a clean one.
-    bool Starts(Utf8Text* whyNot) override {
+    bool Starts(Failure* whyNot) override {
         if (AskForInformation()) return true;
         PrintLine("");
         PrintLine(kErrorPrefix + std::string(kNoInput));
         PrintLine("");
-        *whyNot = kNoInput;
+        *whyNot = {ReasonId::kNoInput, kNoInput};
         return false;
     }
     bool AskForSuffix(AnsiText* suffix) override { return ::AskForSuffix(suffix); }
@@ -136,16 +146,34 @@ class DialogueScreen : public TextScreen {
 
 }  // namespace
 
+// Such a run reads the values again after each answer that comes before a
+// write, and after the writes.
+unsigned DialoguePolicies(const RunContext& context) {
+    const bool records = !context.backupFile.empty() || !context.logFile.empty();
+    const unsigned always = kMends | kWrites | kWritesPerCheck | kRewritesHeldValues;
+    return always | (records ? unsigned{kKeepsRecords} : 0u);
+}
+
 int RunInteractive(const RunContext& context) {
     DialogueScreen screen(context.verbose);
-    FrontEnd frontEnd{screen, {context.view, KEY_ALL_ACCESS, context.processIsElevated}};
-    frontEnd.policies = kMends | kWrites | kWritesPerCheck | kRewritesHeldValues;
-    // Such a run reads the values again just before it writes, and after.
-    if (!context.backupFile.empty() || !context.logFile.empty()) frontEnd.policies |= kKeepsRecords;
-    frontEnd.verbose = context.verbose;
-    frontEnd.backupFile = context.backupFile;
-    frontEnd.logFile = context.logFile;
+    RunRequest request{screen, {context.view, KEY_ALL_ACCESS, context.processIsElevated}};
+    request.policies = DialoguePolicies(context);
+    request.backupFile = context.backupFile;
+    request.logFile = context.logFile;
+    VerboseMode = context.verbose;
     RunRecord run;
-    CheckAndRepair(frontEnd, &run);
+    CheckAndRepair(request, &run);
+    VerboseMode = false;  // the store's progress lines are the dialogue's alone
     return run.verdict.exitCode;
+}
+
+void ShowFatalNotice(bool reading) {
+    PrintLine("");
+    PrintLine(reading ? "This program cannot read one or more of the four LDAP registry "
+                        "key/values it requires"
+                      : "This program cannot write to one of the four LDAP registry key/values "
+                        "it requires");
+    PrintLine("Record information (i.e. screen capture) and contact your next level of support");
+    PrintLine("Press Q to Quit");
+    WaitForEntry();
 }

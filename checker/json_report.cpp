@@ -1,96 +1,70 @@
 #include "json_report.h"
 
-#include <cstdio>
-#include <utility>
-
 #include "host.h"
 #include "shown_text.h"
 
 namespace {
 
-using Members = std::vector<std::pair<const char*, std::string>>;
+// A lone surrogate has no UTF-8 form: it reads as U+FFFD.
+Json Wide(const std::wstring& text) { return Utf8FromWide(text); }
+Json Ansi(const std::string& text) { return Utf8FromAnsi(text); }
 
-std::string JsonObject(const Members& members) {
-    std::vector<std::string> parts;
-    for (const auto& member : members) {
-        parts.push_back("\"" + std::string(member.first) + "\":" + member.second);
-    }
-    return "{" + Joined(parts, ",") + "}";
-}
-
-std::string JsonArray(const std::vector<std::string>& items) {
-    return "[" + Joined(items, ",") + "]";
-}
-
-std::string JsonBool(bool value) { return value ? "true" : "false"; }
-std::string Ansi(const std::string& text) { return JsonString(WideFromAnsi(text)); }
-std::string Utf8(const std::string& text) { return JsonString(WideFromUtf8(text)); }
-
-std::string Values(const RunRecord& run) {
-    std::vector<std::string> values;
+Json Values(const RunRecord& run) {
+    Json values = Json::array();
     bool passes[kSettingCount] = {};
     FindPasses(run.checks, passes);
     for (int id = 0; !run.checks.empty() && id < kSettingCount; ++id) {
         const SettingValue& value = run.values[id];
-        values.push_back(JsonObject({{"key", Ansi(kSettings[id].keyPath)},
-                                     {"name", Ansi(kSettings[id].valueName)},
-                                     {"type", Ansi(TypeName(value.type))},
-                                     {"text", JsonString(StoredText(value))},
-                                     {"representable", JsonBool(value.representable)},
-                                     {"passes", JsonBool(passes[id])}}));
+        values.push_back({{"key", Ansi(kSettings[id].keyPath)},
+                          {"name", Ansi(kSettings[id].valueName)},
+                          {"type", TypeName(value.type)},
+                          {"text", Wide(StoredText(value))},
+                          {"representable", value.representable},
+                          {"passes", passes[id]}});
     }
-    return JsonArray(values);
+    return values;
 }
 
-std::string Writes(const RunRecord& run) {
-    std::vector<std::string> writes;
+Json Writes(const RunRecord& run) {
+    Json writes = Json::array();
     for (const WriteRecord& write : run.writes) {
-        writes.push_back(JsonObject({{"key", Ansi(kSettings[write.setting].keyPath)},
-                                     {"name", Ansi(kSettings[write.setting].valueName)},
-                                     {"old", Utf8(write.oldText)},
-                                     {"new", Utf8(write.newText)},
-                                     {"done", JsonBool(write.done)}}));
+        writes.push_back({{"key", Ansi(kSettings[write.setting].keyPath)},
+                          {"name", Ansi(kSettings[write.setting].valueName)},
+                          {"old", write.oldText},
+                          {"new", write.newText},
+                          {"done", write.done}});
     }
-    return JsonArray(writes);
+    return writes;
 }
 
 }  // namespace
 
-std::string JsonReport(const RunRecord& run, const char* mode, RegistryView view) {
-    std::vector<std::string> problems;
-    for (const std::string& problem : run.problems) problems.push_back(Utf8(problem));
-    const char* const kResults[] = {"compliant", "not compliant", "failed"};
-    Members members = {{"tool", "\"Sorvane\""},
-                       {"version", Ansi(SORVANE_VERSION)},
-                       {"build", sizeof(void*) == 8 ? "\"64-bit\"" : "\"32-bit\""},
-                       {"computer", JsonString(ComputerName())},
-                       {"user", JsonString(UserName())},
-                       {"mode", mode},
-                       {"view", Ansi(view.Bits() + std::string("-bit"))},
-                       {"values", Values(run)},
-                       {"problems", JsonArray(problems)},
-                       {"writes", Writes(run)},
-                       {"backupFile", run.backupFile.empty() ? "null" : JsonString(run.backupFile)},
-                       {"changesMade", std::to_string(run.changeCount)},
-                       {"result", Ansi(kResults[static_cast<int>(run.verdict.outcome)])}};
-    if (!run.failure.empty()) members.push_back({"reason", Utf8(run.failure)});
-    members.push_back({"exitCode", std::to_string(run.verdict.exitCode)});
-    return JsonObject(members);
+std::string JsonLine(const Json& value) {
+    std::string line = value.dump(-1, ' ', true, Json::error_handler_t::replace);
+    // Outside its strings a document has no DEL, so each one is in a string.
+    std::string escaped;
+    for (char c : line) escaped += c == '\x7F' ? std::string("\\u007f") : std::string(1, c);
+    return escaped;
 }
 
-std::string JsonString(const std::wstring& text) {
-    std::string out = "\"";
-    for (wchar_t c : text) {
-        if (c == L'"' || c == L'\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        }
-    }
-    return out + "\"";
+std::string JsonReport(const RunRecord& run, const Json& mode, RegistryView view) {
+    const char* const kResults[] = {"compliant", "not compliant", "failed"};
+    Json document = {{"tool", "Sorvane"},
+                     {"version", SORVANE_VERSION},
+                     {"build", sizeof(void*) == 8 ? "64-bit" : "32-bit"},
+                     {"computer", Wide(ComputerName())},
+                     {"user", Wide(UserName())},
+                     {"mode", mode},
+                     {"view", view.Bits() + std::string("-bit")},
+                     {"values", Values(run)},
+                     {"problems", run.problems},
+                     {"writes", Writes(run)},
+                     {"backupFile", run.backupFile.empty() ? Json() : Wide(run.backupFile)},
+                     {"changesMade", run.changeCount},
+                     {"result", kResults[static_cast<int>(run.verdict.outcome)]}};
+    if (run.Failed()) document["reason"] = run.failure.reason;
+    const char* reasonId = ReasonIdName(run.failure.id);
+    document["reasonId"] = reasonId != nullptr ? Json(reasonId) : Json();
+    document["exitCode"] = run.verdict.exitCode;
+    return JsonLine(document);
 }

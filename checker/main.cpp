@@ -15,20 +15,20 @@ int main() {
     if (context.mode == RunMode::kDsc) return RunDsc(context);
     // In the order that makes a refusal say its real reason. A run refused
     // reads and writes nothing, not even to its log, and /json still gets its document.
-    Utf8Text refusal;
+    Failure refusal;
     AnsiText line;  // the dialogue's
     if (!context.usageError.empty()) {
-        refusal = context.usageError;
-        line = ScreenText(kResultFailed + refusal);
+        refusal = {ReasonId::kUsageError, context.usageError};
+        line = ScreenText(kResultFailed + refusal.reason);
     } else if (!TakeSingleCopyLock()) {
-        refusal = kAnotherCopyRunning;
-        line = kErrorPrefix + refusal + ", let it finish and run Sorvane again";
+        refusal = {ReasonId::kAnotherCopyRunning, kAnotherCopyRunning};
+        line = kErrorPrefix + refusal.reason + ", let it finish and run Sorvane again";
     } else if (!context.logFile.empty() && !context.whatIf && !CanAppendToLog(context.logFile)) {
-        refusal = CannotAppendReason(context.logFile);
-        line = ScreenText(kErrorPrefix + refusal + ", nothing was checked");
+        refusal = {ReasonId::kLogNotWritten, CannotAppendReason(context.logFile)};
+        line = ScreenText(kErrorPrefix + refusal.reason + ", nothing was checked");
     }
     if (context.mode != RunMode::kInteractive || context.json) return RunFleet(context, refusal);
-    if (refusal.empty()) return RunInteractive(context);
+    if (refusal.id == ReasonId::kNone) return RunInteractive(context);
     PrintLine(line);
     return 1;
 }

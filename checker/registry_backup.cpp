@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "host.h"
+#include "shown_text.h"
 #include "stored_value.h"
 
 namespace {
@@ -12,15 +13,6 @@ namespace {
 const wchar_t* const kLineEnd = L"\r\n";
 
 const size_t kHexLineWidth = 80;
-
-std::wstring Quoted(const std::wstring& text) {
-    std::wstring quoted = L"\"";
-    for (wchar_t c : text) {
-        if (c == L'\\' || c == L'"') quoted += L'\\';
-        quoted += c;
-    }
-    return quoted + L"\"";
-}
 
 // The text of REG_SZ data when a quoted string gives the same bytes back: reg
 // import stores its text and one NUL, and no line break can stand in it.
@@ -146,6 +138,21 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
     return out + kLineEnd;
 }
 
+namespace {
+
+// The backup `name` will be, with its UTF-16LE byte-order mark, in `temporary`.
+bool WriteTemporary(const wchar_t* temporary, const std::vector<StoredSetting>& settings,
+                    const std::wstring& name, RegistryView view) {
+    const std::wstring text = FormatBackup(settings, name, view);
+    std::string bytes = "\xFF\xFE";
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file != INVALID_HANDLE_VALUE && WriteAndClose(file, bytes, true);
+}
+
+}  // namespace
+
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      RegistryView view, std::wstring* written) {
     // A folder gets a dated file of its own, named for what it holds.
@@ -161,12 +168,7 @@ bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetti
     }
     for (int attempt = folder ? 1 : 0; attempt < 100; ++attempt) {
         const std::wstring name = CandidateName(target, attempt);
-        const std::wstring text = FormatBackup(settings, name, view);
-        std::string bytes = "\xFF\xFE";  // UTF-16LE byte-order mark
-        bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE || !WriteAndClose(file, bytes, true)) break;
+        if (!WriteTemporary(temporary, settings, name, view)) break;
         // Without MOVEFILE_REPLACE_EXISTING no file is overwritten, not even
         // one made meanwhile.
         if (MoveFileExW(temporary, name.c_str(), MOVEFILE_WRITE_THROUGH)) {
@@ -175,6 +177,19 @@ bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetti
         }
         const DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+    }
+    DeleteFileW(temporary);
+    return false;
+}
+
+bool RewriteBackupFile(const std::wstring& written, const std::vector<StoredSetting>& settings,
+                       RegistryView view) {
+    wchar_t temporary[MAX_PATH];
+    if (GetTempFileNameW(FolderOf(written).c_str(), L"srv", 0, temporary) == 0) return false;
+    if (WriteTemporary(temporary, settings, written, view) &&
+        MoveFileExW(temporary, written.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
     }
     DeleteFileW(temporary);
     return false;

@@ -30,3 +30,8 @@ std::wstring FormatBackup(const std::vector<StoredSetting>& settings, const std:
 // failure, leaving nothing.
 bool WriteBackupFile(const std::wstring& fileName, const std::vector<StoredSetting>& settings,
                      RegistryView view, std::wstring* written);
+
+// The backup this run wrote as `written`, written again whole in its place
+// (through a temporary file): only ever over the run's own backup.
+bool RewriteBackupFile(const std::wstring& written, const std::vector<StoredSetting>& settings,
+                       RegistryView view);

@@ -7,6 +7,8 @@
 namespace {
 
 const Refusal kValueTooLong = {"is longer than 511 characters", "enter a shorter value"};
+const Refusal kValueEmpty = {"is empty", "enter a value"};
+const Refusal kValueBlankAtEnd = {"must not begin or end with a blank", "enter it again"};
 static_assert(kMaxValueLength == 511, "the refusal names the longest value");
 
 // An "A" write converts the text to Unicode: a control character, a NUL or a
@@ -21,35 +23,63 @@ bool IsStorableText(const std::string& text) {
     return AnsiFromWide(WideFromAnsi(text, true)) == text;
 }
 
-// Texts that read alike match only when the stored values do.
-bool SuffixesMatch(const SettingValue& server, const SettingValue& client) {
-    if (server.type != REG_SZ || client.type != REG_SZ || server.text != client.text) return false;
-    return (server.representable && client.representable) || server.stored == client.stored;
+// As stored, so a text the "A" read changed never passes for another.
+bool HoldsDesired(const SettingValue& value, const std::wstring& desired) {
+    return value.type == REG_SZ && StoredString(value.stored) == desired;
+}
+
+const Refusal* StorableValueRefusal(const AnsiText& value) {
+    if (value.size() > kMaxValueLength) return &kValueTooLong;
+    if (!IsStorableText(value)) return &kValueNotStorable;
+    return nullptr;
 }
 
 }  // namespace
+
+// Texts that read alike match only when the stored values do.
+bool SuffixesMatch(const SettingValue values[kSettingCount]) {
+    const SettingValue& server = values[kLdapSuffix];
+    const SettingValue& client = values[kDnSuffix];
+    if (server.type != REG_SZ || client.type != REG_SZ || server.text != client.text) return false;
+    return (server.representable && client.representable) || server.stored == client.stored;
+}
 
 bool HoldsText(const SettingValue& value, const AnsiText& text) {
     return value.type == REG_SZ && value.representable && value.text == text;
 }
 
-std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]) {
+std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount],
+                                  const std::wstring* desiredSuffix) {
     std::vector<RuleCheck> checks;
     for (SettingId flag : {kLoginAuth, kCrAuth}) {
         const bool holds = HoldsText(values[flag], kExpectedValue);
         const std::string problem =
             kSettings[flag].valueName + std::string(" is not ") + kExpectedValue;
-        checks.push_back({Rule::kOne, {flag}, holds, holds ? "" : problem});
+        checks.push_back({Rule::kOne, {flag}, holds, holds ? "" : problem, {}});
+        if (!holds) checks.back().failing = {flag};
     }
-    const bool match = SuffixesMatch(values[kLdapSuffix], values[kDnSuffix]);
-    const char* problem = match ? "" : "LdapSuffix and DNSuffix differ";
-    checks.push_back({Rule::kTwo, {kLdapSuffix, kDnSuffix}, match, problem});
+    RuleCheck two = {Rule::kTwo, {kLdapSuffix, kDnSuffix}, SuffixesMatch(values), "", {}};
+    if (!two.holds) {
+        two.problem = "LdapSuffix and DNSuffix differ";
+        two.failing = two.settings;
+    }
+    if (desiredSuffix != nullptr) {
+        two.failing.clear();
+        for (SettingId setting : two.settings) {
+            if (!HoldsDesired(values[setting], *desiredSuffix)) two.failing.push_back(setting);
+        }
+        if (two.holds && !two.failing.empty())
+            two.problem = "LdapSuffix and DNSuffix do not hold the suffix given";
+        two.holds = two.failing.empty();
+    }
+    checks.push_back(two);
     return checks;
 }
 
 void FindPasses(const std::vector<RuleCheck>& checks, bool passes[kSettingCount]) {
     for (const RuleCheck& check : checks) {
-        for (SettingId setting : check.settings) passes[setting] = check.holds;
+        for (SettingId setting : check.settings) passes[setting] = true;
+        for (SettingId setting : check.failing) passes[setting] = false;
     }
 }
 
@@ -61,13 +91,13 @@ const Refusal* ValueRefusal(const AnsiText& value) {
     for (char c : value) {
         if (std::isspace(static_cast<unsigned char>(c))) return &kValueNotOneWord;
     }
-    if (value.size() > kMaxValueLength) return &kValueTooLong;
-    if (!IsStorableText(value)) return &kValueNotStorable;
-    return nullptr;
+    return StorableValueRefusal(value);
 }
 
 const Refusal* TypedValueRefusal(const std::wstring& typed, AnsiText* ansi) {
     *ansi = AnsiForScreen(typed);
+    if (typed.empty()) return &kValueEmpty;
+    if (typed.front() == L' ' || typed.back() == L' ') return &kValueBlankAtEnd;
     if (WideFromAnsi(*ansi, true) != typed) return &kValueNotStorable;
-    return ValueRefusal(*ansi);
+    return StorableValueRefusal(*ansi);  // a tab or a line break is a control character
 }

@@ -17,11 +17,17 @@ struct RuleCheck {
     Rule rule;
     std::vector<SettingId> settings;  // the values it judges, which a repair writes
     bool holds;
-    Utf8Text problem;  // for the RESULT line; empty when it holds
+    Utf8Text problem;                // for the RESULT line; empty when it holds
+    std::vector<SettingId> failing;  // of `settings`, those that do not hold what it wants
 };
 
-// One check for each flag, then Rule Two's.
-std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount]);
+// One check for each flag, then Rule Two's. Given a desired suffix, Rule Two
+// holds only where both values hold it, as stored.
+std::vector<RuleCheck> CheckRules(const SettingValue values[kSettingCount],
+                                  const std::wstring* desiredSuffix = nullptr);
+
+// Whether the two suffixes agree, whatever on.
+bool SuffixesMatch(const SettingValue values[kSettingCount]);
 
 // Each value passes the check it takes part in.
 void FindPasses(const std::vector<RuleCheck>& checks, bool passes[kSettingCount]);
@@ -43,5 +49,6 @@ const Refusal* ValueRefusal(const AnsiText& value);  // null when `value` may be
 
 // A value given as Unicode (a /suffix: argument, a desired state's suffix), in
 // the ANSI code page in `ansi`; null when it may be written. A character the
-// code page cannot hold exactly gets no stand-in: the value is refused.
+// code page cannot hold exactly gets no stand-in: the value is refused. Given
+// whole, it may hold blanks ("dc=example, dc=com"), but not begin or end with one.
 const Refusal* TypedValueRefusal(const std::wstring& typed, AnsiText* ansi);

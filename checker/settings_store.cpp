@@ -1,10 +1,9 @@
 #include "settings_store.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "console.h"
 #include "registry/registry_key.h"
-#include "screen.h"
 #include "shown_text.h"
 
 BYTE ValueBuffer[kValueBufferCapacity];
@@ -15,17 +14,17 @@ namespace {
 
 // Says what helps where the token is filtered (User Account Control) or the
 // key is in the other view; true when it is there (32-bit Windows has one).
-bool ReportOpenFailure(const KeyAccess& access, Screen& screen, const char* keyPath) {
+bool ReportOpenFailure(const KeyAccess& access, StoreReport& report, const char* keyPath) {
     const DWORD reason = GetLastError();
-    screen.Line(std::string(" ERROR - could not open ") + keyPath);
+    report.Line(std::string(" ERROR - could not open ") + keyPath);
     if (reason == ERROR_ACCESS_DENIED && !access.processIsElevated()) {
-        screen.Line("Run Sorvane from an elevated command prompt (Run as administrator)");
+        report.Line("Run Sorvane from an elevated command prompt (Run as administrator)");
     }
     RegistryKey inOther;
     inOther.SetAccess(KEY_READ | access.view.Other().Flag());
     if (reason != ERROR_FILE_NOT_FOUND || !inOther.Open(keyPath)) return false;
     const std::string bits = access.view.Other().Bits();
-    screen.Hint("The keys are in the " + bits +
+    report.Hint("The keys are in the " + bits +
                 "-bit registry view: run it again with /reg:" + bits);
     return true;
 }
@@ -70,27 +69,25 @@ const KeyReading kKeyReadings[] = {
     {ClientKeyPath, "ERROR - problem reading  ", "Read LDAP Key/Value  = ", kDnSuffix, kDnSuffix},
 };
 
-bool ReadKeyValues(const KeyAccess& access, Screen& screen, const KeyReading& reading,
+bool ReadKeyValues(const KeyAccess& access, StoreReport& report, const KeyReading& reading,
                    SettingValue values[], bool* inOtherView, bool progress) {
     RegistryKey key;
     key.SetAccess(access.reading | access.view.Flag());
     if (!key.Open(reading.keyPath)) {
-        *inOtherView = ReportOpenFailure(access, screen, reading.keyPath);
-        screen.Notice(Notice::kReadFailure);
+        *inOtherView = ReportOpenFailure(access, report, reading.keyPath);
         return false;
     }
-    if (progress && VerboseMode) screen.Line(std::string("Open--RegKey:-- ") + reading.keyPath);
+    if (progress && VerboseMode) report.Line(std::string("Open--RegKey:-- ") + reading.keyPath);
     for (int id = reading.first; id <= reading.last; ++id) {
         const char* name = kSettings[id].valueName;
         SettingValue value;
         if (!ReadSetting(&key, name, &value)) {
-            screen.Line(reading.problemReading + std::string(reading.keyPath) + " = " + name);
-            screen.Notice(Notice::kReadFailure);
+            report.Line(reading.problemReading + std::string(reading.keyPath) + " = " + name);
             return false;
         }
         values[id] = value;
         if (!progress || !VerboseMode) continue;
-        screen.Line(reading.readProgress + std::string(reading.keyPath) + " = " + name + " = " +
+        report.Line(reading.readProgress + std::string(reading.keyPath) + " = " + name + " = " +
                     ShownValue(value));
     }
     return true;
@@ -99,43 +96,31 @@ bool ReadKeyValues(const KeyAccess& access, Screen& screen, const KeyReading& re
 }  // namespace
 
 // Each key is closed before the next is opened: one handle at most at a time.
-bool ReadLdapSettings(const KeyAccess& access, Screen& screen, SettingValue values[kSettingCount],
-                      bool* inOtherView, bool progress) {
+bool ReadLdapSettings(const KeyAccess& access, StoreReport& report,
+                      SettingValue values[kSettingCount], bool* inOtherView, bool progress) {
+    SettingValue read[kSettingCount];
     for (const KeyReading& reading : kKeyReadings) {
-        if (!ReadKeyValues(access, screen, reading, values, inOtherView, progress)) return false;
+        if (!ReadKeyValues(access, report, reading, read, inOtherView, progress)) return false;
     }
+    std::copy(read, read + kSettingCount, values);
     return true;
 }
 
-bool WriteLdapSetting(const KeyAccess& access, Screen& screen, SettingId setting, const char* text,
-                      DWORD byteCount) {
+bool WriteLdapSetting(const KeyAccess& access, StoreReport& report, SettingId setting,
+                      const char* text, DWORD byteCount) {
     const char* keyPath = kSettings[setting].keyPath;
     const char* valueName = kSettings[setting].valueName;
     RegistryKey key;
     key.SetAccess(KEY_ALL_ACCESS | access.view.Flag());
     if (!key.Open(keyPath)) {
-        ReportOpenFailure(access, screen, keyPath);
-        screen.Notice(Notice::kWriteFailure);
+        ReportOpenFailure(access, report, keyPath);
         return false;
     }
-    if (VerboseMode) screen.Line(std::string("Open for Write --RegKey:-- ") + keyPath);
+    if (VerboseMode) report.Line(std::string("Open for Write --RegKey:-- ") + keyPath);
     if (!key.WriteString(valueName, reinterpret_cast<const BYTE*>(text), byteCount)) {
-        screen.Line(std::string("ERROR - problem writing ") + keyPath + " = " + valueName + " = " +
+        report.Line(std::string("ERROR - problem writing ") + keyPath + " = " + valueName + " = " +
                     OnOneLine(text));
-        screen.Notice(Notice::kWriteFailure);
         return false;
     }
     return true;
-}
-
-void ShowFatalNotice(Notice notice) {
-    PrintLine("");
-    PrintLine(notice == Notice::kReadFailure
-                  ? "This program cannot read one or more of the four LDAP registry key/values "
-                    "it requires"
-                  : "This program cannot write to one of the four LDAP registry key/values it "
-                    "requires");
-    PrintLine("Record information (i.e. screen capture) and contact your next level of support");
-    PrintLine("Press Q to Quit");
-    WaitForEntry();
 }

@@ -1,5 +1,6 @@
 // Where the four LDAP settings live, and the tool's only registry routines.
-// They print through the screen they are handed, as Wine's reg hands down its view.
+// They tell what they do through the report they are handed, as Wine's reg
+// hands down its view; what a failure means to the run is the run's to say.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +8,6 @@
 #include "host.h"
 #include "registry_view.h"
 #include "stored_value.h"
-
-class Screen;
 
 inline constexpr char ServerKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPSRV";
 inline constexpr char ClientKeyPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brimsek\\vexa\\QXLDAPClient";
@@ -42,16 +41,21 @@ struct KeyAccess {
     bool (*processIsElevated)() = QueryTokenElevation;
 };
 
-// False after a failure, told on `screen`; a key missing in the view but there
-// in the other sets `inOtherView`. A read again, after the first, has no
-// progress lines.
-bool ReadLdapSettings(const KeyAccess& access, Screen& screen, SettingValue values[kSettingCount],
-                      bool* inOtherView, bool progress = true);
+// What the store says: progress (in verbose mode) and error lines, and what
+// the operator may do about an error. Says nothing unless told how.
+class StoreReport {
+  public:
+    virtual ~StoreReport() = default;
+    virtual void Line(const AnsiText&) {}
+    virtual void Hint(const AnsiText&) {}
+};
 
-// False after a failure, told on `screen`.
-bool WriteLdapSetting(const KeyAccess& access, Screen& screen, SettingId setting, const char* text,
-                      DWORD byteCount);
+// False after a failure, told on `report`, leaving `values` as they were; a key
+// missing in the view but there in the other sets `inOtherView`. A read again,
+// after the first, has no progress lines.
+bool ReadLdapSettings(const KeyAccess& access, StoreReport& report,
+                      SettingValue values[kSettingCount], bool* inOtherView, bool progress = true);
 
-enum class Notice { kReadFailure, kWriteFailure };
-
-void ShowFatalNotice(Notice notice);  // and waits for an entry
+// False after a failure, told on `report`.
+bool WriteLdapSetting(const KeyAccess& access, StoreReport& report, SettingId setting,
+                      const char* text, DWORD byteCount);

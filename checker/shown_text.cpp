@@ -7,7 +7,9 @@ namespace {
 const char kShortened[] = "...";
 const size_t kLongestShown = 100;
 
-bool IsControl(wchar_t c) { return (c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F); }
+bool IsControl(wchar_t c) {
+    return (c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
 
 std::string Escaped(wchar_t control) {
     char escaped[8];
@@ -36,11 +38,14 @@ AnsiText OnOneLine(const AnsiText& text) {
     return out;
 }
 
-Utf8Text Utf8OnOneLine(const Utf8Text& text) {
+std::wstring WideOnOneLine(const std::wstring& text) {
     std::wstring out;
-    for (wchar_t c : WideFromUtf8(text))
-        out += IsControl(c) ? WideFromAnsi(Escaped(c)) : std::wstring(1, c);
-    return Utf8FromWide(out);
+    for (wchar_t c : text) out += IsControl(c) ? WideFromAnsi(Escaped(c)) : std::wstring(1, c);
+    return out;
+}
+
+Utf8Text Utf8OnOneLine(const Utf8Text& text) {
+    return Utf8FromWide(WideOnOneLine(WideFromUtf8(text)));
 }
 
 AnsiText Shortened(const AnsiText& text) {
@@ -65,20 +70,19 @@ std::string Joined(const std::vector<std::string>& parts, const char* separator)
     return joined;
 }
 
+// A tab is a control character in a name, where nobody types one.
 Utf8Text ShownName(const std::wstring& name) {
     std::wstring shown;
-    size_t i = 0;
-    for (; i < name.size() && shown.size() < kLongestShown; ++i) {
-        const wchar_t c = name[i];
-        if (c < 0x20 || IsControl(c)) {
-            shown += WideFromAnsi(Escaped(c));
-        } else {
-            shown += c;
-            // The two halves of a character beyond the first plane stay together.
-            if (IS_HIGH_SURROGATE(c) && i + 1 < name.size()) shown += name[++i];
-        }
-    }
-    return Utf8FromWide(shown) + (i < name.size() ? kShortened : "");
+    for (wchar_t c : name) shown += c == L'\t' ? WideFromAnsi(Escaped(c)) : std::wstring(1, c);
+    return Utf8FromWide(WideOnOneLine(shown));
+}
+
+Utf8Text ScreenName(const std::wstring& name, size_t longest) {
+    if (name.size() <= longest) return ShownName(name);
+    size_t end = longest;
+    // The two halves of a character beyond the first plane stay together.
+    if (IS_LOW_SURROGATE(name[end])) --end;
+    return ShownName(name.substr(0, end)) + kShortened;
 }
 
 AnsiText ShownValue(const SettingValue& value, bool shortened) {

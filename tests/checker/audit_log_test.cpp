@@ -188,13 +188,18 @@ TEST(AuditLogText, StoredValuesAsTheLogShowsThem) {
 }  // namespace
 
 // What the end-to-end tests do not reach: the quotes and the C1 controls of
-// the log, JSON escapes of DEL and of a character beyond the first plane, and
-// values shortened without cutting an escape in two.
+// the log, the line and paragraph separators, JSON escapes of DEL and of a
+// character beyond the first plane, and values shortened without cutting an
+// escape in two.
 TEST(AuditLogText, AwkwardTextStaysOneValueOnOneLineAndShort) {
-    EXPECT_EQ("\"a\\\"b\\\\c\\u007f\\ud834\\udd1e\"", JsonString(L"a\"b\\c\x7f\xd834\xdd1e"));
+    EXPECT_EQ("\"a\\\"b\\\\c\\u007f\\ud834\\udd1e\"",
+              JsonLine(Json("a\"b\\c\x7f\xf0\x9d\x84\x9e")));
     // A quoted value cannot close its quotes: "dc=old" -> "dc=forged" stays one value.
-    EXPECT_EQ("\"dc=old\\\" -> \\\"dc=forged \\\\\"", LogQuoted("dc=old\" -> \"dc=forged \\"));
+    EXPECT_EQ("\"dc=old\\\" -> \\\"dc=forged \\\\\"",
+              Quoted(std::string("dc=old\" -> \"dc=forged \\")));
     EXPECT_EQ("\xc3\xa9<9D><9B>", Utf8OnOneLine("\xc3\xa9\xc2\x9d\xc2\x9b"));
+    EXPECT_EQ("a<2028>b<2029>", Utf8OnOneLine("a\xe2\x80\xa8"
+                                              "b\xe2\x80\xa9"));
     const std::string ninetyNine(99, 'x');
     EXPECT_EQ(ninetyNine + "x", Shortened(ninetyNine + "x"));
     EXPECT_EQ(ninetyNine + "...", Shortened(ninetyNine + "<0D>"));

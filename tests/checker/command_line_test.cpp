@@ -168,14 +168,14 @@ TEST(CommandLineParse, QuestionMarkWinsOverAnythingButAMode) {
 
 TEST(CommandLineParse, ArgumentsThatAreNoSwitchesAreNotTakenApart) {
     // A value with spaces arrives as one argument when quoted on the command
-    // line: a file name may hold them, a suffix may not.
+    // line: a file name and a suffix may hold them, a suffix not at its ends.
     const RunContext line =
-        ParseCommandLine({L"/repair", L"/suffix:dc=a,dc=c", L"/backup:C:\\Back ups\\ldap.reg"});
+        ParseCommandLine({L"/repair", L"/suffix:dc=a, dc=c", L"/backup:C:\\Back ups\\ldap.reg"});
     EXPECT_EQ("", line.usageError);
-    EXPECT_EQ("dc=a,dc=c", line.suffix);
+    EXPECT_EQ("dc=a, dc=c", line.suffix);
     EXPECT_EQ(L"C:\\Back ups\\ldap.reg", line.backupFile);
-    EXPECT_EQ("the /suffix: value must be one word without blanks",
-              ParseCommandLine({L"/repair", L"/suffix:dc=a b"}).usageError);
+    EXPECT_EQ("the /suffix: value must not begin or end with a blank",
+              ParseCommandLine({L"/repair", L"/suffix:dc=a "}).usageError);
 
     EXPECT_TRUE(ParseCommandLine({L""}).verbose) << "an empty argument is still an argument";
 }

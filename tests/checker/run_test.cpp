@@ -185,9 +185,8 @@ TEST_F(ScriptedRun, FleetRepairReportsWhatTheRegistryHoldsAfterItsWrites) {
     } cases[] = {
         {"/repair /suffix:dc=x", -1, 4, 0, "RESULT: compliant, 4 changes made\n"},
         // The read back is refused: what was written is not known to hold,
-        // and the line names it.
-        // (two opens read, two read again before the writes, four write)
-        {"/repair /suffix:dc=x", 8, 4, 1,
+        // and the line names it. (two opens read, four write)
+        {"/repair /suffix:dc=x", 6, 4, 1,
          "RESULT: failed - could not read the settings back after writing them; already "
          "written: Enable Login Auth, Enable CR Auth, LdapSuffix, DNSuffix\n"},
         // A suffix that already holds the value is not written again.
@@ -229,19 +228,19 @@ TEST(FatalNotice, AnyTokenEndsTheWait) {
     for (const auto& c : cases) {
         std::string left;
         WithConsole(
-            c.input, [] { ShowFatalNotice(Notice::kReadFailure); }, &left);
+            c.input, [] { ShowFatalNotice(true); }, &left);
         EXPECT_EQ(c.left, left) << c.input;
     }
 }
 
 SettingValue Sz(const std::string& text, DWORD type = REG_SZ) { return {text, type, {}, true}; }
 
-// Each row: the values, the suffix a front end has, its policies, and the
-// writes planned, in order.
+// Each row: the values, the suffix a front end has, its policies (the front
+// ends' own), and the writes planned, in order.
 TEST(WritePlan, EachPolicyWritesWhatItsFrontEndMends) {
-    const unsigned kDialogue = kRewritesHeldValues;
-    const unsigned kFleet = 0;
-    const unsigned kDsc = kSuffixIsDesired;
+    const unsigned kDialogue = DialoguePolicies(Context(""));
+    const unsigned kFleet = FleetPolicies(Context("/repair /suffix:dc=x"));
+    const unsigned kDsc = DscPolicies(DscOperation::kSet, false, true);
     const struct {
         const char *login, *cr, *server, *client, *suffix;
         unsigned policies;
@@ -262,9 +261,12 @@ TEST(WritePlan, EachPolicyWritesWhatItsFrontEndMends) {
     for (const auto& c : cases) {
         const SettingValue values[kSettingCount] = {Sz(c.login), Sz(c.cr), Sz(c.server),
                                                     Sz(c.client)};
+        const std::wstring desired = WideFromAnsi(c.suffix);
+        const bool isDesired = (c.policies & kSuffixIsDesired) != 0;
         std::string planned;
         for (const PlannedWrite& write :
-             PlanWrites(CheckRules(values), values, c.suffix, c.policies)) {
+             PlanWrites(CheckRules(values, isDesired ? &desired : nullptr), values, c.suffix,
+                        c.policies)) {
             planned += (planned.empty() ? "" : " ") +
                        std::string(kSettings[write.setting].valueName) + "=" + write.text;
         }
@@ -276,6 +278,40 @@ TEST(WritePlan, EachPolicyWritesWhatItsFrontEndMends) {
     const SettingValue typed[kSettingCount] = {Sz("Yes", REG_EXPAND_SZ), Sz("Yes"), Sz("s"),
                                                Sz("s")};
     EXPECT_EQ(1u, PlanWrites(CheckRules(typed), typed, "", kFleet).size());
+}
+
+// The verdict and the record are of what the run knows last: the dialogue
+// without records takes what it wrote as held; a read back that fails leaves
+// no values at all.
+TEST_F(ScriptedRun, TheVerdictIsOfTheLastValuesKnown) {
+    const struct {
+        const char* arguments;
+        bool dialogue;
+        int opensBeforeFailure;
+        const char* result;
+        size_t checks;
+    } cases[] = {
+        {"", true, -1, "RESULT: compliant, 2 changes made", 3},
+        {"/repair", false, 4,
+         "RESULT: failed - could not read the settings back after writing "
+         "them; already written: Enable Login Auth, Enable CR Auth",
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        fakeRegistry.Reset();
+        Seed("no", "no", "s", "s");
+        fakeRegistry.opensBeforeFailure = c.opensBeforeFailure;
+        const RunContext context = Context(c.arguments);
+        Screen silent;
+        RunRequest request{silent, {context.view, KEY_ALL_ACCESS, context.processIsElevated}};
+        request.policies = c.dialogue ? DialoguePolicies(context) : FleetPolicies(context);
+        RunRecord run;
+        WithConsole("", [&] { CheckAndRepair(request, &run); });
+        EXPECT_EQ(c.result, run.verdict.resultLine);
+        EXPECT_EQ(c.checks, run.checks.size());
+        EXPECT_EQ(c.checks == 0 ? REG_NONE : REG_SZ, run.values[kLoginAuth].type);
+    }
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ class DscTestCase(ToolTestCase):
         printed = [json.loads(line) for line in text.split("\r\n")[:-1]]
         if code != 0:
             self.assertEqual([], printed)
-            self.assertEqual(["error"], [key for line in err for key in line], err)
+            self.assertEqual(["error", "reasonId"], [key for line in err for key in line], err)
             return code, printed, err
         self.assertEqual(1 if operation == "get" else 2, len(printed), printed)
         jsonschema.Draft202012Validator(schema).validate(printed[0])
@@ -145,6 +145,22 @@ class Operations(DscTestCase):
                 self.assertEqual(not differ, not state["problems"], state["problems"])
         seed()
         self.assertEqual([NOT_THE_SUFFIX_GIVEN], self.dsc("test", {"suffix": "dc=x"})[1][0]["problems"])
+
+    def test_what_get_prints_test_and_set_take_back(self):
+        # A blank after the comma is common in LDAP names; both values empty
+        # is a state too. A configuration exported from such a server holds.
+        for suffix in ("dc=example, dc=com", ""):
+            seed({**GOOD_SERVER, LDAP_SUFFIX: suffix}, {DN_SUFFIX: suffix})
+            with self.subTest(suffix=suffix), self.assertNothingWritten():
+                state = self.dsc("get")[1][0]
+                self.assertEqual(suffix, state["suffix"])
+                self.assertEqual((0, []), self.dsc("test", state)[::2])
+                self.assertEqual([], self.dsc("set", state)[1][1])
+        # A suffix the tool would never write is refused where a set must write it.
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        with self.assertNothingWritten():
+            self.assertEqual((2, [], [{"error": '"suffix" is empty', "reasonId": "usageError"}]),
+                             self.dsc("set", {"suffix": ""}))
 
     def test_set_writes_what_differs_what_if_nothing_and_again_nothing(self):
         seed({**MISMATCHED_SERVER, LOGIN_AUTH: "no"}, GOOD_CLIENT)
@@ -209,22 +225,25 @@ class Failures(DscTestCase):
                   '"backupPath" and "logPath" name the same file')]
         for stdin, reason in cases:
             with self.subTest(stdin=stdin), self.assertNothingWritten():
-                self.assertEqual((2, [], [{"error": reason}]), self.dsc("set", stdin=stdin))
+                self.assertEqual((2, [], [{"error": reason, "reasonId": "usageError"}]),
+                                 self.dsc("set", stdin=stdin))
 
     def test_failures_exit_1_and_3_which_with_0_and_2_are_all_the_manifest_lists(self):
         seed(None, GOOD_CLIENT)
         for operation in ("get", "test", "set"):
             with self.assertNothingWritten():
-                self.assertEqual((1, [], [{"error": READ_FAILED}]),
+                self.assertEqual((1, [], [{"error": READ_FAILED, "reasonId": "keysUnreadable"}]),
                                  self.dsc(operation, {"suffix": "dc=x"}))
         seed()
         if harness.BITS == 64:  # only 64-bit Windows has a second view to point to
             self.assertEqual([{"error": READ_FAILED + '; the keys are in the 32-bit registry '
-                               'view ("view": "32")'}], self.dsc("get", {"view": "64"})[2])
+                               'view ("view": "32")', "reasonId": "keysUnreadable"}],
+                             self.dsc("get", {"view": "64"})[2])
         first = Session()
         first.expect(INFO_QUESTION)
         try:
-            self.assertEqual((3, [], [{"error": ANOTHER_COPY_REASON}]), self.dsc("test", {}))
+            self.assertEqual((3, [], [{"error": ANOTHER_COPY_REASON,
+                                        "reasonId": "anotherCopyRunning"}]), self.dsc("test", {}))
         finally:
             first.send("n\n")
             first.finish()

@@ -263,7 +263,7 @@ class ToolViews(BothViews):
             # The DSC resource names the view as its instance does.
             code, out = prefix64.run_tool(["/dsc:get"], '{"view":"%s"}' % missing)
             note = '; the keys are in the %s-bit registry view ("view": "%s")' % (other, other)
-            self.assertEqual((1, b"", {"error": READ_FAILED + note}),
+            self.assertEqual((1, b"", {"error": READ_FAILED + note, "reasonId": "keysUnreadable"}),
                              (code, out, json.loads(prefix64.last_stderr)), args)
 
     def test_interactive_run_keeps_its_screens_in_either_view(self):

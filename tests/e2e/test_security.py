@@ -8,9 +8,9 @@ import unittest
 import harness
 from harness import (BROKEN_CLIENT, MISMATCHED_SERVER, Session, ToolTestCase, read_only,
                      run_tool, seed, text_of, values)
-from texts import (CLIENT, CONFIRM_QUESTION, COULD_NOT_OPEN, DN_SUFFIX, FINISHED, INFO_QUESTION,
-                   LDAP_SUFFIX, PROMPT, QUIT_NOTICE, SERVER, VALUE_PROMPT, WRITE_NOTICE,
-                   WRITING_SUFFIX, screen)
+from texts import (ALREADY_WRITTEN, CLIENT, CONFIRM_QUESTION, COULD_NOT_OPEN, DN_SUFFIX, FINISHED,
+                   INFO_QUESTION, LDAP_SUFFIX, PROMPT, QUIT_NOTICE, SERVER, VALUE_PROMPT, WRITE_FAILED,
+                   WRITE_NOTICE, WRITING_SUFFIX, screen)
 
 
 def setUpModule():
@@ -51,8 +51,11 @@ class ReadOnlyKeys(ToolTestCase):
                     session.send("q\n")
                     out = session.finish()
 
-                expected_tail = screen(WRITING_SUFFIX % "dc=s,dc=t", COULD_NOT_OPEN % locked, "",
-                                       *WRITE_NOTICE)
+                # A failure after a write names it above the notice.
+                written = ["ERROR - " + WRITE_FAILED % (CLIENT, DN_SUFFIX) + ALREADY_WRITTEN +
+                           LDAP_SUFFIX] if locked == CLIENT else []
+                expected_tail = screen(WRITING_SUFFIX % "dc=s,dc=t", COULD_NOT_OPEN % locked,
+                                       *written, "", *WRITE_NOTICE)
                 self.assertTrue(out.endswith(expected_tail), out)
                 self.assertNotIn(FINISHED.encode(), out)
                 self.assertEqual(1, session.proc.returncode)

@@ -11,10 +11,11 @@ from harness import (BROKEN_CLIENT, BROKEN_SERVER, GOOD_CLIENT, GOOD_SERVER, MIS
                      Session,
                      ToolTestCase, probe, read_only, run_tool, seed, tool_lines, values,
                      windows_path, wine_reg)
-from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_SAVED, CHECK_OK,
-                   CLIENT,
+from texts import (ALREADY_WRITTEN, ANOTHER_COPY_REASON, BACKUP_FAILED, BACKUP_SAVED,
+                   BACKUP_UPDATED, CHECK_OK, CLIENT,
                    COMPLIANT, COMPLIANT_AFTER, COULD_NOT_OPEN, CR_AUTH, CURRENTLY, DN_SUFFIX,
                    FAILED, GIVE_SUFFIX, INFO_QUESTION, LDAP_SUFFIX, LOGIN_AUTH, NOT_COMPLIANT,
+                   QUIT_NOTICE,
                    NOT_YES, OPEN_PROGRESS, READ_FAILED, SERVER, SUFFIXES_APART, SUFFIXES_DIFFER,
                    SUFFIXES_OK, VALUES, WHATIF, WHATIF_NO_LOG, WRITE_FAILED, WRITING, screen)
 
@@ -90,6 +91,14 @@ class Check(ToolTestCase):
         seed({**GOOD_SERVER, LDAP_SUFFIX: b"dc=x\x9d0;t\x07\x8f2J\0"}, GOOD_CLIENT)
         self.assertIn(CURRENTLY % (SERVER, LDAP_SUFFIX, "dc=x<9D>0;t<07><8F>2J"),
                       tool_lines("/check")[1])
+        # And the line separators that editors and log viewers break lines at.
+        log = os.path.join(self.scratch_folder(), "separators.log")
+        wine_reg("add", SERVER, "/v", LDAP_SUFFIX, "/d", "dc=x\u2028RESULT: compliant\u2029", "/f")
+        self.assertEqual(0, tool_lines("/repair", "/suffix:dc=y", "/log:" + windows_path(log))[0])
+        with open(log, encoding="utf-8") as f:
+            logged = f.read()
+        self.assertIn('"dc=x<2028>RESULT: compliant<2029>" -> "dc=y"', logged)
+        self.assertEqual(3, len(logged.splitlines()), logged)
 
     def test_a_missing_key_fails_without_a_notice(self):
         seed(None, GOOD_CLIENT)
@@ -247,23 +256,63 @@ class Repair(ToolTestCase):
             with open(self.path(log), encoding="utf-8") as f:
                 # the backup's name, two writes and the RESULT line
                 self.assertEqual(4, len(f.read().splitlines()), env)
+        # A backup dated into a long folder is named whole, on the screen and
+        # in the log: the name is what tells two runs' backups apart.
+        folder, log = self.path("f" * 150), self.path("long.log")
+        os.mkdir(folder)
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        code, lines = tool_lines("/repair", "/backup:" + windows_path(folder),
+                                 "/log:" + windows_path(log))
+        saved = [line[len(BACKUP_SAVED % ""):] for line in lines if line.startswith("BACKUP")]
+        self.assertEqual([windows_path(os.path.join(folder, os.listdir(folder)[0]))], saved)
+        with open(log, encoding="utf-8") as f:
+            self.assertIn(BACKUP_SAVED % saved[0], f.read())
 
     def test_backup_and_log_hold_what_the_writes_replaced(self):
         # While the operator types the value, someone changes DNSuffix: the
-        # records hold the value the write replaced, not the one first read.
-        seed(MISMATCHED_SERVER, BROKEN_CLIENT)
-        backup, log = self.path("race.reg"), self.path("race.log")
-        session = Session(args=["/backup:" + windows_path(backup), "/log:" + windows_path(log)])
+        # records hold the value the write replaced, not the one first read,
+        # also where Rule One's writes made the backup before the question.
+        for server in (MISMATCHED_SERVER, BROKEN_SERVER):
+            with self.subTest(server=server):
+                seed(server, BROKEN_CLIENT)
+                backup, log = self.path("race.reg"), self.path("race.log")
+                for name in (backup, log):
+                    if os.path.exists(name):
+                        os.remove(name)
+                session = Session(args=["/backup:" + windows_path(backup),
+                                        "/log:" + windows_path(log)])
+                session.expect(INFO_QUESTION)
+                session.send("n\n")
+                session.expect(">>")
+                probe("set", CLIENT, DN_SUFFIX, "sz", b"dc=changed-by-admin\0".hex())
+                session.send("dc=x\ny\n")
+                out = session.finish()
+                with open(log, encoding="utf-8") as f:
+                    logged = f.read()
+                self.assertIn('DNSuffix : "dc=changed-by-admin" -> "dc=x"', logged)
+                if server is BROKEN_SERVER:
+                    self.assertIn(screen(BACKUP_UPDATED % windows_path(backup)), out)
+                    self.assertIn(BACKUP_UPDATED % windows_path(backup), logged)
+                self.assertEqual(0, wine_reg("import", windows_path(backup))[0])
+                restored = values()
+                self.assertEqual(b"dc=changed-by-admin\0", restored[DN_SUFFIX][1])
+                self.assertEqual(server[LOGIN_AUTH].encode() + b"\0", restored[LOGIN_AUTH][1])
+        # A value gone meanwhile stops the suffix's writes, and the screen names
+        # what Rule One wrote before the question: nothing reads as unchanged.
+        seed(BROKEN_SERVER, BROKEN_CLIENT)
+        session = Session(args=["/log:" + windows_path(self.path("gone.log"))])
         session.expect(INFO_QUESTION)
         session.send("n\n")
         session.expect(">>")
-        probe("set", CLIENT, DN_SUFFIX, "sz", b"dc=changed-by-admin\0".hex())
+        self.assertEqual(0, wine_reg("delete", SERVER, "/v", CR_AUTH, "/f")[0])
         session.send("dc=x\ny\n")
-        session.finish()
-        with open(log, encoding="utf-8") as f:
-            self.assertIn('DNSuffix : "dc=changed-by-admin" -> "dc=x"', f.read())
-        self.assertEqual(0, wine_reg("import", windows_path(backup))[0])
-        self.assertEqual(b"dc=changed-by-admin\0", values()[DN_SUFFIX][1])
+        session.expect(screen(QUIT_NOTICE))
+        session.send("q\n")
+        out = session.finish()
+        self.assertIn(screen("ERROR - " + READ_FAILED + ALREADY_WRITTEN + LOGIN_AUTH + ", " +
+                             CR_AUTH, ""), out)
+        self.assertEqual((b"dc=old,dc=com\0", b"dc=new,dc=com\0"),
+                         (values()[LDAP_SUFFIX][1], values()[DN_SUFFIX][1]))
 
     def test_a_log_that_fails_after_opening_stops_the_writes(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
@@ -277,6 +326,9 @@ class Repair(ToolTestCase):
         # The interactive tool ends there too, as at a backup it cannot write, and says so once.
         self.assertEqual(1, out.count(screen("ERROR - could not write the log " + windows_path(full))),
                          out)
+        # No write is shown that the log did not take first.
+        self.assertFalse([line for line in lines if line.startswith(WRITING)], lines)
+        self.assertNotIn(b"WRITING", out)
 
     def test_a_backup_that_cannot_be_written_stops_every_write(self):
         seed(BROKEN_SERVER, BROKEN_CLIENT)
@@ -297,7 +349,7 @@ class Repair(ToolTestCase):
         code, lines = tool_lines("/check", "/log:" + nowhere + "x" * 3000)
         self.assertEqual(1, code, lines)
         self.assertTrue(lines[-1].endswith("x..." + " for appending"), lines[-1])
-        self.assertLess(len(lines[-1]), 300)
+        self.assertLess(len(lines[-1]), 400)
         # The interactive tool says the same and changes nothing either.
         with self.assertNothingWritten():
             out = run_tool("n\n", args=["/backup:" + nowhere])
@@ -399,7 +451,7 @@ class Usage(ToolTestCase):
         with self.assertNothingWritten():
             for args in (["/check", "/x"], ["/check", "/repair"], ["/check", "/suffix:dc=x"],
                          ["/whatif"], ["/suffix:dc=x"], ["/repair", "/suffix:"],
-                         ["/repair", "/suffix:dc=\x01"], ["/repair", "/suffix:dc=a dc=b"],
+                         ["/repair", "/suffix:dc=\x01"], ["/repair", "/suffix:dc=a "],
                          # Best-fit conversion to code page 1252 would make it "dc=???".
                          ["/repair", "/suffix:dc=дом"],
                          ["/repair", "/suffix:" + "x" * 512], ["/reg:16"], ["/check", "/reg:"],

@@ -78,6 +78,7 @@ WRITE_NOTICE = ("This program cannot write to one of the four LDAP registry key/
 ELEVATION_HINT = "Run Sorvane from an elevated command prompt (Run as administrator)"
 ANOTHER_COPY = "ERROR - another copy of Sorvane is running, let it finish and run Sorvane again"
 BACKUP_SAVED = "BACKUP - the values before the writes are saved in %s"  # file
+BACKUP_UPDATED = "BACKUP - updated with the values the writes replace, in %s"  # file
 BACKUP_FAILED = "could not write the backup %s, nothing was changed"  # also after "ERROR - "
 
 # The unattended modes' last line, and the reasons it gives.
