@@ -216,6 +216,42 @@ Describe 'The module' {
         Should -Invoke -ModuleName Sorvane Invoke-Command -Times 0 -Exactly
     }
 
+    # As admins install it: a folder registered as a repository, holding the package that
+    # tools/package.sh makes (with this tree's exe in it), installed by Install-PSResource for a
+    # PowerShell whose home (its CurrentUser scope and repository list) is scratch.
+    It 'installs from a repository, imported by name, and finds its exe beside it' {
+        Set-LdapValues Yes Yes dc=x dc=x
+        $version = (Import-PowerShellDataFile (Join-Path $env:SORVANE_MODULE 'Sorvane.psd1')).ModuleVersion
+        $folder, $feed, $scratch = 'module', 'feed', 'home' | ForEach-Object { New-Item -ItemType Directory (Join-Path $TestDrive $_) }
+        Copy-Item (Join-Path $env:SORVANE_MODULE '*'), $env:SORVANE_TOOL $folder
+        & python3 (Join-Path $PSScriptRoot '../../packaging/powershell/sorvane_nupkg.py') $folder $version $feed |
+            Should -Be (Join-Path $feed "Sorvane.$version.nupkg")
+        $exe = Split-Path $env:SORVANE_TOOL -Leaf
+        $commands = "Register-PSResourceRepository -Name Feed -Uri '$feed' -Trusted
+            Install-PSResource -Name Sorvane -Repository Feed -Scope CurrentUser -ErrorAction Stop
+            Import-Module Sorvane -ErrorAction Stop
+            `$base = (Get-Module Sorvane).ModuleBase
+            `$base
+            Test-SorvaneLdapSetting -ErrorVariable lookup -ErrorAction SilentlyContinue
+            `$lookup.TargetObject.Exe
+            `$env:SORVANE_TOOL = Join-Path `$base '$exe'
+            Test-SorvaneLdapSetting -ExePath '$env:SORVANE_EXE'"
+        $saved = @{}
+        foreach ($name in 'HOME', 'PSModulePath', 'SORVANE_EXE', 'XDG_DATA_HOME', 'XDG_CONFIG_HOME', 'XDG_CACHE_HOME') {
+            $saved[$name] = [Environment]::GetEnvironmentVariable($name)
+            [Environment]::SetEnvironmentVariable($name, $null)
+        }
+        $env:HOME = $scratch
+        try {
+            $output = @(& pwsh -NoProfile -NonInteractive -Command $commands 2>&1)
+        } finally {
+            foreach ($name in $saved.Keys) { [Environment]::SetEnvironmentVariable($name, $saved[$name]) }
+        }
+        $base = Join-Path $scratch ".local/share/powershell/Modules/Sorvane/$version"
+        $output | Should -Be @($base, (Join-Path $base 'Sorvane.exe'), 'True') -Because ($output -join "`n")
+        Join-Path $base $exe | Should -Exist
+    }
+
     It 'has help for <_>: a synopsis, every parameter, the outputs and examples' -ForEach @(
         'Get-SorvaneLdapSetting', 'Test-SorvaneLdapSetting', 'Repair-SorvaneLdapSetting'
     ) {
