@@ -52,7 +52,8 @@ if ! sshd_installed; then
     fi
     apt-get update -q >/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends openssh-server >/dev/null
-    if command -v deb-systemd-helper >/dev/null 2>&1; then deb-systemd-helper disable ssh.service >/dev/null 2>&1 || true; fi
+    # Off at boot too: systemd (no systemctl needed, which a container may lack) and System V.
+    rm -f /etc/systemd/system/multi-user.target.wants/ssh.service /etc/systemd/system/sshd.service
     update-rc.d ssh disable >/dev/null 2>&1 || true
 fi
 # PowerShell and Pester for the PowerShell tests, where the .NET SDK is
