@@ -399,8 +399,9 @@ function Repair-SorvaneLdapSetting {
     The registry view to open the keys in: 32 or 64 (/reg:32, /reg:64). Left out, the tool's
     own default, the 32-bit view. Use 64 where the product installed is a 64-bit program.
     .PARAMETER Suffix
-    The value to write into LdapSuffix and DNSuffix when they differ: one word, no blanks.
-    Quote it: dc=example,dc=com unquoted is two arguments to PowerShell.
+    The value to write into LdapSuffix and DNSuffix when they differ, as given: a blank inside
+    it is written, one at its start or end is refused. Quote it: dc=example,dc=com unquoted is
+    two arguments to PowerShell.
     .PARAMETER BackupPath
     Before the first write, the four values are saved to this file (reg export format;
     restore with reg import). Where it exists, the backup goes beside it with the date and
