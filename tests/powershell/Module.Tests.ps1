@@ -78,8 +78,6 @@ Describe 'The module' {
             Line = "{$empty,`"result`":`"failed`",`"reason`":`"could not read the settings`",`"reasonId`":null,`"exitCode`":1}" }
         @{ Id = 'SorvaneAlreadyRunning'; Category = 'ResourceBusy'; ReasonId = 'anotherCopyRunning'; Exe = 'stub'; Reason = 'une autre copie tourne'
             Line = "{$empty,`"result`":`"failed`",`"reason`":`"une autre copie tourne`",`"reasonId`":`"anotherCopyRunning`",`"exitCode`":1}" }
-        @{ Id = 'SorvaneWriteFailed'; Category = 'WriteError'; ReasonId = 'notWritable'; Exe = 'stub'; Reason = 'could not read the settings'
-            Line = "{$empty,`"result`":`"failed`",`"reason`":`"could not read the settings`",`"reasonId`":`"notWritable`",`"exitCode`":1}" }
         @{ Id = 'SorvaneToolFailed'; Category = 'NotSpecified'; ReasonId = 'diskOnFire'; Exe = 'stub'; Reason = 'a newer failure'
             Line = "{$empty,`"result`":`"failed`",`"reason`":`"a newer failure`",`"reasonId`":`"diskOnFire`",`"exitCode`":1}" }
     ) {
@@ -236,17 +234,8 @@ Describe 'The module' {
             `$lookup.TargetObject.Exe
             `$env:SORVANE_TOOL = Join-Path `$base '$exe'
             Test-SorvaneLdapSetting -ExePath '$env:SORVANE_EXE'"
-        $saved = @{}
-        foreach ($name in 'HOME', 'PSModulePath', 'SORVANE_EXE', 'XDG_DATA_HOME', 'XDG_CONFIG_HOME', 'XDG_CACHE_HOME') {
-            $saved[$name] = [Environment]::GetEnvironmentVariable($name)
-            [Environment]::SetEnvironmentVariable($name, $null)
-        }
-        $env:HOME = $scratch
-        try {
-            $output = @(& pwsh -NoProfile -NonInteractive -Command $commands 2>&1)
-        } finally {
-            foreach ($name in $saved.Keys) { [Environment]::SetEnvironmentVariable($name, $saved[$name]) }
-        }
+        $output = @(& env -u PSModulePath -u SORVANE_EXE -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME "HOME=$scratch" `
+                pwsh -NoProfile -NonInteractive -Command $commands 2>&1)
         $base = Join-Path $scratch ".local/share/powershell/Modules/Sorvane/$version"
         $output | Should -Be @($base, (Join-Path $base 'Sorvane.exe'), 'True') -Because ($output -join "`n")
         Join-Path $base $exe | Should -Exist
