@@ -5,13 +5,17 @@
 # the technician's guide and whatever else the install rules name, such as the
 # PowerShell module and the fleet scripts) into a staging folder, and writes
 # into dist/, each with a SHA-256 sum beside it:
-#   Sorvane-<version>.zip  the staged folder, with a sum beside each exe at its top
-#   Sorvane-<version>.msi  the same files, installed under Program Files (wixl)
-# Prints the two paths. --from packs DIR, an install tree made elsewhere, as
+#   Sorvane-<version>.zip    the staged folder, with a sum beside each exe at its top
+#   Sorvane-<version>.msi    the same files, installed under Program Files (wixl)
+#   Sorvane.<version>.nupkg  the PowerShell module folder (with the exes in it) as
+#                            a NuGet package, for a PowerShell repository
+# Prints the three paths. --from packs DIR, an install tree made elsewhere, as
 # version X.Y.Z instead of building one (DIR itself is left as it is).
 #
 # With --sign, every .exe, .ps1, .psm1 and .psd1 is signed with osslsigncode
-# (Authenticode, SHA-256) before it is packed, and the MSI after it is built.
+# (Authenticode, SHA-256) before it is packed (the .nupkg holds the signed
+# files; NuGet's own package signature is another kind, which it has not), and
+# the MSI after it is built.
 # The certificate's password is read from SORVANE_SIGN_PASSWORD and handed to
 # osslsigncode through a pipe, so it appears in no command line and no output.
 # --timestamp URL countersigns each signature at that RFC 3161 server, so the
@@ -126,6 +130,12 @@ if [ -n "$pfx" ]; then
         -o -iname '*.psd1' \) -print0)
 fi
 
+# The module's package: its folder as staged, signed files and exes included,
+# so the module installed from a repository finds its exe beside it.
+python3 "$root/packaging/powershell/sorvane_nupkg.py" "$stage/PowerShell/Modules/Sorvane/$version" "$version" \
+    "$scratch" >/dev/null || fail "the module package could not be made"
+nupkg="Sorvane.$version.nupkg"
+
 # The MSI installs the staged tree as it is (before the zip's sums are added).
 python3 "$root/packaging/msi/sorvane_wxs.py" "$stage" "$version" "$scratch/Sorvane.wxs"
 wixl -a x64 -o "$scratch/$name.msi" "$scratch/Sorvane.wxs" >"$scratch/wixl.log" 2>&1 ||
@@ -137,7 +147,7 @@ for exe in "$stage"/*.exe; do
     (cd "$stage" && sha256sum "$(basename "$exe")" >"$exe.sha256")
 done
 (cd "$scratch" && cmake -E tar cf "$name.zip" --format=zip "$name")
-for file in "$name.zip" "$name.msi"; do
+for file in "$name.zip" "$name.msi" "$nupkg"; do
     (cd "$scratch" && sha256sum "$file" >"$file.sha256")
 done
 
@@ -146,10 +156,10 @@ done
 mkdir -p "$dist"
 incoming=$(mktemp -d "$dist/.incoming.XXXXXX")
 trap 'rm -rf "$scratch" "$incoming"' EXIT
-for file in "$name.zip" "$name.zip.sha256" "$name.msi" "$name.msi.sha256"; do
+for file in "$name.zip" "$name.zip.sha256" "$name.msi" "$name.msi.sha256" "$nupkg" "$nupkg.sha256"; do
     cp "$scratch/$file" "$incoming/$file"
 done
-for file in "$name.zip" "$name.zip.sha256" "$name.msi" "$name.msi.sha256"; do
+for file in "$name.zip" "$name.zip.sha256" "$name.msi" "$name.msi.sha256" "$nupkg" "$nupkg.sha256"; do
     mv -f "$incoming/$file" "$dist/$file"
 done
 if [ -z "$pfx" ]; then
@@ -157,3 +167,4 @@ if [ -z "$pfx" ]; then
 fi
 echo "$dist/$name.zip"
 echo "$dist/$name.msi"
+echo "$dist/$nupkg"

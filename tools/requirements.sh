@@ -84,3 +84,10 @@ requirements_missing() {
 powershell_installed() {
     command -v pwsh >/dev/null 2>&1 || ! command -v dotnet >/dev/null 2>&1
 }
+
+# Whether the remoting tests have their sshd (Debian's openssh-server; each
+# test run starts one of its own on 127.0.0.1). Without it they say they are
+# skipped, and why; tools/install.sh installs it as root.
+sshd_installed() {
+    [ -x /usr/sbin/sshd ]
+}

@@ -4,11 +4,11 @@
 # locale and the command that installs them, and exits. Then build_tree and
 # tree_of, and the host probes of tools/host-bits.sh.
 . "$(dirname "${BASH_SOURCE[0]}")/requirements.sh"
-if ! requirements_missing || ! powershell_installed; then
+if ! requirements_missing || ! powershell_installed || ! sshd_installed; then
     if [ "$(id -u)" = 0 ]; then
         "$(dirname "${BASH_SOURCE[0]}")/install.sh"
     elif [ ${#missing_packages[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ]; then
-        : # Without PowerShell its tests say they are skipped, and why.
+        : # Without PowerShell or sshd, the tests that need them say they are skipped, and why.
     else
         echo "This machine lacks what the build and the tests need:" >&2
         [ ${#missing_packages[@]} -eq 0 ] || echo "  packages: ${missing_packages[*]}" >&2

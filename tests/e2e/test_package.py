@@ -40,6 +40,7 @@ class ReleaseZip(ToolTestCase):
             raise AssertionError("package.sh failed:\n" + result.stdout.decode())
         cls.output = result.stdout.decode()
         cls.name = "Sorvane-" + version()
+        cls.dist = dist
         cls.zip_path = os.path.join(dist, cls.name + ".zip")
         cls.unpacked = os.path.join(cls.scratch.name, "unpacked")
         subprocess.run(["unzip", "-q", cls.zip_path, "-d", cls.unpacked], check=True)
@@ -69,6 +70,21 @@ class ReleaseZip(ToolTestCase):
         self.assertIn(b"ModuleVersion        = '%s'" % version().encode(), self.read(module + "Sorvane.psd1"))
         # The DSC manifest names the exe beside it, wherever the engine finds it.
         self.assertEqual(self.read(DSC_MANIFEST), self.read(module + DSC_MANIFEST))
+
+    def test_module_package_holds_the_module_folder_and_a_nuspec_from_its_manifest(self):
+        folder = "%s/PowerShell/Modules/Sorvane/%s/" % (self.name, version())
+        with zipfile.ZipFile(os.path.join(self.dist, "Sorvane.%s.nupkg" % version())) as z:
+            packed = {n: hashlib.sha256(z.read(n)).hexdigest() for n in z.namelist()}
+            nuspec = z.read("Sorvane.nuspec").decode()
+        with zipfile.ZipFile(self.zip_path) as z:
+            module = {n[len(folder):]: hashlib.sha256(z.read(n)).hexdigest() for n in z.namelist()
+                      if n.startswith(folder) and not n.endswith("/")}
+        self.assertEqual(module, {n: d for n, d in packed.items()
+                                  if not n.startswith(("_rels/", "package/", "[Content_Types]", "Sorvane.nuspec"))})
+        self.assertIn("Sorvane64.exe", module)
+        for needed in ("<id>Sorvane</id>", "<version>%s</version>" % version(), " PSEdition_Desktop PSEdition_Core Windows ",
+                       "PSDscResource_SorvaneLdapSettings", "<releaseNotes>Sorvane %s." % version()):
+            self.assertIn(needed, nuspec)
 
     def test_guide_has_crlf_line_ends_and_covers_what_a_technician_needs(self):
         guide = self.read("GUIDE.txt")

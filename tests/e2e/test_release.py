@@ -130,7 +130,8 @@ def setUpModule():
         for path, data in (("GUIDE.txt", b"The guide of the %s build.\r\n" % build.encode()),
                            ("fleet/tasks.yml", b"- name: stand-in\r\n"),
                            ("fleet/" + script, b"& C:\\Tools\\Sorvane.exe /check\r\n"),
-                           ("%s/%s/Sorvane.psd1" % (MODULES, version), b"@{\r\nModuleVersion = '%s'\r\n}\r\n" % version.encode()),
+                           ("%s/%s/Sorvane.psd1" % (MODULES, version),
+                            b"@{\r\nModuleVersion = '%s'\r\nAuthor = 'A'\r\nDescription = 'D'\r\n}\r\n" % version.encode()),
                            ("%s/%s/Sorvane.psm1" % (MODULES, version), b"function Get-SorvaneSetting { }\r\n")):
             write(os.path.join(tree, path), data)
         for exe in (harness.EXE, os.path.join(os.path.dirname(harness.BUILD), "i686", "Sorvane.exe")):
@@ -172,13 +173,22 @@ class SignedRelease(ToolTestCase):
 
     def test_dist_holds_the_zip_and_the_msi_with_their_sums_and_no_password_is_printed(self):
         dist, name = dists["first"], "Sorvane-" + versions["first"]
-        self.assertEqual([name + ext for ext in (".msi", ".msi.sha256", ".zip", ".zip.sha256")],
-                         sorted(os.listdir(dist)))
-        for file in (name + ".zip", name + ".msi"):
+        nupkg = "Sorvane.%s.nupkg" % versions["first"]
+        self.assertEqual(sorted([name + ext for ext in (".msi", ".msi.sha256", ".zip", ".zip.sha256")] +
+                                [nupkg, nupkg + ".sha256"]), sorted(os.listdir(dist)))
+        for file in (name + ".zip", name + ".msi", nupkg):
             with open(os.path.join(dist, file), "rb") as f, open(os.path.join(dist, file + ".sha256")) as sums:
                 self.assertEqual("%s  %s\n" % (hashlib.sha256(f.read()).hexdigest(), file), sums.read())
         self.assertNotIn(PASSWORD, outputs["first"])
         self.assertNotIn("UNSIGNED", outputs["first"])
+
+    def test_the_module_package_holds_the_signed_module_files(self):
+        module = os.path.join(top, "unpacked", "Sorvane-" + versions["first"], MODULES, versions["first"])
+        with zipfile.ZipFile(os.path.join(dists["first"], "Sorvane.%s.nupkg" % versions["first"])) as z:
+            for name in files_under(module):
+                with open(os.path.join(module, name), "rb") as f:
+                    self.assertEqual(f.read(), z.read(name), name)
+        self.assertEqual(0, verify(os.path.join(module, "Sorvane.psm1"))[0])
 
     def test_a_certificate_it_cannot_use_fails_clearly_and_leaves_dist_as_it_was(self):
         dist = os.path.join(top, "dist-failed")

@@ -6,14 +6,14 @@
 BeforeDiscovery {
     $cafe = "dc=caf$([char]0xE9)"
     $good, $bad, $ruleOne = @('Yes', 'Yes', 'dc=x', 'dc=x'), @('no', 'Yes', 'dc=x', 'dc=y'), @('Yes', 'Yes', 'dc=x', 'dc=y')
-    $blanks = '*the /suffix: value must be one word without blanks*'
-    $empty = '"computer":"c","view":"32-bit","values":[],"problems":[],"writes":[],"backupFile":null,"changesMade":0'
+    $empty = '"computer":"c","mode":"check","view":"32-bit","values":[],"problems":[],"writes":[],"backupFile":null,"changesMade":0'
     # Each suffix under both ways of handing arguments over: Legacy is Windows PowerShell 5.1's
     # (joined as they are: inner quotes not escaped, empty ones dropped).
-    $suffixes = @('o=\"Acme\",dc=com', 'dc=a"b"', '"dc=q"', 'dc=a"b', 'dc=a\"b', 'dc=x\\', 'dc=$x`y', '-dc=x', '/check')
+    $suffixes = @('o=\"Acme\",dc=com', 'dc=a"b"', '"dc=q"', 'dc=a"b', 'dc=a\"b', 'dc=x\\', 'dc=$x`y', '-dc=x', '/check',
+        'dc=example, dc=com')
     $passed = foreach ($passing in 'Standard', 'Legacy') {
         foreach ($suffix in $suffixes) { @{ Passing = $passing; Suffix = $suffix; Seed = $ruleOne } }
-        @{ Passing = $passing; Suffix = 'dc=a b'; Refused = $blanks; Seed = $ruleOne }
+        @{ Passing = $passing; Suffix = ' dc=x'; Refused = '*the /suffix: value must not begin or end with a blank*'; Seed = $ruleOne }
         @{ Passing = $passing; Suffix = ''; Refused = '/suffix needs a value*'; Seed = $ruleOne }
     }
     $shipped = @(Get-Item (Join-Path $env:SORVANE_MODULE 'Sorvane.psm1')) + @(Get-ChildItem $env:SORVANE_FLEET -Filter *.ps1) |
@@ -60,16 +60,26 @@ Describe 'The module' {
         Test-SorvaneLdapSetting -View 32 | Should -BeExactly $Compliant
     }
 
-    It 'makes a failed run an error of Get- and Test-, <Id>, with no answer: <Reason>' -ForEach @(
-        @{ Id = 'SorvaneSettingsUnreadable'; Reason = 'could not read the settings*' }
-        @{ Id = 'SorvaneExeNotFound'; Reason = 'could not start /nonexistent/Sorvane.exe*'; Exe = '/nonexistent/Sorvane.exe' }
-        @{ Id = 'SorvaneReportInvalid'; Reason = '* printed no report: RESULT: failed - another copy of Sorvane is running'; Exe = 'stub' }
-        @{ Id = 'SorvaneReportInvalid'; Reason = '* printed a report without computer, view, values, *: {"result":"compliant"}'; Exe = 'stub'
+    # Filed by the reasonId alone: the rows with a stand-in exe give reasons in other words.
+    It 'makes a failed run an error of Get- and Test-, <Id> (<Category>), with no answer: <Reason>' -ForEach @(
+        @{ Id = 'SorvaneSettingsUnreadable'; Category = 'ReadError'; ReasonId = 'keysUnreadable'; Reason = 'could not read the settings*' }
+        @{ Id = 'SorvaneExeNotFound'; Category = 'ObjectNotFound'; ReasonId = 'exeNotFound'; Reason = 'could not start /nonexistent/Sorvane.exe*'
+            Exe = '/nonexistent/Sorvane.exe' }
+        @{ Id = 'SorvaneReportInvalid'; Category = 'InvalidResult'; ReasonId = 'reportInvalid'; Exe = 'stub'
+            Reason = '* printed no report: RESULT: failed - another copy of Sorvane is running' }
+        @{ Id = 'SorvaneReportInvalid'; Category = 'InvalidResult'; ReasonId = 'reportInvalid'; Exe = 'stub'
+            Reason = '* printed a report without computer, mode, view, values, *, reasonId, exitCode: {"result":"compliant"}'
             Line = '{"result":"compliant"}' }
-        @{ Id = 'SorvaneReportInvalid'; Reason = "* printed the result 'compliant' with the exit code 0 and exited with 1: *"; Exe = 'stub'
-            Line = "{$empty,`"result`":`"compliant`",`"exitCode`":0}" }
-        @{ Id = 'SorvaneAlreadyRunning'; Reason = 'another copy of Sorvane is running'; Exe = 'stub'
-            Line = "{$empty,`"result`":`"failed`",`"reason`":`"another copy of Sorvane is running`",`"exitCode`":1}" }
+        @{ Id = 'SorvaneReportInvalid'; Category = 'InvalidResult'; ReasonId = 'reportInvalid'; Exe = 'stub'
+            Reason = "* printed the result 'compliant' with the exit code 0 and exited with 1: *"
+            Line = "{$empty,`"result`":`"compliant`",`"reasonId`":null,`"exitCode`":0}" }
+        @{ Id = 'SorvaneReportInvalid'; Category = 'InvalidResult'; ReasonId = 'reportInvalid'; Exe = 'stub'
+            Reason = '* printed a report without reasonId: *'
+            Line = "{$empty,`"result`":`"failed`",`"reason`":`"could not read the settings`",`"reasonId`":null,`"exitCode`":1}" }
+        @{ Id = 'SorvaneAlreadyRunning'; Category = 'ResourceBusy'; ReasonId = 'anotherCopyRunning'; Exe = 'stub'; Reason = 'une autre copie tourne'
+            Line = "{$empty,`"result`":`"failed`",`"reason`":`"une autre copie tourne`",`"reasonId`":`"anotherCopyRunning`",`"exitCode`":1}" }
+        @{ Id = 'SorvaneToolFailed'; Category = 'NotSpecified'; ReasonId = 'diskOnFire'; Exe = 'stub'; Reason = 'a newer failure'
+            Line = "{$empty,`"result`":`"failed`",`"reason`":`"a newer failure`",`"reasonId`":`"diskOnFire`",`"exitCode`":1}" }
     ) {
         Set-LdapValues
         if (-not $Exe) { $Exe = $env:SORVANE_EXE } elseif ($Exe -eq 'stub') { $Exe = $stub }
@@ -79,8 +89,10 @@ Describe 'The module' {
         $answers.Count | Should -Be 0
         $failures.Count | Should -Be 2
         $failures.FullyQualifiedErrorId | Should -BeLike "$Id,*"
+        $failures.CategoryInfo.Category | Should -Be @($Category, $Category)
         $failures.Exception.Message | Should -BeLike $Reason
         $failures.TargetObject.ComputerName | Should -Be @($here, $here)
+        $failures.TargetObject.ReasonId | Should -Be @($ReasonId, $ReasonId)
     }
 
     It 'hands the exe the suffix <Suffix> as given under <Passing> argument passing' -ForEach $passed {
@@ -105,24 +117,27 @@ Describe 'The module' {
     }
 
     It 'refuses a suffix the exe read otherwise than given, and writes nothing' {
-        $env:SORVANE_STUB_LINE = '{"computer":"c","view":"32-bit","values":[],"problems":[],"backupFile":null,"changesMade":0,' +
-            '"writes":[{"key":"k","name":"LdapSuffix","old":"dc=x","new":"o=Acme","done":false}],"result":"compliant","exitCode":0}'
+        $env:SORVANE_STUB_LINE = '{"computer":"c","mode":"whatif","view":"32-bit","values":[],"problems":[],"backupFile":null,' +
+            '"changesMade":0,"writes":[{"key":"k","name":"LdapSuffix","old":"dc=x","new":"o=Acme","done":false}],' +
+            '"result":"compliant","reasonId":null,"exitCode":0}'
         $env:SORVANE_STUB_EXIT = 0
         Repair-SorvaneLdapSetting -Suffix 'o="Acme"' -ExePath $stub -ErrorVariable failures -ErrorAction SilentlyContinue | Should -BeNullOrEmpty
         $failures.FullyQualifiedErrorId | Should -BeLike 'SorvaneArgumentChanged,*'
         $failures.Exception.Message | Should -BeLike "* was asked for the suffix 'o=`"Acme`"' and read 'o=Acme' from its command line"
     }
 
-    # Without -Confirm nothing asks (the impact is Medium); -Confirm in the last row would ask,
-    # and fail in this non-interactive session, were there a write.
-    It 'repairs <Case>: <Verdict>, <Changes> changes, and no error' -ForEach @(
+    # Without -Confirm nothing asks (the impact is Medium); -Confirm in the last rows would ask,
+    # and fail in this non-interactive session, were there a write. Logged: the log's last line.
+    It 'repairs <Case>: <Verdict>, <Changes> changes, no error, and logs "<Logged>"' -ForEach @(
         @{ Case = 'with -WhatIf'; Seed = $bad; Options = @{ Suffix = $cafe; WhatIf = $true }; After = $bad }
         @{ Case = 'with -Suffix'; Seed = $bad; Options = @{ Suffix = $cafe }; Verdict = 'compliant'; Changes = 3; Exit = 0
-            After = @('Yes', 'Yes', $cafe, $cafe) }
+            After = @('Yes', 'Yes', $cafe, $cafe); Logged = '* RESULT: compliant, 3 changes made' }
         @{ Case = 'without -Suffix, beside a backup there'; Seed = $bad; Options = @{}; Verdict = 'not compliant'; Changes = 1; Exit = 2
-            After = $ruleOne; Existing = $true }
+            After = $ruleOne; Existing = $true; Logged = '* RESULT: not compliant, 1 changes made - LdapSuffix and DNSuffix differ*' }
         @{ Case = 'with nothing to correct'; Seed = $good; Options = @{ Confirm = $true }; Verdict = 'compliant'; Changes = 0; Exit = 0
-            After = $good }
+            After = $good; Logged = '* CHECK RESULT: compliant' }
+        @{ Case = 'with nothing it may correct'; Seed = $ruleOne; Options = @{ Confirm = $true }; Verdict = 'not compliant'; Changes = 0
+            Exit = 2; After = $ruleOne; Logged = '* CHECK RESULT: not compliant - LdapSuffix and DNSuffix differ*' }
     ) {
         Set-LdapValues @Seed
         $backup, $log = (Join-Path $TestDrive "$Case.reg"), (Join-Path $TestDrive "$Case.log")
@@ -142,6 +157,7 @@ Describe 'The module' {
             $result.BackupFile | Should -BeNullOrEmpty
         }
         if ($Existing) { Get-Content $backup | Should -Be 'kept' }
+        if ($Logged) { @(Get-Content $log)[-1] | Should -BeLike $Logged } else { $log | Should -Not -Exist }
     }
 
     # No WSMan client on this host: Invoke-Command runs each computer's part in this session,
@@ -177,6 +193,54 @@ Describe 'The module' {
         { Test-SorvaneLdapSetting -ThrottleLimit 2 } | Should -Throw -ErrorId 'AmbiguousParameterSet*'
     }
 
+    # An empty server list binds no computer, and would look like a call for here: were anything
+    # run here, the registry would show it; were anything run elsewhere, the mock would.
+    It '<Command> runs nowhere for <Case>: no output, no write, a warning' -ForEach @(
+        foreach ($command in 'Get-SorvaneLdapSetting', 'Test-SorvaneLdapSetting', 'Repair-SorvaneLdapSetting') {
+            @{ Command = $command; Seed = $bad; Case = 'an empty pipeline'; Call = { param($c) @() | & $c } }
+            @{ Command = $command; Seed = $bad; Case = 'a filter that matches nothing'; Call = { param($c) 'srv1' | Where-Object { $_ -eq 'x' } | & $c } }
+            @{ Command = $command; Seed = $bad; Case = '-ComputerName @()'; Call = { param($c) & $c -ComputerName @() } }
+            @{ Command = $command; Seed = $bad; Case = '-Session @()'; Call = { param($c) & $c -Session @() } }
+            @{ Command = $command; Seed = $bad; Case = 'blank names only'; Call = { param($c) '', ' ' | & $c }; Blanks = 2 }
+        }
+    ) {
+        Set-LdapValues @Seed
+        Mock -ModuleName Sorvane Invoke-Command { }
+        $output = @(& $Call $Command 3>&1)
+        $warnings = @($output | Where-Object { $_ -is [System.Management.Automation.WarningRecord] } | ForEach-Object Message)
+        @($output | Where-Object { $_ -isnot [System.Management.Automation.WarningRecord] }) | Should -BeNullOrEmpty
+        $warnings | Should -Be (@('Skipped a blank computer name.') * [int]$Blanks + 'No computer was given: nothing was run.')
+        @(Get-LdapValues) | Should -Be $Seed
+        Should -Invoke -ModuleName Sorvane Invoke-Command -Times 0 -Exactly
+    }
+
+    # As admins install it: a folder registered as a repository, holding the package that
+    # tools/package.sh makes (with this tree's exe in it), installed by Install-PSResource for a
+    # PowerShell whose home (its CurrentUser scope and repository list) is scratch.
+    It 'installs from a repository, imported by name, and finds its exe beside it' {
+        Set-LdapValues Yes Yes dc=x dc=x
+        $version = (Import-PowerShellDataFile (Join-Path $env:SORVANE_MODULE 'Sorvane.psd1')).ModuleVersion
+        $folder, $feed, $scratch = 'module', 'feed', 'home' | ForEach-Object { New-Item -ItemType Directory (Join-Path $TestDrive $_) }
+        Copy-Item (Join-Path $env:SORVANE_MODULE '*'), $env:SORVANE_TOOL $folder
+        & python3 (Join-Path $PSScriptRoot '../../packaging/powershell/sorvane_nupkg.py') $folder $version $feed |
+            Should -Be (Join-Path $feed "Sorvane.$version.nupkg")
+        $exe = Split-Path $env:SORVANE_TOOL -Leaf
+        $commands = "Register-PSResourceRepository -Name Feed -Uri '$feed' -Trusted
+            Install-PSResource -Name Sorvane -Repository Feed -Scope CurrentUser -ErrorAction Stop
+            Import-Module Sorvane -ErrorAction Stop
+            `$base = (Get-Module Sorvane).ModuleBase
+            `$base
+            Test-SorvaneLdapSetting -ErrorVariable lookup -ErrorAction SilentlyContinue
+            `$lookup.TargetObject.Exe
+            `$env:SORVANE_TOOL = Join-Path `$base '$exe'
+            Test-SorvaneLdapSetting -ExePath '$env:SORVANE_EXE'"
+        $output = @(& env -u PSModulePath -u SORVANE_EXE -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME "HOME=$scratch" `
+                pwsh -NoProfile -NonInteractive -Command $commands 2>&1)
+        $base = Join-Path $scratch ".local/share/powershell/Modules/Sorvane/$version"
+        $output | Should -Be @($base, (Join-Path $base 'Sorvane.exe'), 'True') -Because ($output -join "`n")
+        Join-Path $base $exe | Should -Exist
+    }
+
     It 'has help for <_>: a synopsis, every parameter, the outputs and examples' -ForEach @(
         'Get-SorvaneLdapSetting', 'Test-SorvaneLdapSetting', 'Repair-SorvaneLdapSetting'
     ) {
@@ -208,9 +272,35 @@ Describe 'The module' {
         @(Get-LdapValues) | Should -BeExactly @('Yes', 'Yes', $resource.Suffix, $resource.Suffix)
         $resource.Test() | Should -BeTrue
         $resource.Get().Reasons | Should -BeNullOrEmpty
+        $resource.Suffix = ' dc=x'  # never written: refused by a set alone
+        $resource.Test() | Should -BeFalse
+        { $resource.Set() } | Should -Throw -ErrorId 'SorvaneUsageError' -ExpectedMessage '*"suffix" must not begin or end with a blank*'
         Set-LdapValues
-        { $resource.Get() } | Should -Throw 'Sorvane: could not read the settings*'
-        { $resource.Set() } | Should -Throw 'Sorvane: could not read the settings*'
+        { $resource.Get() } | Should -Throw -ErrorId 'SorvaneSettingsUnreadable' -ExpectedMessage 'Sorvane: could not read the settings*'
+        { $resource.Set() } | Should -Throw -ErrorId 'SorvaneSettingsUnreadable' -ExpectedMessage 'Sorvane: could not read the settings*'
+    }
+
+    # The native resource's meaning: the suffix both values must hold, written into each that
+    # does not; Get() reports the suffix the two hold, empty where they differ.
+    It 'has a DSC resource whose Suffix both values must hold: <Case>' -ForEach @(
+        @{ Case = 'both hold another'; Seed = @('Yes', 'Yes', 'dc=old', 'dc=old'); Suffix = 'dc=new'; Held = 'dc=old'
+            Differ = 'LdapSuffix', 'DNSuffix' }
+        @{ Case = 'one holds it'; Seed = @('Yes', 'Yes', 'dc=new', 'dc=old'); Suffix = 'dc=new'; Held = ''; Differ = @('DNSuffix') }
+        @{ Case = 'both hold it, with a blank inside'; Seed = @('Yes', 'Yes', 'dc=example, dc=com', 'dc=example, dc=com')
+            Suffix = 'dc=example, dc=com'; Held = 'dc=example, dc=com'; Differ = @() }
+        @{ Case = 'a non-ASCII one given'; Seed = $good; Suffix = $cafe; Held = 'dc=x'; Differ = 'LdapSuffix', 'DNSuffix' }
+    ) {
+        Set-LdapValues @Seed
+        $resource = & (Get-Module Sorvane) { [SorvaneLdapSettings]::new() }
+        $resource.View, $resource.Suffix = '32', $Suffix
+        $state = $resource.Get()
+        $inState = @($Differ).Count -eq 0
+        @($state.Suffix, $state.Compliant) | Should -BeExactly @($Held, $inState)
+        @($state.Reasons.Code) | Should -Be @($Differ | ForEach-Object { "SorvaneLdapSettings:SorvaneLdapSettings:$_" })
+        $resource.Test() | Should -Be $inState
+        $resource.Set()
+        @(Get-LdapValues) | Should -BeExactly @('Yes', 'Yes', $Suffix, $Suffix)
+        $resource.Test() | Should -BeTrue
     }
 }
 

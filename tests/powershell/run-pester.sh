@@ -22,6 +22,10 @@ if [ "$bits" = 32 ] && ! wine_runs_32bit; then
     echo "skipped: $WINE_NO_32BIT_REASON"
     exit 77
 fi
+# The remoting tests need an sshd of their own.
+if [ "$(basename "$file")" = Remoting.Tests.ps1 ]; then
+    "$here/loopback-sshd.sh" --probe || exit $?
+fi
 wine_prefix_ready
 exe=$build/Sorvane.exe
 [ "$bits" = 64 ] && exe=$build/Sorvane64.exe

@@ -4,7 +4,8 @@
 # Every command runs the exe with /json and reads its one JSON document: the
 # document is plain ASCII (every other character escaped), so it reads the
 # same whatever code page PowerShell or remoting decodes the exe's output
-# with, where the exe's text lines would arrive garbled.
+# with, where the exe's text lines would arrive garbled. A failed run is
+# classified by the document's reasonId, never by the text of its reason.
 #
 # The module must load in Windows PowerShell 5.1 as well as PowerShell 7:
 # no ternaries, no null-coalescing, no pipeline chains (the tests parse it
@@ -12,189 +13,40 @@
 
 Set-StrictMode -Version 2.0
 
-# Runs the exe where it is, here or (through Invoke-Command) on a remote
-# computer, so it needs nothing of this module there: the exe is named by
-# $Exe, else by SORVANE_EXE, else it is the one beside the module (the module
-# folder $ModuleBase, or the newest Sorvane module installed there). Returns
-# the arguments as handed over, the output lines and exit code; the document
-# is read by the caller.
-$script:RunTool = {
-    param([string]$Exe, [string[]]$Arguments, [string]$ModuleBase)
-    if (-not $Exe) { $Exe = $env:SORVANE_EXE }
-    if (-not $Exe) {
-        if (-not $ModuleBase) {
-            $installed = Get-Module -ListAvailable -Name Sorvane | Sort-Object Version -Descending |
-                Select-Object -First 1
-            if ($installed) { $ModuleBase = $installed.ModuleBase }
-        }
-        # Sorvane64.exe is for 64-bit Windows without WoW64 (Server Core
-        # with the feature removed, WinPE x64), where Sorvane.exe cannot
-        # start; everywhere else the 32-bit exe is the one to run.
-        $name = 'Sorvane.exe'
-        if ($env:windir -and [Environment]::Is64BitOperatingSystem -and
-            -not (Test-Path -LiteralPath (Join-Path $env:windir 'SysWOW64\kernel32.dll'))) {
-            $name = 'Sorvane64.exe'
-        }
-        if ($ModuleBase) { $Exe = Join-Path $ModuleBase $name } else { $Exe = $name }
-    }
-    $result = [pscustomobject]@{ Exe = $Exe; Passing = 'Standard'; Passed = @($Arguments); Lines = @()
-                                 ExitCode = $null; StartError = $null }
-    # Looked up first, quietly: a failed start caught here would still land
-    # in the caller's -ErrorVariable.
-    $program = Get-Command -Name $Exe -CommandType Application -ErrorAction Ignore | Select-Object -First 1
-    if (-not $program) {
-        $result.StartError = 'no such program'
-        return $result
-    }
-    # Windows PowerShell 5.1, PowerShell 7.0 to 7.2, and later ones with
-    # $PSNativeCommandArgumentPassing Legacy (or Windows, for a script host)
-    # join the arguments into the command line as they are: a quote inside
-    # one is not escaped and an empty one vanishes, so the exe would read
-    # another text. There each argument goes already quoted as the exe's
-    # CommandLineToArgvW reads it back, every blank inside the quotes, so
-    # PowerShell adds no quotes of its own.
-    $passing = Get-Variable -Name PSNativeCommandArgumentPassing -ValueOnly -ErrorAction Ignore
-    if ($passing -ne 'Standard' -and ($passing -ne 'Windows' -or $program.Source -match '\.(bat|cmd|js|vbs|wsf)$')) {
-        $result.Passing = 'Legacy'
-        $result.Passed = @(foreach ($argument in $Arguments) {
-                # A backslash is itself except before a quote, where each doubles and the quote is escaped.
-                $quoted = [regex]::Replace($argument, '(\\*)"', '$1$1\"')
-                if ($argument -and $argument -notmatch '\s') { $quoted }
-                else { '"' + [regex]::Replace($quoted, '(\\+)$', '$1$1') + '"' }
-            })
-    }
-    try {
-        $passed = $result.Passed
-        # @() keeps a one-line output a list of one line, not a string.
-        $result.Lines = @(& $program.Source @passed 2>$null | ForEach-Object { [string]$_ })
-        $result.ExitCode = $LASTEXITCODE
-    } catch {
-        $result.StartError = $_.Exception.Message
-    }
-    $result
-}
+@SORVANE_RUN@
 
 # What a table shows unless asked for more.
 Update-TypeData -TypeName Sorvane.LdapSetting -DefaultDisplayPropertySet ComputerName, Name, Text, Passes -Force
 Update-TypeData -TypeName Sorvane.Compliance -DefaultDisplayPropertySet ComputerName, Compliant, Problems -Force
 Update-TypeData -TypeName Sorvane.Repair -DefaultDisplayPropertySet ComputerName, Result, ChangesMade, Problems -Force
 
-# What the module reads of a document, and the exit code each result comes with.
-$script:ReportFields = @{
-    ''     = @('computer', 'view', 'values', 'problems', 'writes', 'backupFile', 'changesMade', 'result', 'exitCode')
-    values = @('key', 'name', 'type', 'text', 'representable', 'passes')
-    writes = @('key', 'name', 'old', 'new', 'done')
-}
-$script:ResultExitCode = @{ 'compliant' = 0; 'not compliant' = 2; 'failed' = 1 }
-
-# How a failed run is filed, by the start of the tool's reason; every other
-# reason the tool gives is one of its usage errors.
-$script:ToolFailures = @(
-    @{ Start = 'could not read the settings'; Id = 'SorvaneSettingsUnreadable'; Category = 'ReadError' }
-    @{ Start = 'another copy of Sorvane is running'; Id = 'SorvaneAlreadyRunning'; Category = 'ResourceBusy' }
-    @{ Start = 'could not write HKEY_'; Id = 'SorvaneWriteFailed'; Category = 'WriteError' }
-    @{ Start = 'could not '; Id = 'SorvaneRecordFailed'; Category = 'WriteError' }  # the backup or the log
-    @{ Start = ''; Id = 'SorvaneUsageError'; Category = 'InvalidArgument' }
-)
-
-function ConvertFrom-SorvaneJson {
-    # The document with every text as it is. ConvertFrom-Json in PowerShell 7
-    # makes a text that looks like a date a DateTime (only 7.5 and later take
-    # -DateKind): each string value gets a leading mark no date starts with,
-    # taken off again after. Names are matched too, so the scan stays on the
-    # string boundaries, and left alone.
-    param([string]$Text)
-    $marked = [regex]::Replace($Text, '"((?:[^"\\]|\\.)*")(\s*:)?', {
-            param($match)
-            if ($match.Groups[2].Success) { return $match.Value }
-            '"~' + $match.Groups[1].Value
-        })
-    $document = $marked | ConvertFrom-Json
-    Remove-SorvaneMark $document
-    $document
+# The error id and category of each reasonId: the exe's own, then those of
+# the failures found on this side of it. An id the module does not know (a
+# newer exe's) is SorvaneToolFailed; the run's ReasonId still names it.
+$script:ErrorKinds = @{
+    usageError          = 'SorvaneUsageError', 'InvalidArgument'
+    anotherCopyRunning  = 'SorvaneAlreadyRunning', 'ResourceBusy'
+    keysUnreadable      = 'SorvaneSettingsUnreadable', 'ReadError'
+    notWritable         = 'SorvaneWriteFailed', 'WriteError'
+    backupNotWritten    = 'SorvaneRecordFailed', 'WriteError'
+    logNotWritten       = 'SorvaneRecordFailed', 'WriteError'
+    exeNotFound         = 'SorvaneExeNotFound', 'ObjectNotFound'
+    exeNotStarted       = 'SorvaneExeNotStarted', 'OpenError'
+    reportInvalid       = 'SorvaneReportInvalid', 'InvalidResult'
+    argumentChanged     = 'SorvaneArgumentChanged', 'InvalidData'
+    computerUnreachable = 'SorvaneComputerUnreachable', 'ResourceUnavailable'
+    stillNotCompliant   = 'SorvaneStillNotCompliant', 'InvalidResult'
 }
 
-function Remove-SorvaneMark($Node) {
-    foreach ($property in @($Node.PSObject.Properties)) {
-        $value = $property.Value
-        if ($value -is [string]) {
-            $property.Value = $value.Substring(1)
-        } elseif ($value -is [array]) {
-            for ($i = 0; $i -lt $value.Count; $i++) {
-                if ($value[$i] -is [string]) { $value[$i] = $value[$i].Substring(1) }
-                elseif ($value[$i] -is [System.Management.Automation.PSCustomObject]) { Remove-SorvaneMark $value[$i] }
-            }
-        } elseif ($value -is [System.Management.Automation.PSCustomObject]) {
-            Remove-SorvaneMark $value
-        }
-    }
-}
-
-function Get-SorvaneMissingField($Document) {
-    foreach ($name in $script:ReportFields['']) { if (-not $Document.PSObject.Properties[$name]) { $name } }
-    foreach ($list in 'values', 'writes') {
-        if (-not $Document.PSObject.Properties[$list]) { continue }
-        foreach ($item in @($Document.$list)) {
-            foreach ($name in $script:ReportFields[$list]) {
-                if ($null -eq $item -or -not $item.PSObject.Properties[$name]) { "$list.$name" }
-            }
-        }
-    }
-    if ($Document.PSObject.Properties['result'] -and $Document.result -eq 'failed' -and
-        -not $Document.PSObject.Properties['reason']) { 'reason' }
-}
-
-function Set-SorvaneFailure($Run, [string]$Message, [string]$Id, [string]$Category) {
-    $Run.Failure, $Run.ErrorId, $Run.Category = $Message, $Id, $Category
-}
-
-function Read-SorvaneReport {
-    # The run's document, or why there is none. A document is the report only
-    # when it holds everything the module reads and its result agrees with its
-    # exitCode and the process's.
-    param($Run, $Output)
-    $lines = @($Output.Lines | Where-Object { $_ -ne '' })
-    $text = $lines -join "`n"
-    $document = $null
-    # Only a document is parsed: a failed parse would stay in the caller's
-    # -ErrorVariable even when caught.
-    if ($text.TrimStart().StartsWith('{')) {
-        try { $document = ConvertFrom-SorvaneJson $text } catch { $document = $null }
-    }
-    $missing = @()
-    if ($document) { $missing = @(Get-SorvaneMissingField $document | Select-Object -Unique) }
-    if ($Output.StartError -eq 'no such program') {
-        Set-SorvaneFailure $Run "could not start $($Output.Exe): no such program" SorvaneExeNotFound ObjectNotFound
-    } elseif ($Output.StartError) {
-        Set-SorvaneFailure $Run "could not start $($Output.Exe): $($Output.StartError)" SorvaneExeNotStarted OpenError
-    } elseif ($lines.Count -eq 0) {
-        Set-SorvaneFailure $Run "$($Output.Exe) printed nothing (exit code $($Output.ExitCode))" SorvaneReportInvalid InvalidResult
-    } elseif (-not $document) {
-        # An older exe, or a wrapper that could not start it: its last line says why.
-        Set-SorvaneFailure $Run "$($Output.Exe) printed no report: $($lines[-1])" SorvaneReportInvalid InvalidResult
-    } elseif ($missing.Count) {
-        Set-SorvaneFailure $Run "$($Output.Exe) printed a report without $($missing -join ', '): $text" SorvaneReportInvalid InvalidResult
-    } else {
-        $expected = $script:ResultExitCode[[string]$document.result]
-        if ($null -eq $expected -or $document.exitCode -ne $expected -or $Output.ExitCode -ne $expected) {
-            Set-SorvaneFailure $Run ("$($Output.Exe) printed the result '$($document.result)' with the exit code " +
-                "$($document.exitCode) and exited with $($Output.ExitCode): $text") SorvaneReportInvalid InvalidResult
-        } else {
-            $Run.Document = $document
-            if ($document.result -eq 'failed') {
-                $kind = @($script:ToolFailures | Where-Object {
-                        $document.reason.StartsWith($_.Start, [StringComparison]::Ordinal) })[0]
-                Set-SorvaneFailure $Run $document.reason $kind.Id $kind.Category
-            }
-        }
-    }
-}
-
-function Write-SorvaneError($Cmdlet, [string]$Message, [string]$Id, [string]$Category, $Target) {
-    $record = New-Object System.Management.Automation.ErrorRecord (
-        (New-Object System.InvalidOperationException $Message), $Id,
-        [System.Management.Automation.ErrorCategory]$Category, $Target)
-    $Cmdlet.WriteError($record)
+function New-SorvaneError {
+    # An error record filed by the reasonId; $Cause, when given, is the
+    # exception that told of it.
+    param([string]$Message, [string]$ReasonId, $Target, [Exception]$Cause)
+    $kind = 'SorvaneToolFailed', 'NotSpecified'
+    if ($ReasonId -and $script:ErrorKinds.ContainsKey($ReasonId)) { $kind = $script:ErrorKinds[$ReasonId] }
+    New-Object System.Management.Automation.ErrorRecord (
+        (New-Object System.InvalidOperationException ($Message, $Cause)), $kind[0],
+        [System.Management.Automation.ErrorCategory]$kind[1], $Target)
 }
 
 function Invoke-SorvaneTool {
@@ -204,73 +56,48 @@ function Invoke-SorvaneTool {
     # none. A target that could not be reached is an error of $Cmdlet.
     param($Cmdlet, [string[]]$Arguments, [hashtable]$Remote, [string]$ExePath)
     if ($Remote) {
-        $call = $Remote + @{ ScriptBlock = $script:RunTool; ArgumentList = @($ExePath, $Arguments, $null) }
+        $call = $Remote + @{ ScriptBlock = $script:SorvaneRunTool; ArgumentList = @($ExePath, $Arguments, $null, $null) }
         $unreached = @()
         # Invoke-Command's own errors would reach $Error but not the
         # caller's -ErrorVariable: each is told again as the command's own.
         $outputs = @(Invoke-Command @call -ErrorAction SilentlyContinue -ErrorVariable unreached)
+        # The target is the computer's name, or the session that failed.
         foreach ($failure in $unreached) {
             $computer = $failure.CategoryInfo.TargetName
-            if ($failure.TargetObject -is [string]) { $computer = $failure.TargetObject }
-            if ($failure.PSObject.Properties['OriginInfo'] -and $failure.OriginInfo) {
-                $computer = $failure.OriginInfo.PSComputerName
+            $target = $failure.TargetObject
+            if ($target -is [System.Management.Automation.Runspaces.PSSession]) {
+                $computer = $target.ComputerName
+            } else {
+                if ($target -is [string]) { $computer = $target }
+                if ($failure.PSObject.Properties['OriginInfo'] -and $failure.OriginInfo) {
+                    $computer = $failure.OriginInfo.PSComputerName
+                }
+                $target = $computer
             }
-            Write-SorvaneError $Cmdlet "${computer}: $($failure.Exception.Message)" SorvaneComputerUnreachable `
-                ResourceUnavailable $computer
+            $Cmdlet.WriteError((New-SorvaneError "${computer}: $($failure.Exception.Message)" computerUnreachable `
+                        $target $failure.Exception))
         }
     } else {
-        $outputs = @(& $script:RunTool $ExePath $Arguments $PSScriptRoot)
+        $outputs = @(& $script:SorvaneRunTool $ExePath $Arguments $PSScriptRoot)
     }
     foreach ($output in $outputs) {
-        $computer = [Environment]::MachineName
-        if ($output.PSObject.Properties['PSComputerName'] -and $output.PSComputerName) {
-            $computer = $output.PSComputerName
-        }
-        Write-Verbose ("${computer}: ran $($output.Exe) $($output.Passed -join ' ') ($($output.Passing) " +
+        $run = ConvertTo-SorvaneRun $output $Arguments
+        Write-Verbose ("$($run.ComputerName): ran $($output.Exe) $($output.Passed -join ' ') ($($output.Passing) " +
             "argument passing): exit code $($output.ExitCode)")
-        $run = [pscustomobject]@{
-            PSTypeName   = 'Sorvane.Run'
-            ComputerName = $computer
-            Exe          = $output.Exe
-            Arguments    = $Arguments
-            ExitCode     = $output.ExitCode
-            Document     = $null
-            Failure      = $null
-            ErrorId      = $null
-            Category     = $null
-        }
-        Read-SorvaneReport $run $output
         $run
-    }
-}
-
-function Confirm-SorvaneSuffix {
-    # A suffix the exe read otherwise than it was asked (changed on its way
-    # there) makes the run an error naming both, never a result.
-    param($Suffix, [Parameter(ValueFromPipeline)]$Run)
-    process {
-        if ($null -ne $Suffix -and -not $Run.Failure) {
-            foreach ($write in @($Run.Document.writes)) {
-                if (@('LdapSuffix', 'DNSuffix') -notcontains $write.name -or $write.new -ceq $Suffix) { continue }
-                Set-SorvaneFailure $Run ("$($Run.Exe) was asked for the suffix '$Suffix' and read '$($write.new)' " +
-                    'from its command line') SorvaneArgumentChanged InvalidData
-                break
-            }
-        }
-        $Run
     }
 }
 
 function Select-SorvaneSuccess {
     # Passes on the runs that succeeded. A failed one becomes an error of the
-    # calling command, whose message is the reason and whose target is the
-    # run (computer, exe, exit code, document).
+    # calling command, filed by its reasonId, whose message is the reason and
+    # whose target is the run (computer, exe, exit code, document, ReasonId).
     param([Parameter(Mandatory)]$Cmdlet, [Parameter(ValueFromPipeline)]$Run)
     process {
         if (-not $Run.Failure) { return $Run }
         $message = $Run.Failure
         if ($Run.ComputerName -ne [Environment]::MachineName) { $message = "$($Run.ComputerName): $message" }
-        Write-SorvaneError $Cmdlet $message $Run.ErrorId $Run.Category $Run
+        $Cmdlet.WriteError((New-SorvaneError $message $Run.ReasonId $Run))
     }
 }
 
@@ -279,7 +106,7 @@ function Add-SorvaneTarget {
     # name (an empty line of a server list) is skipped, with a warning.
     param($Cmdlet, [System.Collections.ArrayList]$Targets, [string[]]$ComputerName, $Session)
     if ($Cmdlet.ParameterSetName -eq 'Session') {
-        foreach ($item in $Session) { [void]$Targets.Add($item) }
+        foreach ($item in $Session) { if ($null -ne $item) { [void]$Targets.Add($item) } }
     } elseif ($Cmdlet.ParameterSetName -eq 'Computer') {
         foreach ($name in $ComputerName) {
             if ([string]::IsNullOrWhiteSpace($name)) {
@@ -291,6 +118,19 @@ function Add-SorvaneTarget {
     }
 }
 
+function Test-SorvaneTarget {
+    # Whether the call names somewhere to run: here, when it was given no
+    # computer, no session and no pipeline; else the targets gathered. A
+    # pipeline that brought nothing (an empty server list) binds no target
+    # and would look like a call for here: it runs nothing anywhere, as an
+    # empty -ComputerName or -Session list does, with a warning.
+    param($Cmdlet, $Targets, [bool]$ExpectingInput)
+    if ($Targets.Count) { return $true }
+    if ($Cmdlet.ParameterSetName -eq 'Local' -and -not $ExpectingInput) { return $true }
+    $Cmdlet.WriteWarning('No computer was given: nothing was run.')
+    $false
+}
+
 function Get-SorvaneRemote {
     # Invoke-Command's parameters for the targets; $null to run here.
     param($Cmdlet, $Targets, $Credential, [int]$ThrottleLimit)
@@ -299,6 +139,22 @@ function Get-SorvaneRemote {
     if ($Cmdlet.ParameterSetName -eq 'Session') { $remote.Session = @($Targets) } else { $remote.ComputerName = @($Targets) }
     if ($Credential) { $remote.Credential = $Credential }
     $remote
+}
+
+function Select-SorvaneRemote {
+    # Invoke-Command's parameters narrowed to the targets of these runs: a
+    # session by its runspace (several may reach one computer), a computer by
+    # its name. $null (here) stays $null.
+    param([hashtable]$Remote, $Runs)
+    if (-not $Remote) { return $null }
+    $narrowed = $Remote.Clone()
+    if ($Remote.ContainsKey('Session')) {
+        $ids = @($Runs | ForEach-Object { [string]$_.RunspaceId })
+        $narrowed.Session = @($Remote.Session | Where-Object { $ids -contains [string]$_.InstanceId })
+    } else {
+        $narrowed.ComputerName = @($Runs | ForEach-Object { $_.ComputerName })
+    }
+    $narrowed
 }
 
 function Get-SorvaneView($Run) {
@@ -345,9 +201,12 @@ function Get-SorvaneLdapSetting {
     .PARAMETER ComputerName
     Runs the exe on these computers through Invoke-Command (WinRM). Takes names from the
     pipeline, or objects with a DNSHostName, ComputerName or CN property (Get-ADComputer);
-    blank names are skipped with a warning. The exe must be there (see ExePath).
+    blank names are skipped with a warning. The exe must be there (see ExePath). An empty
+    list, or a pipeline that brings no computer (an empty server list), runs nothing anywhere,
+    not here either, and warns that no computer was given.
     .PARAMETER Session
     Runs the exe through these existing PSSessions (New-PSSession) instead of new connections.
+    An empty list runs nothing, and warns that no computer was given.
     .PARAMETER Credential
     The account to connect to the computers with; left out, the current user.
     .PARAMETER ThrottleLimit
@@ -377,10 +236,13 @@ function Get-SorvaneLdapSetting {
         [Parameter(Mandatory, ParameterSetName = 'Computer', ValueFromPipeline, ValueFromPipelineByPropertyName)]
         [Alias('CN', 'DNSHostName')]
         [AllowEmptyString()]
+        [AllowEmptyCollection()]
         [AllowNull()]
         [string[]]$ComputerName,
 
         [Parameter(Mandatory, ParameterSetName = 'Session', ValueFromPipeline)]
+        [AllowEmptyCollection()]
+        [AllowNull()]
         [System.Management.Automation.Runspaces.PSSession[]]$Session,
 
         [Parameter(ParameterSetName = 'Computer')]
@@ -396,7 +258,7 @@ function Get-SorvaneLdapSetting {
     begin { $targets = New-Object System.Collections.ArrayList }
     process { Add-SorvaneTarget $PSCmdlet $targets $ComputerName $Session }
     end {
-        if ($PSCmdlet.ParameterSetName -ne 'Local' -and $targets.Count -eq 0) { return }
+        if (-not (Test-SorvaneTarget $PSCmdlet $targets $MyInvocation.ExpectingInput)) { return }
         $remote = Get-SorvaneRemote $PSCmdlet $targets $Credential $ThrottleLimit
         $arguments = @('/check', '/json') + @(Get-ViewArgument $View)
         foreach ($run in Invoke-SorvaneTool $PSCmdlet $arguments $remote $ExePath | Select-SorvaneSuccess $PSCmdlet) {
@@ -421,9 +283,12 @@ function Test-SorvaneLdapSetting {
     .PARAMETER ComputerName
     Runs the exe on these computers through Invoke-Command (WinRM). Takes names from the
     pipeline, or objects with a DNSHostName, ComputerName or CN property (Get-ADComputer);
-    blank names are skipped with a warning. The exe must be there (see ExePath).
+    blank names are skipped with a warning. The exe must be there (see ExePath). An empty
+    list, or a pipeline that brings no computer (an empty server list), runs nothing anywhere,
+    not here either, and warns that no computer was given.
     .PARAMETER Session
     Runs the exe through these existing PSSessions (New-PSSession) instead of new connections.
+    An empty list runs nothing, and warns that no computer was given.
     .PARAMETER Credential
     The account to connect to the computers with; left out, the current user.
     .PARAMETER ThrottleLimit
@@ -438,7 +303,7 @@ function Test-SorvaneLdapSetting {
     .OUTPUTS
     System.Boolean, here.
     Sorvane.Compliance, with -ComputerName or -Session: ComputerName, View, Compliant, Problems,
-    ExitCode.
+    ExitCode, and Settings (the four values, as Get-SorvaneLdapSetting gives them).
     .EXAMPLE
     if (-not (Test-SorvaneLdapSetting -View 64)) { Repair-SorvaneLdapSetting -View 64 }
     .EXAMPLE
@@ -454,10 +319,13 @@ function Test-SorvaneLdapSetting {
         [Parameter(Mandatory, ParameterSetName = 'Computer', ValueFromPipeline, ValueFromPipelineByPropertyName)]
         [Alias('CN', 'DNSHostName')]
         [AllowEmptyString()]
+        [AllowEmptyCollection()]
         [AllowNull()]
         [string[]]$ComputerName,
 
         [Parameter(Mandatory, ParameterSetName = 'Session', ValueFromPipeline)]
+        [AllowEmptyCollection()]
+        [AllowNull()]
         [System.Management.Automation.Runspaces.PSSession[]]$Session,
 
         [Parameter(ParameterSetName = 'Computer')]
@@ -473,7 +341,7 @@ function Test-SorvaneLdapSetting {
     begin { $targets = New-Object System.Collections.ArrayList }
     process { Add-SorvaneTarget $PSCmdlet $targets $ComputerName $Session }
     end {
-        if ($PSCmdlet.ParameterSetName -ne 'Local' -and $targets.Count -eq 0) { return }
+        if (-not (Test-SorvaneTarget $PSCmdlet $targets $MyInvocation.ExpectingInput)) { return }
         $remote = Get-SorvaneRemote $PSCmdlet $targets $Credential $ThrottleLimit
         $arguments = @('/check', '/json') + @(Get-ViewArgument $View)
         foreach ($run in Invoke-SorvaneTool $PSCmdlet $arguments $remote $ExePath | Select-SorvaneSuccess $PSCmdlet) {
@@ -488,6 +356,7 @@ function Test-SorvaneLdapSetting {
                 Compliant    = $run.Document.result -eq 'compliant'
                 Problems     = @($run.Document.problems)
                 ExitCode     = $run.ExitCode
+                Settings     = @(ConvertTo-SorvaneSetting $run)
             }
         }
     }
@@ -530,21 +399,28 @@ function Repair-SorvaneLdapSetting {
     The registry view to open the keys in: 32 or 64 (/reg:32, /reg:64). Left out, the tool's
     own default, the 32-bit view. Use 64 where the product installed is a 64-bit program.
     .PARAMETER Suffix
-    The value to write into LdapSuffix and DNSuffix when they differ: one word, no blanks.
-    Quote it: dc=example,dc=com unquoted is two arguments to PowerShell.
+    The value to write into LdapSuffix and DNSuffix when they differ, as given: a blank inside
+    it is written, one at its start or end is refused. Quote it: dc=example,dc=com unquoted is
+    two arguments to PowerShell.
     .PARAMETER BackupPath
     Before the first write, the four values are saved to this file (reg export format;
     restore with reg import). Where it exists, the backup goes beside it with the date and
     time in its name; the object's BackupFile names the file written. A backup that cannot be
     written stops every write.
     .PARAMETER LogPath
-    Every write and the run's result are appended to this file (UTF-8).
+    Every write and the run's result line are appended to this file (UTF-8), on every computer
+    run, also where nothing needed writing: there the exe checks again (/check) and logs its
+    CHECK RESULT line, since it wrote nothing. -WhatIf, and a computer whose writes -Confirm
+    was refused, log nothing.
     .PARAMETER ComputerName
     Runs the exe on these computers through Invoke-Command (WinRM). Takes names from the
     pipeline, or objects with a DNSHostName, ComputerName or CN property (Get-ADComputer);
-    blank names are skipped with a warning. The exe must be there (see ExePath).
+    blank names are skipped with a warning. The exe must be there (see ExePath). An empty
+    list, or a pipeline that brings no computer (an empty server list), runs nothing anywhere,
+    not here either, and warns that no computer was given.
     .PARAMETER Session
     Runs the exe through these existing PSSessions (New-PSSession) instead of new connections.
+    An empty list runs nothing, and warns that no computer was given.
     .PARAMETER Credential
     The account to connect to the computers with; left out, the current user.
     .PARAMETER ThrottleLimit
@@ -585,10 +461,13 @@ function Repair-SorvaneLdapSetting {
         [Parameter(Mandatory, ParameterSetName = 'Computer', ValueFromPipeline, ValueFromPipelineByPropertyName)]
         [Alias('CN', 'DNSHostName')]
         [AllowEmptyString()]
+        [AllowEmptyCollection()]
         [AllowNull()]
         [string[]]$ComputerName,
 
         [Parameter(Mandatory, ParameterSetName = 'Session', ValueFromPipeline)]
+        [AllowEmptyCollection()]
+        [AllowNull()]
         [System.Management.Automation.Runspaces.PSSession[]]$Session,
 
         [Parameter(ParameterSetName = 'Computer')]
@@ -604,7 +483,7 @@ function Repair-SorvaneLdapSetting {
     begin { $targets = New-Object System.Collections.ArrayList }
     process { Add-SorvaneTarget $PSCmdlet $targets $ComputerName $Session }
     end {
-        if ($PSCmdlet.ParameterSetName -ne 'Local' -and $targets.Count -eq 0) { return }
+        if (-not (Test-SorvaneTarget $PSCmdlet $targets $MyInvocation.ExpectingInput)) { return }
         $remote = Get-SorvaneRemote $PSCmdlet $targets $Credential $ThrottleLimit
         $common = @(Get-ViewArgument $View)
         $asked = $null
@@ -614,40 +493,113 @@ function Repair-SorvaneLdapSetting {
         }
         $plans = @(Invoke-SorvaneTool $PSCmdlet (@('/repair', '/whatif', '/json') + $common) $remote $ExePath |
                 Confirm-SorvaneSuffix $asked | Select-SorvaneSuccess $PSCmdlet)
+        $settled = @()
         $approved = @()
         foreach ($plan in $plans) {
             $writes = @($plan.Document.writes)
             if ($writes.Count -eq 0) {
                 # Nothing to write: the plan is the answer, and nothing needs confirming.
-                if (-not $WhatIfPreference) { ConvertTo-SorvaneRepair $plan }
+                if ($WhatIfPreference) { continue }
+                if ($LogPath) { $settled += $plan } else { ConvertTo-SorvaneRepair $plan }
                 continue
             }
             $what = ($writes | ForEach-Object { "$($_.key)\$($_.name): '$($_.old)' -> '$($_.new)'" }) -join '; '
             if ($PSCmdlet.ShouldProcess("$($plan.ComputerName) ($what)", 'Write the LDAP settings')) {
-                $approved += $plan.ComputerName
+                $approved += $plan
             }
         }
-        if ($approved.Count -eq 0) { return }
-
-        $arguments = @('/repair', '/json') + $common
-        if ($BackupPath) { $arguments += "/backup:$BackupPath" }
-        if ($LogPath) { $arguments += "/log:$LogPath" }
-        if ($remote -and $remote.ContainsKey('Session')) {
-            $remote.Session = @($remote.Session | Where-Object { $approved -contains $_.ComputerName })
-        } elseif ($remote) {
-            $remote.ComputerName = $approved
+        # A run asked to log is logged where nothing needed writing too: a
+        # check logs its result line and cannot write, so no value changes
+        # that nobody confirmed.
+        $runs = @()
+        if ($settled.Count) {
+            $arguments = @('/check', '/json') + @(Get-ViewArgument $View) + "/log:$LogPath"
+            $runs += @(Invoke-SorvaneTool $PSCmdlet $arguments (Select-SorvaneRemote $remote $settled) $ExePath)
         }
-        $runs = Invoke-SorvaneTool $PSCmdlet $arguments $remote $ExePath | Confirm-SorvaneSuffix $asked |
-            Select-SorvaneSuccess $PSCmdlet
-        foreach ($run in $runs) {
-            Write-Verbose "$($run.ComputerName): $($run.Document.changesMade) changes made, $($run.Document.result)"
+        if ($approved.Count) {
+            $arguments = @('/repair', '/json') + $common
+            if ($BackupPath) { $arguments += "/backup:$BackupPath" }
+            if ($LogPath) { $arguments += "/log:$LogPath" }
+            $runs += @(Invoke-SorvaneTool $PSCmdlet $arguments (Select-SorvaneRemote $remote $approved) $ExePath |
+                    Confirm-SorvaneSuffix $asked)
+        }
+        foreach ($run in $runs | Select-SorvaneSuccess $PSCmdlet) {
+            Write-Verbose "$($run.ComputerName): $(Get-SorvaneResultLine $run)"
             ConvertTo-SorvaneRepair $run
         }
     }
 }
 
-# One reason the settings are not as the rules want them, as Azure Machine
-# Configuration reports it (its guidance: the class named after the resource).
+function ConvertTo-SorvaneJsonText([string]$Text) {
+    # A JSON string in plain ASCII, every other character escaped: Windows
+    # PowerShell 5.1 hands a program its standard input as ASCII.
+    $builder = New-Object System.Text.StringBuilder '"'
+    foreach ($character in $Text.ToCharArray()) {
+        $code = [int]$character
+        if ($code -eq 0x22 -or $code -eq 0x5C) { [void]$builder.Append('\').Append($character) }
+        elseif ($code -lt 0x20 -or $code -gt 0x7E) { [void]$builder.Append(('\u{0:x4}' -f $code)) }
+        else { [void]$builder.Append($character) }
+    }
+    [void]$builder.Append('"')
+    $builder.ToString()
+}
+
+# The DSC 3 names of the four values, in the exe's order, with the names the
+# registry and the class give them.
+$script:DscValues = @(
+    @{ Dsc = 'enableLoginAuth'; Name = 'Enable Login Auth'; Property = 'EnableLoginAuth' }
+    @{ Dsc = 'enableCRAuth'; Name = 'Enable CR Auth'; Property = 'EnableCRAuth' }
+    @{ Dsc = 'ldapSuffix'; Name = 'LdapSuffix'; Property = 'LdapSuffix' }
+    @{ Dsc = 'dnSuffix'; Name = 'DNSuffix'; Property = 'DNSuffix' }
+)
+
+function Invoke-SorvaneDsc {
+    # The exe's own DSC 3 mode (/dsc:test or /dsc:set, the desired state on
+    # standard input), so the class resource judges and writes exactly as the
+    # native one: the state printed and the properties not in the desired
+    # state (for a set, those it changed). A run that fails throws an error
+    # record filed by the reasonId of the exe's error line.
+    param([string]$Operation, [string]$View, [string]$Suffix)
+    $desired = '{"view":' + (ConvertTo-SorvaneJsonText $View)
+    if ($Suffix) { $desired += ',"suffix":' + (ConvertTo-SorvaneJsonText $Suffix) }
+    $desired += '}'
+    $output = & $script:SorvaneRunTool $null @("/dsc:$Operation") $PSScriptRoot $desired
+    Write-Verbose "Sorvane: ran $($output.Exe) /dsc:$Operation with $desired`: exit code $($output.ExitCode)"
+    $exe = $output.Exe
+    $answer = $null
+    $failure, $reasonId = "$exe printed no state and no error line (exit code $($output.ExitCode))", 'reportInvalid'
+    if ($output.StartError -eq 'no such program') {
+        $failure, $reasonId = "could not start ${exe}: no such program", 'exeNotFound'
+    } elseif ($output.StartError) {
+        $failure, $reasonId = "could not start ${exe}: $($output.StartError)", 'exeNotStarted'
+    } elseif ($output.ExitCode -eq 0) {
+        $lines = @($output.Lines | Where-Object { $_ -ne '' })
+        try {
+            $answer = [pscustomobject]@{ State = ConvertFrom-SorvaneJson $lines[0]; Differs = @($lines[1] | ConvertFrom-Json) }
+        } catch {
+            $answer = $null
+        }
+        $fields = @('suffix', 'problems') + @($script:DscValues | ForEach-Object { $_.Dsc })
+        if ($Operation -eq 'test') { $fields += '_inDesiredState' }
+        if (-not $answer -or @($fields | Where-Object { -not $answer.State.PSObject.Properties[$_] }).Count) {
+            $answer = $null
+            $failure = "$exe printed no state with $($fields -join ', '): $($lines -join ' ')"
+        }
+    } else {
+        foreach ($line in $output.ErrorLines) {
+            $logged = $null
+            try { $logged = ConvertFrom-SorvaneJson $line } catch { }
+            if ($logged -and $logged.PSObject.Properties['error'] -and $logged.PSObject.Properties['reasonId']) {
+                $failure, $reasonId = $logged.error, $logged.reasonId
+            }
+        }
+    }
+    if (-not $answer) { throw (New-SorvaneError "Sorvane: $failure" $reasonId $output) }
+    $answer
+}
+
+# One reason the settings are not as desired, as Azure Machine Configuration
+# reports it (its guidance: the class named after the resource).
 class SorvaneReason {
     [DscProperty()]
     [string]$Code
@@ -658,11 +610,14 @@ class SorvaneReason {
 
 # The LDAP settings as a class-based DSC resource, the form that Ansible's
 # win_dsc, Azure Machine Configuration and DSC 3's PowerShell adapter run.
-# One instance per registry view. Test() is the tool's own verdict, so a
-# Set() that reports success leaves Test() true; Suffix is what Set() writes
-# into LdapSuffix and DNSuffix when they differ (the tool does not rewrite
-# two suffixes that agree). A run that fails throws the tool's reason: DSC
-# reports a thrown error as the resource's failure.
+# One instance per registry view. Its Get, Test and Set are the exe's own DSC
+# 3 mode, so Suffix means what it means to the native resource: the suffix
+# both LdapSuffix and DNSuffix must hold. Test() is false while either holds
+# another text, Set() writes it into each that does not, and Get() reports
+# the suffix the two hold (empty where they differ). Without Suffix, Rule Two
+# asks only that the two agree, and Set() cannot mend it. A run that fails
+# throws an error filed by the exe's reasonId: DSC reports a thrown error as
+# the resource's failure.
 [DscResource()]
 class SorvaneLdapSettings {
     [DscProperty(Key)]
@@ -693,31 +648,29 @@ class SorvaneLdapSettings {
     [DscProperty(NotConfigurable)]
     [SorvaneReason[]]$Reasons
 
+    # The state as found, Compliant when it is the desired one; a reason for
+    # each value not as desired.
     [SorvaneLdapSettings] Get() {
-        $run = @(Invoke-SorvaneTool $null @('/check', '/json', "/reg:$($this.View)") $null $null)[0]
-        if ($run.Failure) { throw "Sorvane: $($run.Failure)" }
+        $answer = Invoke-SorvaneDsc 'test' $this.View $this.Suffix
         $state = [SorvaneLdapSettings]::new()
         $state.View = $this.View
-        $state.Suffix = $this.Suffix
-        $state.Compliant = $run.Document.result -eq 'compliant'
-        $state.Problems = @($run.Document.problems)
+        $state.Suffix = $answer.State.suffix
+        $state.Compliant = $answer.State._inDesiredState
+        $state.Problems = @($answer.State.problems)
         $found = @()
-        $state.Reasons = @(foreach ($value in @($run.Document.values)) {
-                $found += "$($value.name) = '$($value.text)'"
-                switch ($value.name) {
-                    'Enable Login Auth' { $state.EnableLoginAuth = $value.text }
-                    'Enable CR Auth' { $state.EnableCRAuth = $value.text }
-                    'LdapSuffix' { $state.LdapSuffix = $value.text }
-                    'DNSuffix' { $state.DNSuffix = $value.text }
-                }
-                if ($value.passes) { continue }
+        $state.Reasons = @(foreach ($value in $script:DscValues) {
+                $read = $answer.State.($value.Dsc)
+                $state.($value.Property) = $read.text
+                $found += "$($value.Name) = '$($read.text)'"
+                if ($answer.Differs -notcontains $value.Dsc) { continue }
                 $reason = [SorvaneReason]::new()
-                $reason.Code = "SorvaneLdapSettings:SorvaneLdapSettings:$($value.name -replace ' ', '')"
-                $told = @($run.Document.problems | Where-Object { $_.Contains($value.name) })
-                $reason.Phrase = "$($value.name) is '$($value.text)' ($($value.type)): $($told -join '; ')"
+                $reason.Code = "SorvaneLdapSettings:SorvaneLdapSettings:$($value.Property)"
+                $told = @($answer.State.problems | Where-Object { $_.Contains($value.Name) })
+                $reason.Phrase = "$($value.Name) is '$($read.text)' ($($read.type)): $($told -join '; ')"
                 $reason
             })
-        Write-Verbose "Sorvane, $($this.View)-bit view: found $($found -join ', '); $($run.Document.result)"
+        Write-Verbose ("Sorvane, $($this.View)-bit view: found $($found -join ', '); " +
+            "in the desired state: $($state.Compliant)")
         return $state
     }
 
@@ -726,15 +679,14 @@ class SorvaneLdapSettings {
     }
 
     [void] Set() {
-        $options = @{ View = $this.View; Confirm = $false }
-        if ($this.Suffix) { $options.Suffix = $this.Suffix }
-        $failures = @()
-        $result = @(Repair-SorvaneLdapSetting @options -ErrorAction SilentlyContinue -ErrorVariable failures)
-        if ($failures.Count) { throw "Sorvane: $($failures[0].Exception.Message)" }
-        $written = @($result[0].Writes | Where-Object { $_.done } | ForEach-Object { "$($_.name) = '$($_.new)'" })
-        Write-Verbose "Sorvane, $($this.View)-bit view: wrote $($written.Count) values ($($written -join ', ')); $($result[0].Result)"
-        if ($result[0].Result -ne 'compliant') {
-            throw "Sorvane: the LDAP settings are still not compliant: $(@($result[0].Problems) -join '; ')"
+        $answer = Invoke-SorvaneDsc 'set' $this.View $this.Suffix
+        $written = @($script:DscValues | Where-Object { $answer.Differs -contains $_.Dsc } |
+                ForEach-Object { "$($_.Name) = '$($answer.State.($_.Dsc).text)'" })
+        Write-Verbose "Sorvane, $($this.View)-bit view: wrote $($written.Count) values ($($written -join ', '))"
+        $left = @($answer.State.problems)
+        if ($left.Count) {
+            throw (New-SorvaneError "Sorvane: the LDAP settings are still not compliant: $($left -join '; ')" `
+                    stillNotCompliant $answer.State)
         }
     }
 }
