@@ -184,8 +184,7 @@ int Startup(const char* tool, const char* bare, int pairs) {
          "Check OK - LdapSuffix = DNSuffix = dc=brimsek,dc=com\r\nRESULT: compliant\r\n",
          "<= 1.05"},
         // The document names the computer and the user: its exit code is what is checked.
-        {"/check /json, rules met, output to NUL", " /check /json", Sink::NulDevice, "",
-         "<= 1.05"},
+        {"/check /json, rules met, output to NUL", " /check /json", Sink::NulDevice, "", "<= 1.05"},
         // A write: the values read again before it and back after it, its
         // events (the write and the result) reported to the Application log.
         {"/repair, one value to write, output to a pipe", " /repair", Sink::Pipe,
